@@ -1,0 +1,228 @@
+#pragma once
+
+// The archive encoding of drawings: little-endian scalars, counts with an
+// escape to 32 bits, length-prefixed strings in code page 932 or UTF-16, and
+// object tags that introduce a class by name once and refer to it by index.
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plattero {
+
+// The eight classes of a drawing. Entity kinds 1..7 and the block definition
+// (8) share their index into this table.
+inline constexpr std::array<std::string_view, 9> kClassNames = {
+    "",           "CDataSen",   "CDataEnko", "CDataTen", "CDataMoji", "CDataSunpou",
+    "CDataSolid", "CDataBlock", "CDataList",
+};
+
+// Reads from a byte range held in memory. Reads never go past the end: a read
+// that finds fewer bytes than asked delivers what there is and leaves the rest
+// of the value zero (an incomplete value). The first failure a caller reports
+// is kept with its offset.
+class ArchiveReader {
+ public:
+  ArchiveReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+  std::size_t Position() const { return pos_; }
+  std::size_t Remaining() const { return size_ - pos_; }
+  bool AtEnd() const { return pos_ >= size_; }
+
+  // Copies up to n bytes into dst (zero-filling what is missing); returns the
+  // number of bytes delivered.
+  std::size_t Read(void* dst, std::size_t n) {
+    std::size_t got = n <= Remaining() ? n : Remaining();
+    if (got) std::memcpy(dst, data_ + pos_, got);
+    if (got < n) std::memset(static_cast<std::uint8_t*>(dst) + got, 0, n - got);
+    pos_ += got;
+    return got;
+  }
+  // Moves past up to n bytes; returns how many there were.
+  std::size_t Skip(std::size_t n) {
+    std::size_t got = n <= Remaining() ? n : Remaining();
+    pos_ += got;
+    return got;
+  }
+  // A view of the next n bytes (fewer at the end), consumed.
+  const std::uint8_t* Take(std::size_t n, std::size_t& got) {
+    got = n <= Remaining() ? n : Remaining();
+    const std::uint8_t* p = data_ + pos_;
+    pos_ += got;
+    return p;
+  }
+
+  std::uint8_t ReadU8() {
+    std::uint8_t v = 0;
+    Read(&v, 1);
+    return v;
+  }
+  std::uint16_t ReadU16() {
+    std::uint8_t b[2];
+    Read(b, 2);
+    return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+  }
+  std::uint32_t ReadU32() {
+    std::uint8_t b[4];
+    Read(b, 4);
+    return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+           (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+  }
+  std::int32_t ReadI32() { return static_cast<std::int32_t>(ReadU32()); }
+  double ReadF64() {
+    std::uint8_t b[8];
+    Read(b, 8);
+    std::uint64_t u = 0;
+    for (int i = 7; i >= 0; --i)
+      u = (u << 8) | b[i];
+    double d;
+    std::memcpy(&d, &u, sizeof d);
+    return d;
+  }
+
+  // A count: WORD, with 0xFFFF escaping to a DWORD. `delivered` tells whether
+  // the WORD delivered any byte.
+  std::uint32_t ReadCount(bool* delivered = nullptr);
+
+  // One string in either form. Meeting the UTF-16 marker sets SawUtf16().
+  std::u16string ReadCString();
+  // ReadCString with every character below U+0020 removed.
+  std::u16string ReadName();
+  bool SawUtf16() const { return saw_utf16_; }
+
+  // Remembers the first failure.
+  void Fail(std::string reason) { Fail(pos_, std::move(reason)); }
+  void Fail(std::size_t offset, std::string reason) {
+    if (!failed_) {
+      failed_ = true;
+      fail_offset_ = offset;
+      fail_reason_ = std::move(reason);
+    }
+  }
+  bool Failed() const { return failed_; }
+  std::size_t FailOffset() const { return fail_offset_; }
+  const std::string& FailReason() const { return fail_reason_; }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t pos_ = 0;
+  bool saw_utf16_ = false;
+  bool failed_ = false;
+  std::size_t fail_offset_ = 0;
+  std::string fail_reason_;
+};
+
+// The object tags of one file: the running object index and the index each
+// class was introduced with. Reader and writer number objects the same way.
+struct ClassTable {
+  std::uint32_t counter = 1;
+  std::array<std::uint32_t, 9> index{};  // 0 = not yet introduced
+};
+
+// One object tag as read. The caller records new classes in its ClassTable.
+struct TagRead {
+  enum Kind {
+    kNewClass,     // 0xFFFF: a class introduced by name
+    kReference,    // a reference to the class with `index`
+    kEnd,          // the tag delivered no bytes
+    kNameTooLong,  // a class name of kMaxClassNameBytes or more
+  } kind = kEnd;
+  std::uint32_t index = 0;
+  std::string name;
+};
+
+// Reads one tag: 0xFFFF + schema + name, 0x7FFF + DWORD index (bit 31
+// cleared), or WORD 0x8000 + index.
+TagRead ReadTag(ArchiveReader& r);
+
+// The class (1..8) whose name this is, or 0.
+int ClassOfName(std::string_view name);
+
+// Where bytes go. Returns false when they could not all be stored.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual bool Write(const void* data, std::size_t size) = 0;
+};
+
+// Collects bytes in memory.
+class MemorySink : public ByteSink {
+ public:
+  bool Write(const void* data, std::size_t size) override {
+    auto p = static_cast<const std::uint8_t*>(data);
+    bytes.insert(bytes.end(), p, p + size);
+    return true;
+  }
+  std::vector<std::uint8_t> bytes;
+};
+
+// Buffered writer over a sink. A failing sink makes the writer fail for good:
+// later writes are dropped and Ok() stays false.
+class ArchiveWriter {
+ public:
+  explicit ArchiveWriter(ByteSink& sink) : sink_(sink) { buf_.reserve(kBufferSize); }
+  ~ArchiveWriter() = default;
+
+  bool Ok() const { return ok_; }
+  std::uint64_t BytesWritten() const { return written_ + buf_.size(); }
+  // Hands what is buffered to the sink.
+  bool Flush();
+
+  void Write(const void* data, std::size_t n) {
+    if (buf_.size() + n > kBufferSize) {
+      Flush();
+      if (n > kBufferSize) {
+        if (ok_ && !sink_.Write(data, n)) ok_ = false;
+        if (ok_) written_ += n;
+        return;
+      }
+    }
+    auto p = static_cast<const std::uint8_t*>(data);
+    buf_.insert(buf_.end(), p, p + n);
+  }
+  void WriteU8(std::uint8_t v) { Write(&v, 1); }
+  void WriteU16(std::uint16_t v) {
+    std::uint8_t b[2] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+    Write(b, 2);
+  }
+  void WriteU32(std::uint32_t v) {
+    std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                         static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+    Write(b, 4);
+  }
+  void WriteI32(std::int32_t v) { WriteU32(static_cast<std::uint32_t>(v)); }
+  void WriteF64(double d) {
+    std::uint64_t u;
+    std::memcpy(&u, &d, sizeof u);
+    std::uint8_t b[8];
+    for (int i = 0; i < 8; ++i)
+      b[i] = static_cast<std::uint8_t>(u >> (8 * i));
+    Write(b, 8);
+  }
+
+  // Strings are written in the UTF-16 form when this is set, else code page 932.
+  void SetUtf16(bool on) { utf16_ = on; }
+  // Writes one string. A text longer than the form's 16-bit length can hold is
+  // cut at a character boundary to the longest length it can store.
+  void WriteCString(std::u16string_view text);
+  void WriteCount(std::uint32_t n);
+  void WriteClassRef(std::uint32_t index);
+  // The tag of the next object of class `cls` (1..8): a new-class tag on its
+  // first use, a reference afterwards. `schema` is the version's low 16 bits.
+  void WriteClassTag(ClassTable& classes, int cls, std::uint16_t schema);
+
+ private:
+  static constexpr std::size_t kBufferSize = 1 << 16;
+  ByteSink& sink_;
+  std::vector<std::uint8_t> buf_;
+  std::uint64_t written_ = 0;
+  bool ok_ = true;
+  bool utf16_ = false;
+};
+
+}  // namespace plattero

@@ -1,0 +1,539 @@
+#include "jww/entity_io.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "util/numbers.h"
+#include "util/text.h"
+
+namespace plattero {
+
+namespace {
+
+// Both set to 1 when the document unit starts, and never changed.
+constexpr std::uint8_t kDefaultPenStyle = 1;
+constexpr std::uint16_t kDefaultPenColor = 1;
+
+// Older versions know fewer line types and colours: the extended ones map to
+// their nearest standard one.
+constexpr std::uint8_t kOldStyleOf[15] = {1, 4, 3, 6, 8, 8, 2, 5, 7, 6, 6, 8, 8, 17, 17};  // 31..45
+constexpr std::uint16_t kOldColorOf[16] = {2, 8, 3, 6, 4, 5, 1, 2,
+                                           5, 8, 4, 3, 6, 5, 2, 2};  // 101..116
+
+bool InRange(unsigned v, unsigned lo, unsigned hi) {
+  return v >= lo && v <= hi;
+}
+
+double ClampTextSize(double v) {
+  if (std::isnan(v)) return v;
+  v = std::fabs(v);
+  if (v < 1e-10) return 1e-10;
+  if (v > 1e10) return 1e10;
+  return v;
+}
+
+void ReadLineCoords(ArchiveReader& r, TEntJwwLine& e) {
+  e.start_x = r.ReadF64();
+  e.start_y = r.ReadF64();
+  e.end_x = r.ReadF64();
+  e.end_y = r.ReadF64();
+}
+
+// Fixed part of a text: attribute block to degKakudo.
+void ReadMojiFixed(ArchiveReader& r, std::int32_t ver, TEntJwwMoji& e) {
+  e.att = ReadAttr(r, ver);
+  e.start_x = r.ReadF64();
+  e.start_y = r.ReadF64();
+  e.end_x = r.ReadF64();
+  e.end_y = r.ReadF64();
+  e.nMojiShu = r.ReadU32();
+  e.dSizeX = r.ReadF64();
+  e.dSizeY = r.ReadF64();
+  e.dKankaku = r.ReadF64();
+  e.degKakudo = r.ReadF64();
+}
+
+void ReadMojiStrings(ArchiveReader& r, TEntJwwMoji& e) {
+  e.strFontName = r.ReadName();
+  e.str = r.ReadName();
+  if (!IsFiniteNumber(e.dSizeX)) e.dSizeX = 3.0;
+  if (!IsFiniteNumber(e.dSizeY)) e.dSizeY = 3.0;
+  if (!IsFiniteNumber(e.dKankaku)) e.dKankaku = 0.0;
+}
+
+void WriteLineCoords(ArchiveWriter& w, const TEntJwwLine& e) {
+  w.WriteF64(e.start_x);
+  w.WriteF64(e.start_y);
+  w.WriteF64(e.end_x);
+  w.WriteF64(e.end_y);
+}
+
+void WriteMojiFixedAndStrings(ArchiveWriter& w, std::int32_t ver, const TEntJwwMoji& e,
+                              const std::u16string& text) {
+  WriteAttr(w, ver, e.att, kEntMoji);
+  w.WriteF64(e.start_x);
+  w.WriteF64(e.start_y);
+  w.WriteF64(e.end_x);
+  w.WriteF64(e.end_y);
+  w.WriteU32(e.nMojiShu);
+  w.WriteF64(ClampTextSize(e.dSizeX));
+  w.WriteF64(ClampTextSize(e.dSizeY));
+  w.WriteF64(e.dKankaku);
+  w.WriteF64(e.degKakudo);
+  w.WriteCString(RemoveBreakMarks(e.strFontName));
+  w.WriteCString(text);
+}
+
+std::u16string SubstitutePercent(const std::u16string& text) {
+  const TextSubstitution& table = JwwTextSubstitution();
+  if (table.on != 1 || text.size() < 2 || text[0] != u'%' || text[1] != u'%') return text;
+  for (const TStr2List& pair : table.list) {
+    if (pair.s1 == text) return pair.s2;
+  }
+  return text;
+}
+
+}  // namespace
+
+TextSubstitution& JwwTextSubstitution() {
+  static TextSubstitution table;
+  return table;
+}
+
+TEntJwwAttr ReadAttr(ArchiveReader& r, std::int32_t ver) {
+  TEntJwwAttr a;
+  a.lGroup = r.ReadU32();
+  a.nPenStyle = r.ReadU8();
+  a.nPenColor = r.ReadU16();
+  a.nPenWidth = ver > 350 ? r.ReadU16() : 0;
+  a.nLayer = r.ReadU16();
+  a.nGLayer = r.ReadU16();
+  a.sFlg = r.ReadU16();
+  return a;
+}
+
+void WriteAttr(ArchiveWriter& w, std::int32_t ver, const TEntJwwAttr& att, int kind) {
+  unsigned style = att.nPenStyle;
+  unsigned color = att.nPenColor;
+  if (ver < 420) {
+    if (kind == kEntLine || kind == kEntEnko) {
+      if (InRange(style, 31, 45)) {
+        style = kOldStyleOf[style - 31];
+      } else if (InRange(style, 46, 62)) {
+        style = kDefaultPenStyle;
+      }
+    }
+    if (kind >= kEntLine && kind <= kEntSolid) {
+      if (InRange(color, 101, 116)) {
+        color = kOldColorOf[color - 101];
+      } else if (InRange(color, 117, 356)) {
+        color = kDefaultPenColor;
+      }
+    }
+  }
+  switch (kind) {
+    case kEntLine:
+    case kEntEnko:
+      if (!(InRange(style, 1, 9) || InRange(style, 11, 19) || InRange(style, 31, 62))) {
+        style = kDefaultPenStyle;
+      }
+      break;
+    case kEntTen:
+      if (style != 1 && style != 100) style = 1;
+      break;
+    case kEntMoji:
+      if (!InRange(style, 1, 9)) style = 1;
+      break;
+    default:
+      break;
+  }
+  if (kind >= kEntLine && kind <= kEntSunpo) {
+    if (!(InRange(color, 1, 9) || InRange(color, 101, 356))) color = kDefaultPenColor;
+  } else if (kind == kEntSolid) {
+    if (!(InRange(color, 1, 10) || InRange(color, 101, 356))) color = kDefaultPenColor;
+  }
+  w.WriteU32(att.lGroup);
+  w.WriteU8(static_cast<std::uint8_t>(style));
+  w.WriteU16(static_cast<std::uint16_t>(color));
+  if (ver >= 351) w.WriteU16(att.nPenWidth > 30000 ? 0 : att.nPenWidth);
+  w.WriteU16(att.nLayer > 15 ? 0 : att.nLayer);
+  w.WriteU16(att.nGLayer > 15 ? 0 : att.nGLayer);
+  w.WriteU16(att.sFlg);
+}
+
+void CopyAttr(const TEntJwwAttr& from, TEntJwwAttr& to) {
+  to = from;
+}
+
+bool ReadLineBody(ArchiveReader& r, std::int32_t ver, TEntJwwLine& e) {
+  if (r.AtEnd()) return false;
+  e.att = ReadAttr(r, ver);
+  ReadLineCoords(r, e);
+  return true;
+}
+
+bool ReadEnkoBody(ArchiveReader& r, std::int32_t ver, TEntJwwEnko& e) {
+  if (r.AtEnd()) return false;
+  e.att = ReadAttr(r, ver);
+  e.start_x = r.ReadF64();
+  e.start_y = r.ReadF64();
+  e.dHankei = r.ReadF64();
+  e.radKaishiKaku = r.ReadF64();
+  e.radEnkoKaku = r.ReadF64();
+  e.radKatamukiKaku = r.ReadF64();
+  e.dHenpeiRitsu = r.ReadF64();
+  e.bZenEnFlg = r.ReadU32();
+  return true;
+}
+
+bool ReadTenBody(ArchiveReader& r, std::int32_t ver, TEntJwwTen& e, double default_scale) {
+  if (r.AtEnd()) return false;
+  e.att = ReadAttr(r, ver);
+  e.start_x = r.ReadF64();
+  e.start_y = r.ReadF64();
+  e.bKariten = r.ReadU32();
+  if (e.att.nPenStyle == 100) {
+    e.nCode = r.ReadU32();
+    e.radKaitenKaku = r.ReadF64();
+    e.dBairitsu = r.ReadF64();
+  } else {
+    e.nCode = 0;
+    e.radKaitenKaku = 0;
+    e.dBairitsu = default_scale;
+  }
+  return true;
+}
+
+bool ReadMojiBody(ArchiveReader& r, std::int32_t ver, TEntJwwMoji& e) {
+  if (r.AtEnd()) return false;
+  ReadMojiFixed(r, ver, e);
+  ReadMojiStrings(r, e);
+  return true;
+}
+
+bool ReadSunpoBody(ArchiveReader& r, std::int32_t ver, TEntJwwSunpo& e) {
+  e.att = ReadAttr(r, ver);
+  e.Sen.att = ReadAttr(r, ver);
+  ReadLineCoords(r, e.Sen);
+  // Of a dimension only the text's fixed part (and from 420 that of Kt2) is
+  // checked for delivering bytes.
+  if (r.AtEnd()) return false;
+  ReadMojiFixed(r, ver, e.Moji);
+  ReadMojiStrings(r, e.Moji);
+  if (ver >= 420) {
+    e.bSxfMode = r.ReadU16();
+    ReadLineBody(r, ver, e.Ho1);
+    ReadLineBody(r, ver, e.Ho2);
+    ReadTenBody(r, ver, e.Te1, 0.0);
+    ReadTenBody(r, ver, e.Te2, 0.0);
+    ReadTenBody(r, ver, e.Kt1, 0.0);
+    if (!ReadTenBody(r, ver, e.Kt2, 0.0)) return false;
+    return true;
+  }
+  // Older files have no parts: build them from the dimension itself.
+  e.bSxfMode = 0;
+  for (TEntJwwLine* l : {&e.Ho1, &e.Ho2}) {
+    *l = TEntJwwLine{};
+    CopyAttr(e.att, l->att);
+  }
+  for (TEntJwwTen* t : {&e.Te1, &e.Te2, &e.Kt1, &e.Kt2}) {
+    *t = TEntJwwTen{};
+    CopyAttr(e.att, t->att);
+    t->att.nPenStyle = 0;
+  }
+  return true;
+}
+
+bool ReadSolidBody(ArchiveReader& r, std::int32_t ver, TEntJwwSolid& e) {
+  if (r.AtEnd()) return false;
+  e.att = ReadAttr(r, ver);
+  e.start_x = r.ReadF64();
+  e.start_y = r.ReadF64();
+  e.end_x = r.ReadF64();
+  e.end_y = r.ReadF64();
+  e.DPoint2_x = r.ReadF64();
+  e.DPoint2_y = r.ReadF64();
+  e.DPoint3_x = r.ReadF64();
+  e.DPoint3_y = r.ReadF64();
+  e.Color = e.att.nPenColor == 10 ? r.ReadU32() : 0;
+  return true;
+}
+
+bool ReadBlockBody(ArchiveReader& r, std::int32_t ver, TEntJwwBlock& e) {
+  if (r.AtEnd()) return false;
+  e.att = ReadAttr(r, ver);
+  e.DPKijunTen_x = r.ReadF64();
+  e.DPKijunTen_y = r.ReadF64();
+  e.dBairitsuX = r.ReadF64();
+  e.dBairitsuY = r.ReadF64();
+  e.radKaitenKaku = r.ReadF64();
+  e.nNumber = r.ReadU32();
+  return true;
+}
+
+std::u16string MojiTextForWriting(const std::u16string& str, std::int32_t options) {
+  std::u16string text = RemoveBreakMarks(str);
+  if (options & 0x10) text = SubstitutePercent(text);
+  if ((options & 0x08) && text.compare(0, 10, u"^@BM%temp%") == 0) {
+    text = u"^@BM" + text.substr(10);
+  }
+  if ((options & 0x01) && text.compare(0, 4, u"^@BM") == 0) {
+    std::size_t comma = text.find(u',');
+    if (comma != std::u16string::npos) {
+      text =
+          u"^@BM" + FileNameOf(std::u16string_view(text).substr(4, comma - 4)) + text.substr(comma);
+    }
+  }
+  return text;
+}
+
+void WriteLineBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwLine& e) {
+  WriteAttr(w, ver, e.att, kEntLine);
+  WriteLineCoords(w, e);
+}
+
+void WriteEnkoBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwEnko& e) {
+  WriteAttr(w, ver, e.att, kEntEnko);
+  w.WriteF64(e.start_x);
+  w.WriteF64(e.start_y);
+  w.WriteF64(e.dHankei);
+  w.WriteF64(e.radKaishiKaku);
+  w.WriteF64(e.radEnkoKaku);
+  w.WriteF64(e.radKatamukiKaku);
+  w.WriteF64(e.dHenpeiRitsu);
+  w.WriteU32(e.bZenEnFlg);
+}
+
+void WriteTenBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwTen& e) {
+  WriteAttr(w, ver, e.att, kEntTen);
+  w.WriteF64(e.start_x);
+  w.WriteF64(e.start_y);
+  w.WriteU32(e.bKariten);
+  if (e.att.nPenStyle == 100) {
+    w.WriteU32(e.nCode);
+    w.WriteF64(e.radKaitenKaku);
+    w.WriteF64(e.dBairitsu);
+  }
+}
+
+void WriteMojiBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwMoji& e) {
+  WriteMojiFixedAndStrings(w, ctx.ver, e, MojiTextForWriting(e.str, ctx.options));
+}
+
+void WriteSunpoBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwSunpo& e) {
+  WriteAttr(w, ctx.ver, e.att, kEntSunpo);
+  WriteLineBody(w, ctx.ver, e.Sen);
+  std::u16string text = RemoveBreakMarks(e.Moji.str);
+  if (ctx.options & 0x10) text = SubstitutePercent(text);
+  WriteMojiFixedAndStrings(w, ctx.ver, e.Moji, text);
+  if (ctx.ver >= 420) {
+    w.WriteU16(e.bSxfMode);
+    WriteLineBody(w, ctx.ver, e.Ho1);
+    WriteLineBody(w, ctx.ver, e.Ho2);
+    WriteTenBody(w, ctx.ver, e.Te1);
+    WriteTenBody(w, ctx.ver, e.Te2);
+    WriteTenBody(w, ctx.ver, e.Kt1);
+    WriteTenBody(w, ctx.ver, e.Kt2);
+  }
+}
+
+void WriteSolidBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwSolid& e) {
+  WriteAttr(w, ver, e.att, kEntSolid);
+  w.WriteF64(e.start_x);
+  w.WriteF64(e.start_y);
+  w.WriteF64(e.end_x);
+  w.WriteF64(e.end_y);
+  w.WriteF64(e.DPoint2_x);
+  w.WriteF64(e.DPoint2_y);
+  w.WriteF64(e.DPoint3_x);
+  w.WriteF64(e.DPoint3_y);
+  if (e.att.nPenColor == 10) w.WriteU32(e.Color);
+}
+
+void WriteBlockBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwBlock& e) {
+  WriteAttr(w, ctx.ver, e.att, kEntBlock);
+  w.WriteF64(e.DPKijunTen_x);
+  w.WriteF64(e.DPKijunTen_y);
+  w.WriteF64(e.dBairitsuX);
+  w.WriteF64(e.dBairitsuY);
+  w.WriteF64(e.radKaitenKaku);
+  w.WriteU32(ctx.block_no ? ctx.block_no(e.nNumber) : e.nNumber);
+}
+
+namespace {
+
+// Appends one record read by `read` to `list`; on failure the record is taken
+// back. Returns the new record's index or -1.
+template <class Rec, class ReadFn>
+std::int32_t ReadInto(std::vector<Rec>& list, ReadFn read) {
+  list.emplace_back();
+  if (!read(list.back())) {
+    list.pop_back();
+    return -1;
+  }
+  return static_cast<std::int32_t>(list.size() - 1);
+}
+
+// The smallest number of bytes one entity object takes in a file (a tag and
+// the shortest body), used to bound what a count may make us reserve.
+constexpr std::size_t kMinObjectBytes = 2 + 33;
+
+}  // namespace
+
+bool ReadEntityList(ArchiveReader& r, ClassTable& classes, std::int32_t ver, std::uint32_t count,
+                    bool nested, const char* where, EntityListsOut lists) {
+  const double point_scale = nested ? 0.0 : 1.0;
+  lists.order.reserve(std::min<std::size_t>(count, r.Remaining() / kMinObjectBytes + 1));
+  std::uint32_t k = 0;
+  while (k < count) {
+    std::size_t tag_offset = r.Position();
+    TagRead tag = ReadTag(r);
+    int kind = 0;
+    switch (tag.kind) {
+      case TagRead::kEnd:
+        r.Fail(tag_offset, std::string(where) + ": data ends before the list");
+        return false;
+      case TagRead::kNameTooLong:
+        r.Fail(tag_offset, std::string(where) + ": class name too long");
+        return false;
+      case TagRead::kNewClass:
+        kind = ClassOfName(tag.name);
+        if (kind < kEntLine || kind > kEntBlock) {
+          r.Fail(tag_offset, std::string(where) + ": unknown class name");
+          return false;
+        }
+        classes.index[kind] = classes.counter++;
+        break;
+      case TagRead::kReference:
+        for (int c = kEntLine; c <= kEntBlock; ++c) {
+          if (classes.index[c] != 0 && classes.index[c] == tag.index) kind = c;
+        }
+        break;
+    }
+    if (kind == 0) continue;  // designates nothing: read the next tag
+
+    std::int32_t index = -1;
+    switch (kind) {
+      case kEntLine:
+        index = ReadInto(lists.line, [&](TEntJwwLine& e) { return ReadLineBody(r, ver, e); });
+        break;
+      case kEntEnko:
+        index = ReadInto(lists.enko, [&](TEntJwwEnko& e) { return ReadEnkoBody(r, ver, e); });
+        break;
+      case kEntTen:
+        index =
+            ReadInto(lists.ten, [&](TEntJwwTen& e) { return ReadTenBody(r, ver, e, point_scale); });
+        break;
+      case kEntMoji:
+        index = ReadInto(lists.moji, [&](TEntJwwMoji& e) { return ReadMojiBody(r, ver, e); });
+        break;
+      case kEntSunpo:
+        index = ReadInto(lists.sunpo, [&](TEntJwwSunpo& e) { return ReadSunpoBody(r, ver, e); });
+        break;
+      case kEntSolid:
+        index = ReadInto(lists.solid, [&](TEntJwwSolid& e) { return ReadSolidBody(r, ver, e); });
+        break;
+      case kEntBlock:
+        index = ReadInto(lists.block, [&](TEntJwwBlock& e) { return ReadBlockBody(r, ver, e); });
+        break;
+    }
+    // A dropped entity leaves a zero entry, which designates nothing.
+    lists.order.push_back(index >= 0 ? TEntJwwNo{kind, index} : TEntJwwNo{});
+    ++k;
+    ++classes.counter;
+  }
+  return true;
+}
+
+bool DesignatesRecord(const TEntJwwNo& no, const EntityListsIn& lists) {
+  if (no.EntNo < 0) return false;
+  std::size_t i = static_cast<std::size_t>(no.EntNo);
+  switch (no.EntType) {
+    case kEntLine:
+      return i < lists.line.size();
+    case kEntEnko:
+      return i < lists.enko.size();
+    case kEntTen:
+      return i < lists.ten.size();
+    case kEntMoji:
+      return i < lists.moji.size();
+    case kEntSunpo:
+      return i < lists.sunpo.size();
+    case kEntSolid:
+      return i < lists.solid.size();
+    case kEntBlock:
+      return i < lists.block.size();
+    default:
+      return false;
+  }
+}
+
+namespace {
+
+bool SplitsDimension(const EntityWriteContext& ctx, const TEntJwwSunpo& d) {
+  return ctx.ver < 420 && ctx.doc_ver >= 420 && d.bSxfMode != 0;
+}
+
+}  // namespace
+
+std::uint32_t CountEntityObjects(const EntityWriteContext& ctx, const EntityListsIn& lists) {
+  std::uint32_t n = 0;
+  for (const TEntJwwNo& no : lists.order) {
+    if (!DesignatesRecord(no, lists)) continue;
+    ++n;
+    if (no.EntType == kEntSunpo && SplitsDimension(ctx, lists.sunpo[no.EntNo])) n += 6;
+  }
+  return n;
+}
+
+void WriteEntityList(ArchiveWriter& w, ClassTable& classes, const EntityWriteContext& ctx,
+                     const EntityListsIn& lists) {
+  const auto schema = static_cast<std::uint16_t>(ctx.ver);
+  for (const TEntJwwNo& no : lists.order) {
+    if (!DesignatesRecord(no, lists)) continue;
+    w.WriteClassTag(classes, no.EntType, schema);
+    switch (no.EntType) {
+      case kEntLine:
+        WriteLineBody(w, ctx.ver, lists.line[no.EntNo]);
+        break;
+      case kEntEnko:
+        WriteEnkoBody(w, ctx.ver, lists.enko[no.EntNo]);
+        break;
+      case kEntTen:
+        WriteTenBody(w, ctx.ver, lists.ten[no.EntNo]);
+        break;
+      case kEntMoji:
+        WriteMojiBody(w, ctx, lists.moji[no.EntNo]);
+        break;
+      case kEntSunpo:
+        WriteSunpoBody(w, ctx, lists.sunpo[no.EntNo]);
+        break;
+      case kEntSolid:
+        WriteSolidBody(w, ctx.ver, lists.solid[no.EntNo]);
+        break;
+      case kEntBlock:
+        WriteBlockBody(w, ctx, lists.block[no.EntNo]);
+        break;
+    }
+    ++classes.counter;
+    if (no.EntType == kEntSunpo && SplitsDimension(ctx, lists.sunpo[no.EntNo])) {
+      // Older versions know no extended dimension: its parts follow as lines
+      // and points of their own; the temporary points stay temporary.
+      const TEntJwwSunpo& d = lists.sunpo[no.EntNo];
+      for (const TEntJwwLine* l : {&d.Ho1, &d.Ho2}) {
+        w.WriteClassTag(classes, kEntLine, schema);
+        WriteLineBody(w, ctx.ver, *l);
+        ++classes.counter;
+      }
+      for (int i = 0; i < 4; ++i) {
+        TEntJwwTen t = i == 0 ? d.Te1 : i == 1 ? d.Te2 : i == 2 ? d.Kt1 : d.Kt2;
+        if (i >= 2) t.bKariten = 1;
+        w.WriteClassTag(classes, kEntTen, schema);
+        WriteTenBody(w, ctx.ver, t);
+        ++classes.counter;
+      }
+    }
+  }
+}
+
+}  // namespace plattero

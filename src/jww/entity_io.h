@@ -1,0 +1,108 @@
+#pragma once
+
+// Entity bodies and the entity lists around them, read and written field by
+// field. The same code serves the top-level list and the nested lists of block
+// definitions.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "jww/archive.h"
+#include "jww/jwwtype.h"
+
+namespace plattero {
+
+// Attribute block: 15 bytes, or 13 without nPenWidth for version 350 and below.
+TEntJwwAttr ReadAttr(ArchiveReader& r, std::int32_t ver);
+// Writes the attribute block normalised for the kind of element that owns it
+// (1..7 entity kinds, 8 block definition). The record is not changed.
+void WriteAttr(ArchiveWriter& w, std::int32_t ver, const TEntJwwAttr& att, int kind);
+void CopyAttr(const TEntJwwAttr& from, TEntJwwAttr& to);
+
+// Body readers. Each returns false when its fixed part delivered no bytes (the
+// record is then to be dropped). `nested`: inside a block definition.
+bool ReadLineBody(ArchiveReader& r, std::int32_t ver, TEntJwwLine& e);
+bool ReadEnkoBody(ArchiveReader& r, std::int32_t ver, TEntJwwEnko& e);
+bool ReadTenBody(ArchiveReader& r, std::int32_t ver, TEntJwwTen& e, double default_scale);
+bool ReadMojiBody(ArchiveReader& r, std::int32_t ver, TEntJwwMoji& e);
+bool ReadSunpoBody(ArchiveReader& r, std::int32_t ver, TEntJwwSunpo& e);
+bool ReadSolidBody(ArchiveReader& r, std::int32_t ver, TEntJwwSolid& e);
+bool ReadBlockBody(ArchiveReader& r, std::int32_t ver, TEntJwwBlock& e);
+
+// The "%%" substitution table of the writer: a text that begins with "%%" and
+// equals s1 of a pair is written as that pair's s2, while the switch is 1.
+struct TStr2List {
+  std::u16string s1, s2;
+};
+struct TextSubstitution {
+  std::int32_t on = 0;
+  std::vector<TStr2List> list;
+};
+// The process-wide table; nothing in this system fills it.
+TextSubstitution& JwwTextSubstitution();
+
+// What the writer needs to know besides the records.
+struct EntityWriteContext {
+  std::int32_t ver = 700;      // version being written
+  std::int32_t doc_ver = 700;  // version the document was read from (Enthd.jwVer)
+  std::int32_t options = 0;    // FileOutOpt
+  std::function<std::uint32_t(std::uint32_t)> block_no;  // ChangeBlockNo
+};
+
+// The text of a CDataMoji on its way into the file (after RemoveBreakMarks):
+// "%%" substitution (0x10), "%temp%" removal (0x08), file-name reduction (0x01).
+std::u16string MojiTextForWriting(const std::u16string& str, std::int32_t options);
+
+void WriteLineBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwLine& e);
+void WriteEnkoBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwEnko& e);
+void WriteTenBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwTen& e);
+void WriteMojiBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwMoji& e);
+// For a version below 420 the body ends after the text; the caller writes the
+// six parts as objects of their own when the dimension is split.
+void WriteSunpoBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwSunpo& e);
+void WriteSolidBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwSolid& e);
+void WriteBlockBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwBlock& e);
+
+// The lists of one entity order, to be filled.
+struct EntityListsOut {
+  std::vector<TEntJwwNo>& order;
+  std::vector<TEntJwwLine>& line;
+  std::vector<TEntJwwEnko>& enko;
+  std::vector<TEntJwwTen>& ten;
+  std::vector<TEntJwwMoji>& moji;
+  std::vector<TEntJwwSunpo>& sunpo;
+  std::vector<TEntJwwSolid>& solid;
+  std::vector<TEntJwwBlock>& block;
+};
+
+// The lists of one entity order, to be written.
+struct EntityListsIn {
+  const std::vector<TEntJwwNo>& order;
+  const std::vector<TEntJwwLine>& line;
+  const std::vector<TEntJwwEnko>& enko;
+  const std::vector<TEntJwwTen>& ten;
+  const std::vector<TEntJwwMoji>& moji;
+  const std::vector<TEntJwwSunpo>& sunpo;
+  const std::vector<TEntJwwSolid>& solid;
+  const std::vector<TEntJwwBlock>& block;
+};
+
+// Reads `count` tagged entities. Entities whose body fails are dropped and
+// leave a zero entry in the order. Returns false (with the reader's failure
+// set) on a class name other than the seven entity classes, or when the data
+// ends before the list does; what was read stays.
+bool ReadEntityList(ArchiveReader& r, ClassTable& classes, std::int32_t ver, std::uint32_t count,
+                    bool nested, const char* where, EntityListsOut lists);
+
+// True when an order entry designates a record.
+bool DesignatesRecord(const TEntJwwNo& no, const EntityListsIn& lists);
+// The number of objects WriteEntityList writes for these lists.
+std::uint32_t CountEntityObjects(const EntityWriteContext& ctx, const EntityListsIn& lists);
+// Writes every designated entity in order, each with its class tag; a split
+// dimension is followed by its six parts.
+void WriteEntityList(ArchiveWriter& w, ClassTable& classes, const EntityWriteContext& ctx,
+                     const EntityListsIn& lists);
+
+}  // namespace plattero

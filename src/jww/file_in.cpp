@@ -1,0 +1,207 @@
+// Reading a whole drawing: header, entity list, block definitions and images.
+
+#include <algorithm>
+
+#include "jww/archive.h"
+#include "jww/entity_io.h"
+#include "jww/file_io.h"
+#include "jww/header_io.h"
+#include "jww/jww_data.h"
+#include "util/numbers.h"
+#include "util/text.h"
+
+namespace plattero {
+
+namespace {
+
+// A definition takes at least a tag and its fixed part.
+constexpr std::size_t kMinBlockDefBytes = 2 + 25;
+// An image row takes at least a one-byte name length and its size.
+constexpr std::size_t kMinImageRowBytes = 1 + 4;
+
+void PublishDrawingInfo(const TEntJwwHeader& h, const std::u16string& file_name) {
+  TJwwDrawingInfo& info = JwwDrawingInfo();
+  info.JwwFileName = file_name;
+  const std::int32_t t = h.lnDrawTime;
+  std::u16string minutes = IntStr((t / 60) % 60);
+  if (minutes.size() == 1) minutes = u"0" + minutes;
+  info.JwwDrawTime = IntStr(t / 3600) + u" : " + minutes;
+  std::int32_t p = PosIndex(u"\r\n", h.strMemo);
+  if (p < 0) {
+    info.JwwMemo1 = h.strMemo;
+    info.JwwMemo2.clear();
+    info.JwwMemo = info.JwwMemo1;
+  } else {
+    info.JwwMemo1 = SubStr(h.strMemo, 0, p);
+    info.JwwMemo2 = SubStrFrom(h.strMemo, p + 2);
+    info.JwwMemo = info.JwwMemo1 + u'\u3000' + info.JwwMemo2;
+  }
+  info.JwwPrtBairitsu = h.dPrtBairitsu;
+}
+
+EntityListsOut TopLevelLists(TJwwData& d) {
+  return {d.EntNo, d.EntLine, d.EntEnko, d.EntTen, d.EntMoji, d.EntSunpo, d.EntSolid, d.EntBlock};
+}
+
+EntityListsOut NestedLists(TEntJwwBlockDef& b) {
+  return {b.mNo, b.mLine, b.mEnko, b.mTen, b.mMoji, b.mSunpo, b.mSolid, b.mBlock};
+}
+
+void TrimLists(EntityListsOut l) {
+  l.order.shrink_to_fit();
+  l.line.shrink_to_fit();
+  l.enko.shrink_to_fit();
+  l.ten.shrink_to_fit();
+  l.moji.shrink_to_fit();
+  l.sunpo.shrink_to_fit();
+  l.solid.shrink_to_fit();
+  l.block.shrink_to_fit();
+}
+
+bool ReadBlockDefs(ArchiveReader& r, ClassTable& classes, TJwwData& doc) {
+  const std::int32_t ver = doc.Enthd.jwVer;
+  std::uint32_t count = r.ReadCount();
+  doc.EntBlockDef.reserve(std::min<std::size_t>(count, r.Remaining() / kMinBlockDefBytes + 1));
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::size_t tag_offset = r.Position();
+    TagRead tag = ReadTag(r);
+    if (tag.kind == TagRead::kNameTooLong) {
+      r.Fail(tag_offset, "block definitions: class name too long");
+      return false;
+    }
+    // Every object of this list is a definition, whatever its tag says.
+    if (tag.kind == TagRead::kNewClass) classes.index[kEntBlockDef] = classes.counter++;
+    if (r.AtEnd()) {
+      r.Fail("block definitions: data ends before the list");
+      return false;
+    }
+    TEntJwwBlockDef& b = doc.EntBlockDef.emplace_back();
+    b.att = ReadAttr(r, ver);
+    b.nNumber = r.ReadU32();
+    b.bRefferd = r.ReadU32();
+    b.dtime = r.ReadU32();
+    if (b.dtime >= 0x80000000u) {
+      r.Skip(8);
+      b.dtime = i + 1;
+    }
+    b.strName = r.ReadName();
+    std::uint32_t n = r.ReadCount();
+    ++classes.counter;  // the definition's own index, before its entities
+    if (!ReadEntityList(r, classes, ver, n, true, "block definition entities", NestedLists(b))) {
+      return false;
+    }
+    TrimLists(NestedLists(b));
+  }
+  return true;
+}
+
+// A name from the image section may only name a file inside the image folder.
+bool IsSafeImageName(const std::u16string& name) {
+  if (name == u"." || name == u"..") return false;
+  return name.find_first_of(u"/\\:") == std::u16string::npos;
+}
+
+bool ReadImageSection(ArchiveReader& r, TJwwData& doc) {
+  const std::int32_t n = r.ReadI32();
+  if (n <= 0) return true;
+  const bool extract = doc.BindImageExp && !doc.BindImageFolder.empty();
+  doc.BindImage.reserve(
+      std::min<std::size_t>(static_cast<std::uint32_t>(n), r.Remaining() / kMinImageRowBytes + 1));
+  for (std::int32_t i = 0; i < n; ++i) {
+    if (r.AtEnd()) {
+      r.Fail("images: data ends before the list");
+      return false;
+    }
+    TBindImageType row;
+    row.Fname = r.ReadName();
+    row.Fsize = r.ReadI32();
+    if (row.Fname.empty() || row.Fsize <= 0) {
+      doc.BindImage.push_back(std::move(row));
+      continue;
+    }
+    const std::size_t offset = r.Position();
+    std::size_t got = 0;
+    const std::uint8_t* bytes = r.Take(static_cast<std::uint32_t>(row.Fsize), got);
+    const bool complete = got == static_cast<std::uint32_t>(row.Fsize);
+    if (!IsSafeImageName(row.Fname)) continue;  // its bytes are passed over, the row dropped
+    if (extract && complete) {
+      // A file that cannot be written is left out; the row stays.
+      WriteWholeFile(Utf16ToUtf8(doc.BindImageFolder + row.Fname), bytes, got);
+    }
+    doc.BindImage.push_back(std::move(row));
+    if (!complete) {
+      r.Fail(offset, "images: data ends inside an image");
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ReadDrawing(ArchiveReader& r, TJwwData& doc, const std::u16string& name, bool& header_ok,
+                 TJwwReadStatus& where) {
+  header_ok = ReadHeader(r, doc, &where);
+  if (!header_ok) return false;
+  PublishDrawingInfo(doc.Enthd, name);
+  const std::int32_t ver = doc.Enthd.jwVer;
+
+  where.entities = r.Position();
+  bool delivered = false;
+  const std::size_t count_offset = r.Position();
+  std::uint32_t count = r.ReadCount(&delivered);
+  if (!delivered) {
+    r.Fail(count_offset, "entity list: data ends before the count");
+    return false;
+  }
+  ClassTable classes;
+  bool ok = ReadEntityList(r, classes, ver, count, false, "entity list", TopLevelLists(doc));
+  TrimLists(TopLevelLists(doc));
+  if (!ok) return false;
+  where.block_defs = r.Position();
+  if (!ReadBlockDefs(r, classes, doc)) return false;
+  where.images = r.Position();
+  if (ver >= 700) {
+    doc.BindImageInit();
+    if (doc.BindImageExp || doc.BindImageExr) return ReadImageSection(r, doc);
+  }
+  return true;
+}
+
+}  // namespace
+
+TJwwDrawingInfo& JwwDrawingInfo() {
+  thread_local TJwwDrawingInfo info;
+  return info;
+}
+
+bool TJwwData::FileInBytes(const std::uint8_t* data, std::size_t size) {
+  return ReadBytes(data, size, std::u16string());
+}
+
+bool TJwwData::ReadBytes(const std::uint8_t* data, std::size_t size, const std::u16string& name) {
+  DataInit();
+  ArchiveReader r(data, size);
+  bool header_ok = false;
+  status_ = TJwwReadStatus{};
+  bool ok = ReadDrawing(r, *this, name, header_ok, status_);
+  MojiEncode = r.SawUtf16();
+  if (!ok) {
+    status_.ok = false;
+    status_.offset = r.FailOffset();
+    status_.reason = r.Failed() ? r.FailReason() : "read failed";
+  }
+  if (header_ok) MakeBlockTree();
+  return ok;
+}
+
+bool TJwwData::FileIn(const std::u16string& FName) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(Utf16ToUtf8(FName), bytes)) {
+    DataInit();
+    MakeBlockTree();
+    status_ = TJwwReadStatus{false, 0, "cannot open the file"};
+    return false;
+  }
+  return ReadBytes(bytes.data(), bytes.size(), FName);
+}
+
+}  // namespace plattero

@@ -1,0 +1,65 @@
+#include "jww/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+
+namespace plattero {
+
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  // One read of the whole file; the size may change meanwhile, so read on
+  // until the end whatever stat said.
+  bytes.resize(static_cast<std::size_t>(st.st_size));
+  std::size_t got = 0;
+  for (;;) {
+    if (got == bytes.size()) bytes.resize(bytes.size() + 65536);
+    ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      bytes.clear();
+      return false;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  bytes.resize(got);
+  ::close(fd);
+  return true;
+}
+
+bool FdSink::Write(const void* data, std::size_t size) {
+  auto p = static_cast<const std::uint8_t*>(data);
+  while (size > 0) {
+    ssize_t n = ::write(fd_, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return false;
+    p += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool WriteWholeFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  FdSink sink(fd);
+  bool ok = sink.Write(data, size);
+  if (::close(fd) != 0) ok = false;
+  if (!ok) ::unlink(path.c_str());
+  return ok;
+}
+
+}  // namespace plattero

@@ -1,0 +1,236 @@
+// Writing a whole drawing. The file is written under a temporary name in the
+// target's folder and renamed over the target only when every byte was written
+// and flushed, so a failed save never destroys the previous file.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <random>
+
+#include <unordered_map>
+
+#include "jww/archive.h"
+#include "jww/entity_io.h"
+#include "jww/file_io.h"
+#include "jww/header_io.h"
+#include "jww/jww_data.h"
+#include "util/text.h"
+
+namespace plattero {
+
+namespace {
+
+EntityListsIn TopLevelLists(const TJwwData& d) {
+  return {d.EntNo, d.EntLine, d.EntEnko, d.EntTen, d.EntMoji, d.EntSunpo, d.EntSolid, d.EntBlock};
+}
+
+EntityListsIn NestedLists(const TEntJwwBlockDef& b) {
+  return {b.mNo, b.mLine, b.mEnko, b.mTen, b.mMoji, b.mSunpo, b.mSolid, b.mBlock};
+}
+
+bool HoldsDrawing(const TJwwData& d) {
+  return d.EntLgrp.size() == kLayerGroupCount && d.EntLay.size() == kLayerCount &&
+         d.EntCol.size() == kColorCount && d.EntLtp1.size() == kLineTypeCount &&
+         d.EntLtp2.size() == kRandomLineCount && d.EntLtp3.size() == kDoubleLineTypeCount &&
+         d.EntColS.size() == kColorExCount && d.EntLtpS.size() == kLineTypeExCount &&
+         d.EntMoj.size() == kMojiTypeCount;
+}
+
+void WriteBlockDefs(ArchiveWriter& w, ClassTable& classes, const TJwwData& doc,
+                    const EntityWriteContext& ctx) {
+  // The count is that of the definitions actually written, so the file stays
+  // consistent even if the flags were changed after MakeBlockTree.
+  std::uint32_t written = 0;
+  for (const TEntJwwBlockDef& b : doc.EntBlockDef)
+    written += b.ref_flag ? 1 : 0;
+  w.WriteCount(written);
+  const auto schema = static_cast<std::uint16_t>(ctx.ver);
+  for (const TEntJwwBlockDef& b : doc.EntBlockDef) {
+    if (!b.ref_flag) continue;
+    w.WriteClassTag(classes, kEntBlockDef, schema);
+    WriteAttr(w, ctx.ver, b.att, kEntBlockDef);
+    w.WriteU32(ctx.block_no(b.nNumber));
+    w.WriteU32(b.bRefferd);
+    w.WriteU32(b.dtime);
+    w.WriteCString(RemoveBreakMarks(b.strName));
+    EntityListsIn lists = NestedLists(b);
+    w.WriteCount(CountEntityObjects(ctx, lists));
+    ++classes.counter;  // the definition's own index, before its entities
+    WriteEntityList(w, classes, ctx, lists);
+  }
+}
+
+// The image a text refers to by "^@BM%temp%name,...", or an empty name.
+std::u16string ImageNameOf(const std::u16string& str) {
+  if (str.size() < 11 || str.compare(0, 10, u"^@BM%temp%") != 0) return {};
+  std::size_t comma = str.find(u',');
+  if (comma == std::u16string::npos || comma < 10) return {};
+  return str.substr(10, comma - 10);
+}
+
+// Sets exf on the first row (in list order) whose upper-cased name begins with
+// the upper-cased name each image reference names.
+void MarkReferencedImages(TJwwData& doc) {
+  std::vector<std::u16string> upper_names;
+  upper_names.reserve(doc.BindImage.size());
+  for (TBindImageType& row : doc.BindImage) {
+    row.exf = false;
+    upper_names.push_back(UpperStr(row.Fname));
+  }
+  if (doc.BindImage.empty()) return;
+  // Texts naming the same image are looked up once.
+  std::unordered_map<std::u16string, bool> seen;
+  auto mark = [&](const TEntJwwMoji& text) {
+    std::u16string name = ImageNameOf(text.str);
+    if (name.empty()) return;
+    name = UpperStr(name);
+    if (!seen.emplace(name, true).second) return;
+    for (std::size_t i = 0; i < upper_names.size(); ++i) {
+      if (upper_names[i].compare(0, name.size(), name) == 0) {
+        doc.BindImage[i].exf = true;
+        return;
+      }
+    }
+  };
+  auto walk = [&](const std::vector<TEntJwwNo>& order, const std::vector<TEntJwwMoji>& texts) {
+    for (const TEntJwwNo& no : order) {
+      if (no.EntType == kEntMoji && no.EntNo >= 0 &&
+          static_cast<std::size_t>(no.EntNo) < texts.size()) {
+        mark(texts[no.EntNo]);
+      }
+    }
+  };
+  walk(doc.EntNo, doc.EntMoji);
+  for (const TEntJwwBlockDef& b : doc.EntBlockDef)
+    walk(b.mNo, b.mMoji);
+}
+
+struct OpenImage {
+  std::size_t row;
+  int fd;
+  std::uint32_t size;
+};
+
+bool CopyImage(ArchiveWriter& w, const OpenImage& img) {
+  std::uint8_t buf[65536];
+  std::uint32_t left = img.size;
+  while (left > 0) {
+    ssize_t n = ::read(img.fd, buf, left < sizeof buf ? left : sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;  // the file shrank under us
+    w.Write(buf, static_cast<std::size_t>(n));
+    left -= static_cast<std::uint32_t>(n);
+  }
+  return true;
+}
+
+bool WriteImageSection(ArchiveWriter& w, TJwwData& doc) {
+  MarkReferencedImages(doc);
+  // Each marked file is opened before the count is written; one that cannot be
+  // opened (or is no regular file, or too large for the format) is left out.
+  std::vector<OpenImage> images;
+  if (doc.BindImageExp || doc.BindImageExr) {
+    for (std::size_t i = 0; i < doc.BindImage.size(); ++i) {
+      TBindImageType& row = doc.BindImage[i];
+      if (!row.exf) continue;
+      row.exf = false;
+      std::string path = Utf16ToUtf8(doc.BindImageFolder + row.Fname);
+      int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0) continue;
+      struct stat st {};
+      if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > 0x7FFFFFFF) {
+        ::close(fd);
+        continue;
+      }
+      row.exf = true;
+      images.push_back({i, fd, static_cast<std::uint32_t>(st.st_size)});
+    }
+  } else {
+    for (TBindImageType& row : doc.BindImage)
+      row.exf = false;
+  }
+  bool ok = true;
+  w.WriteI32(static_cast<std::int32_t>(images.size()));
+  for (const OpenImage& img : images) {
+    if (ok) {
+      w.WriteCString(doc.BindImage[img.row].Fname);
+      w.WriteI32(static_cast<std::int32_t>(img.size));
+      ok = CopyImage(w, img);
+    }
+    ::close(img.fd);
+  }
+  return ok;
+}
+
+std::string TempNameBeside(const std::string& target) {
+  std::size_t slash = target.find_last_of('/');
+  std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  static thread_local std::mt19937_64 rng{std::random_device{}()};
+  char suffix[17];
+  std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(rng()));
+  return dir + "." + base + "." + suffix + ".tmp";
+}
+
+}  // namespace
+
+bool TJwwData::FileOut(const std::u16string& FName, std::int32_t Ver) {
+  if (!HoldsDrawing(*this) || FName.empty()) return false;
+  const std::string target = Utf16ToUtf8(FName);
+
+  // A file that already exists keeps its permissions.
+  mode_t mode = 0666;
+  struct stat target_stat {};
+  if (::stat(target.c_str(), &target_stat) == 0) {
+    if (S_ISDIR(target_stat.st_mode)) return false;
+    mode = target_stat.st_mode & 07777;
+  }
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+    temp = TempNameBeside(target);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) return false;
+  if (mode != 0666) ::fchmod(fd, mode);
+
+  FdSink sink(fd);
+  ArchiveWriter w(sink);
+  w.SetUtf16((FileOutOpt & 0x20) != 0);
+
+  std::unordered_map<std::uint32_t, std::size_t> first_def;
+  first_def.reserve(EntBlockDef.size());
+  for (std::size_t i = 0; i < EntBlockDef.size(); ++i)
+    first_def.emplace(EntBlockDef[i].nNumber, i);
+  EntityWriteContext ctx;
+  ctx.ver = Ver;
+  ctx.doc_ver = Enthd.jwVer;
+  ctx.options = FileOutOpt;
+  ctx.block_no = [&](std::uint32_t n) -> std::uint32_t {
+    auto it = first_def.find(n);
+    if (it == first_def.end()) return 0;
+    const TEntJwwBlockDef& b = EntBlockDef[it->second];
+    return b.ref_flag ? static_cast<std::uint32_t>(b.ref_no) : n;
+  };
+
+  Enthd.jwID = u"JwwData.";
+  WriteHeader(w, *this, Ver);
+  ClassTable classes;
+  EntityListsIn top = TopLevelLists(*this);
+  w.WriteCount(CountEntityObjects(ctx, top));
+  WriteEntityList(w, classes, ctx, top);
+  WriteBlockDefs(w, classes, *this, ctx);
+  bool ok = true;
+  if (Ver >= 700) ok = WriteImageSection(w, *this);
+  ok = w.Flush() && ok;
+  if (ok && ::fsync(fd) != 0) ok = false;
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+}  // namespace plattero

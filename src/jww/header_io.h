@@ -1,0 +1,25 @@
+#pragma once
+
+// The signature, version and header section of a drawing with its layer,
+// colour, line-type and text-type tables.
+
+#include <cstdint>
+
+#include "jww/archive.h"
+#include "jww/jww_data.h"
+
+namespace plattero {
+
+// Sizes the tables, then reads the header into doc.Enthd and the tables.
+// False (with the reader's failure set) for a wrong signature, a version
+// outside 220..700, or a header that ends before its last field.
+bool ReadHeader(ArchiveReader& r, TJwwData& doc, TJwwReadStatus* where = nullptr);
+
+// Writes the header for version `ver`. Values are adjusted on their way to the
+// file only (clamps, default names); the document is not changed.
+void WriteHeader(ArchiveWriter& w, const TJwwData& doc, std::int32_t ver);
+
+// Sizes the header tables to their fixed lengths, new entries zeroed.
+void SizeHeaderTables(TJwwData& doc);
+
+}  // namespace plattero

@@ -1,0 +1,126 @@
+#pragma once
+
+// TJwwData: one Jw_cad drawing in memory, with its reader (FileIn), writer
+// (FileOut), block numbering and embedded images.
+//
+// The document never talks to the user: FileIn and FileOut return a flag, and
+// the reader keeps a status (byte offset and a short reason) beside it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jww/jwwtype.h"
+
+namespace plattero {
+
+// Where and why the last read stopped early.
+struct TJwwReadStatus {
+  bool ok = true;
+  std::uint64_t offset = 0;  // byte offset of the first failure
+  std::string reason;        // for example "entity list: unknown class name"
+  // Where the sections were found (0 when not reached). The extended colour
+  // and line-type names, the only header part the writer may store
+  // differently, lie between ext_names_begin and ext_names_end.
+  std::uint64_t ext_names_begin = 0, ext_names_end = 0;
+  std::uint64_t entities = 0, block_defs = 0, images = 0;
+};
+
+class TJwwData {
+ public:
+  TJwwData();
+  TJwwData(const TJwwData&) = delete;
+  TJwwData& operator=(const TJwwData&) = delete;
+  ~TJwwData();
+
+  // Resets the document to empty. Keeps BindImageFolder, BindImageExp,
+  // BindImageExr and the extents.
+  void DataInit();
+  // Releases every list, nested ones included, then DataInit.
+  void DataFree();
+  // FileOutOpt := n for 0 <= n <= 63, else 0.
+  void SetFileOutOption(std::int32_t n);
+
+  // Gives every list room for 1000 more entries (500 for the nested lists of
+  // block definitions) beyond its count. False when memory ran out.
+  bool AddEntPre();
+
+  // Reads a drawing (versions 220 to 700). True when every section was read.
+  // Never throws; Status() says where and why a read stopped.
+  bool FileIn(const std::u16string& FName);
+  // The same over bytes already in memory (no file is opened). Images are
+  // extracted into BindImageFolder as for a file.
+  bool FileInBytes(const std::uint8_t* data, std::size_t size);
+  const TJwwReadStatus& Status() const { return status_; }
+
+  // Writes the document as a drawing of version Ver. The file is written under
+  // a temporary name beside FName and renamed over it only when complete; on
+  // failure FName is left as it was. Never throws.
+  bool FileOut(const std::u16string& FName, std::int32_t Ver);
+
+  // Rebuilds the block nesting tree, the ref_flag/ref_no of every definition
+  // and EntBlockNum.
+  void MakeBlockTree();
+  // The number under which block number n is written.
+  std::uint32_t ChangeBlockNo(std::uint32_t n) const;
+
+  // Embedded images.
+  void BindImageInit();
+  void BindImageExplode();
+  void BindImageDeleteGzFile();
+  void BindImageDeleteNonGzFile();
+
+  // --- Fields ---------------------------------------------------------------
+  TEntJwwHeader Enthd;
+  std::vector<TEntJwwLayerGroup> EntLgrp;
+  std::vector<TEntJwwLayer> EntLay;
+  std::vector<TEntJwwColorNo> EntCol;
+  std::vector<TEntJwwLineTypeNo> EntLtp1;
+  std::vector<TEntJwwRandomLineNo> EntLtp2;
+  std::vector<TEntJwwLineTypeNo> EntLtp3;
+  std::vector<TEntJwwColorExNo> EntColS;
+  std::vector<TEntJwwLineTypeExNo> EntLtpS;
+  std::vector<TEntJwwMojiType> EntMoj;
+
+  std::vector<TEntJwwNo> EntNo;  // file order of the top-level entities (Enthd.n1 = size)
+  std::vector<TEntJwwLine> EntLine;
+  std::vector<TEntJwwEnko> EntEnko;
+  std::vector<TEntJwwTen> EntTen;
+  std::vector<TEntJwwMoji> EntMoji;
+  std::vector<TEntJwwSunpo> EntSunpo;
+  std::vector<TEntJwwSolid> EntSolid;
+  std::vector<TEntJwwBlock> EntBlock;
+
+  std::vector<TEntJwwBlockDef> EntBlockDef;  // EntBlockDefN = Enthd.n2 = size
+  std::vector<TEntJwwBlockTree> EntBlockTree;
+  std::int32_t EntBlockNum = 0;  // definitions with ref_flag set
+  bool EntBlockTreeCut = false;  // the tree was cut at its size or work bound
+
+  std::u16string BindImageFolder;  // ends with a separator
+  std::vector<TBindImageType> BindImage;
+  bool BindImageExp = false;  // extract the image files when reading
+  bool BindImageExr = false;  // read the image section even without extracting
+
+  std::int32_t FileOutOpt = 0;
+  bool MojiEncode = false;  // a UTF-16 string was met while reading
+
+  std::vector<std::u16string> FontNames;
+  double myMinWx = 0, myMinWy = 0, myMaxWx = 0, myMaxWy = 0;
+
+ private:
+  bool ReadBytes(const std::uint8_t* data, std::size_t size, const std::u16string& name);
+
+  TJwwReadStatus status_;
+};
+
+// Information about the drawing last read, for text variables of a renderer.
+struct TJwwDrawingInfo {
+  std::u16string JwwFileName;
+  std::u16string JwwDrawTime;
+  std::u16string JwwMemo1, JwwMemo2, JwwMemo;
+  double JwwPrtBairitsu = 1.0;
+};
+// The values published by the last FileIn of this thread.
+TJwwDrawingInfo& JwwDrawingInfo();
+
+}  // namespace plattero

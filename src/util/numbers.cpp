@@ -1,0 +1,157 @@
+#include "util/numbers.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace plattero {
+
+namespace {
+
+bool IsDecimalDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
+
+// Value of a digit in the given base, or -1.
+int DigitValue(char16_t c, int base) {
+  if (IsDecimalDigit(c)) return c - u'0';
+  if (base == 16) {
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  }
+  return -1;
+}
+
+std::size_t SkipBlanks(std::u16string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == u' ')
+    ++i;
+  return i;
+}
+
+}  // namespace
+
+std::int32_t StrToIntOr0(std::u16string_view text) {
+  const std::size_t n = text.size();
+  std::size_t i = SkipBlanks(text);
+  bool negative = false;
+  if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i] == u'-';
+    ++i;
+  }
+  int base = 10;
+  if (i < n && (text[i] == u'$' || text[i] == u'x' || text[i] == u'X')) {
+    base = 16;
+    ++i;
+  } else if (i + 1 < n && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i == n) return 0;  // empty, or a sign or prefix without digits
+
+  // Hexadecimal digits may give any 32-bit pattern; decimal ones must fit in
+  // int32 once the sign is applied.
+  const std::uint64_t limit = base == 16 ? 0xFFFFFFFFu : (negative ? 0x80000000u : 0x7FFFFFFFu);
+  std::uint64_t value = 0;
+  for (; i < n; ++i) {
+    const int digit = DigitValue(text[i], base);
+    if (digit < 0) return 0;
+    value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+    if (value > limit) return 0;
+  }
+  std::uint32_t bits = static_cast<std::uint32_t>(value);
+  if (negative) bits = 0u - bits;
+  return static_cast<std::int32_t>(bits);  // two's complement pattern
+}
+
+double StrToFloatOr0(std::u16string_view text) {
+  const std::size_t n = text.size();
+  std::size_t i = SkipBlanks(text);
+  std::string ascii;  // the validated number in the form std::from_chars takes
+  bool negative = false;
+  if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i] == u'-';
+    if (negative) ascii.push_back('-');
+    ++i;
+    if (i == n) return 0.0;  // a sign with nothing after it
+  }
+  if (i == n) return 0.0;  // empty
+
+  // Mantissa: digits with at most one ".". The decimal exponent of its leading
+  // significant digit tells overflow from underflow when the value is out of range.
+  bool seen_dot = false;
+  bool seen_digit = false;
+  bool seen_significant = false;
+  std::int64_t magnitude = 0;
+  for (; i < n; ++i) {
+    const char16_t c = text[i];
+    if (IsDecimalDigit(c)) {
+      seen_digit = true;
+      if (c != u'0') seen_significant = true;
+      if (!seen_dot && seen_significant) ++magnitude;
+      if (seen_dot && !seen_significant) --magnitude;
+    } else if (c == u'.' && !seen_dot) {
+      seen_dot = true;
+    } else {
+      break;
+    }
+    ascii.push_back(static_cast<char>(c));
+  }
+
+  // Exponent: "e" or "E", optional sign, at least one digit.
+  std::int64_t exponent = 0;
+  if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+    ascii.push_back('e');
+    ++i;
+    bool exponent_negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+      exponent_negative = text[i] == u'-';
+      if (exponent_negative) ascii.push_back('-');
+      ++i;
+    }
+    if (i == n) return 0.0;
+    for (; i < n && IsDecimalDigit(text[i]); ++i) {
+      // Saturates far beyond any double's range.
+      if (exponent < 1'000'000'000) exponent = exponent * 10 + (text[i] - u'0');
+      ascii.push_back(static_cast<char>(text[i]));
+    }
+    if (exponent_negative) exponent = -exponent;
+  }
+  if (i != n) return 0.0;       // trailing characters or an exponent without digits
+  if (!seen_digit) return 0.0;  // ".", "-." and the like
+
+  double value = 0.0;
+  const auto result = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+  if (result.ec == std::errc::result_out_of_range) {
+    // Too large or too small for a double: a value beyond the largest double
+    // becomes an infinity of its sign, one below the smallest becomes zero.
+    if (magnitude + exponent > 0) {
+      value = negative ? -std::numeric_limits<double>::infinity()
+                       : std::numeric_limits<double>::infinity();
+    } else {
+      value = negative ? -0.0 : 0.0;
+    }
+  } else if (result.ec != std::errc() || result.ptr != ascii.data() + ascii.size()) {
+    return 0.0;  // cannot happen after the checks above
+  }
+  return value;
+}
+
+std::u16string IntStr(std::int32_t value) {
+  char buffer[16];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::u16string(buffer, result.ptr);
+}
+
+bool IsFiniteNumber(double value) {
+  return std::isfinite(value);
+}
+
+bool SamePoint(double x1, double y1, double x2, double y2) {
+  constexpr long double kTolerance = 1e-12L;
+  return std::fabs(static_cast<long double>(x1) - x2) <= kTolerance &&
+         std::fabs(static_cast<long double>(y1) - y2) <= kTolerance;
+}
+
+}  // namespace plattero
