@@ -36,25 +36,21 @@ class ArchiveReader {
   // Copies up to n bytes into dst (zero-filling what is missing); returns the
   // number of bytes delivered.
   std::size_t Read(void* dst, std::size_t n) {
-    std::size_t got = n <= Remaining() ? n : Remaining();
-    if (got) std::memcpy(dst, data_ + pos_, got);
+    std::size_t got = Advance(n);
+    if (got) std::memcpy(dst, data_ + pos_ - got, got);
     if (got < n) std::memset(static_cast<std::uint8_t*>(dst) + got, 0, n - got);
-    pos_ += got;
     return got;
   }
   // Moves past up to n bytes; returns how many there were.
-  std::size_t Skip(std::size_t n) {
-    std::size_t got = n <= Remaining() ? n : Remaining();
-    pos_ += got;
-    return got;
-  }
+  std::size_t Skip(std::size_t n) { return Advance(n); }
   // A view of the next n bytes (fewer at the end), consumed.
   const std::uint8_t* Take(std::size_t n, std::size_t& got) {
-    got = n <= Remaining() ? n : Remaining();
-    const std::uint8_t* p = data_ + pos_;
-    pos_ += got;
-    return p;
+    got = Advance(n);
+    return data_ + pos_ - got;
   }
+  // True once any read found fewer bytes than it asked for: the data was cut.
+  bool ShortRead() const { return short_read_; }
+  std::size_t ShortReadOffset() const { return short_read_offset_; }
 
   std::uint8_t ReadU8() {
     std::uint8_t v = 0;
@@ -108,9 +104,21 @@ class ArchiveReader {
   const std::string& FailReason() const { return fail_reason_; }
 
  private:
+  std::size_t Advance(std::size_t n) {
+    std::size_t got = n <= Remaining() ? n : Remaining();
+    if (got < n && !short_read_) {
+      short_read_ = true;
+      short_read_offset_ = pos_;
+    }
+    pos_ += got;
+    return got;
+  }
+
   const std::uint8_t* data_;
   std::size_t size_;
   std::size_t pos_ = 0;
+  bool short_read_ = false;
+  std::size_t short_read_offset_ = 0;
   bool saw_utf16_ = false;
   bool failed_ = false;
   std::size_t fail_offset_ = 0;

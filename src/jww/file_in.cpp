@@ -161,7 +161,13 @@ bool ReadDrawing(ArchiveReader& r, TJwwData& doc, const std::u16string& name, bo
   where.images = r.Position();
   if (ver >= 700) {
     doc.BindImageInit();
-    if (doc.BindImageExp || doc.BindImageExr) return ReadImageSection(r, doc);
+    if ((doc.BindImageExp || doc.BindImageExr) && !ReadImageSection(r, doc)) return false;
+  }
+  // Every value a complete drawing holds was there: a read that found fewer
+  // bytes than it asked for means the file was cut, though what was read stays.
+  if (r.ShortRead()) {
+    r.Fail(r.ShortReadOffset(), "data ends early (the file is cut)");
+    return false;
   }
   return true;
 }

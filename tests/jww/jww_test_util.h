@@ -1,0 +1,98 @@
+#pragma once
+
+// Small helpers for the document tests: a document holding an empty drawing,
+// writing to bytes and reading them back, scratch folders.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "jww/header_io.h"
+#include "jww/jww_data.h"
+#include "util/text.h"
+
+namespace plattero::testing_jww {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A drawing with its tables sized and values the writer keeps unchanged.
+inline void MakeEmptyDrawing(TJwwData& d, std::int32_t ver = 700) {
+  d.DataInit();
+  SizeHeaderTables(d);
+  d.Enthd.jwID = u"JwwData.";
+  d.Enthd.jwVer = ver;
+  d.Enthd.nZumen = 3;
+  for (int i = 0; i < kColorCount; ++i) {
+    d.EntCol[i].anPenWidth = 1;
+    d.EntCol[i].anPrtPenWidth = 1;
+    d.EntCol[i].adPrtTenHankei = 0.5;
+  }
+  d.EntCol[0].aPrtPenColor = 0xFFFFFF;
+  for (int i = 0; i < kColorExCount; ++i) {
+    d.EntColS[i].astrUDColorName = u"Color_" + Utf8ToUtf16(std::to_string(i));
+  }
+  for (int i = 0; i < kLineTypeExCount; ++i) {
+    d.EntLtpS[i].alLType = -1;
+    d.EntLtpS[i].anUDLTypeSegment = 2;
+    d.EntLtpS[i].astrUDLTypeName = u"LType_" + Utf8ToUtf16(std::to_string(i));
+  }
+  for (auto& m : d.EntMoj)
+    m = {2.5, 2.5, 0, 1};
+  d.Enthd.dMojiSizeX = d.Enthd.dMojiSizeY = 2.5;
+}
+
+// A scratch folder removed with everything in it.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "plattero-test-XXXXXX").string();
+    path_ = mkdtemp(tmpl.data());
+    path_ += "/";
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  const std::string& path() const { return path_; }
+  std::u16string upath() const { return Utf8ToUtf16(path_); }
+  std::u16string file(const std::string& name) const { return Utf8ToUtf16(path_ + name); }
+
+ private:
+  std::string path_;
+};
+
+inline Bytes ReadFileBytes(const std::u16string& path) {
+  std::vector<std::uint8_t> b;
+  FILE* f = std::fopen(Utf16ToUtf8(path).c_str(), "rb");
+  if (!f) return b;
+  std::uint8_t buf[65536];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+    b.insert(b.end(), buf, buf + n);
+  std::fclose(f);
+  return b;
+}
+
+inline void WriteFileBytes(const std::u16string& path, const Bytes& b) {
+  FILE* f = std::fopen(Utf16ToUtf8(path).c_str(), "wb");
+  if (!f) return;
+  std::fwrite(b.data(), 1, b.size(), f);
+  std::fclose(f);
+}
+
+// Writes the document with version ver into dir and returns the file's bytes.
+inline Bytes WriteToBytes(TJwwData& d, std::int32_t ver, const ScratchDir& dir) {
+  const std::u16string path = dir.file("out.jww");
+  if (!d.FileOut(path, ver)) return {};
+  return ReadFileBytes(path);
+}
+
+// The bytes after the header: written, then read back to find where the
+// entity list starts.
+inline Bytes BodyBytes(const Bytes& file) {
+  TJwwData d;
+  d.FileInBytes(file.data(), file.size());
+  return Bytes(file.begin() + static_cast<std::ptrdiff_t>(d.Status().entities), file.end());
+}
+
+}  // namespace plattero::testing_jww
