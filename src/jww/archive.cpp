@@ -59,7 +59,7 @@ TagRead ReadTag(ArchiveReader& r) {
     std::size_t got = 0;
     const std::uint8_t* p = r.Take(n, got);
     tag.kind = TagRead::kNewClass;
-    tag.name.assign(reinterpret_cast<const char*>(p), got);
+    tag.name = std::string_view(reinterpret_cast<const char*>(p), got);
     return tag;
   }
   tag.kind = TagRead::kReference;
@@ -82,12 +82,23 @@ int ClassOfName(std::string_view name) {
 }
 
 bool ArchiveWriter::Flush() {
-  if (!buf_.empty()) {
-    if (ok_ && !sink_.Write(buf_.data(), buf_.size())) ok_ = false;
-    if (ok_) written_ += buf_.size();
-    buf_.clear();
+  if (used_ > 0) {
+    if (ok_ && !sink_.Write(buf_.get(), used_)) ok_ = false;
+    if (ok_) written_ += used_;
+    used_ = 0;
   }
   return ok_;
+}
+
+void ArchiveWriter::WriteSlow(const void* data, std::size_t n) {
+  Flush();
+  if (n <= kBufferSize) {
+    std::memcpy(buf_.get(), data, n);
+    used_ = n;
+    return;
+  }
+  if (ok_ && !sink_.Write(data, n)) ok_ = false;
+  if (ok_) written_ += n;
 }
 
 namespace {
@@ -130,6 +141,18 @@ void ArchiveWriter::WriteCString(std::u16string_view text) {
       ByteBuffer bytes = StrToUtf16Bytes(text.substr(0, units));
       Write(bytes.data(), bytes.size());
     }
+    return;
+  }
+  // Plain ASCII texts, the most common ones, go straight to the buffer.
+  std::size_t ascii = 0;
+  while (ascii < text.size() && text[ascii] > 0 && text[ascii] < 0x80)
+    ++ascii;
+  if (ascii == text.size() && ascii < 0xFF) {
+    std::uint8_t b[0xFF];
+    b[0] = static_cast<std::uint8_t>(ascii);
+    for (std::size_t i = 0; i < ascii; ++i)
+      b[i + 1] = static_cast<std::uint8_t>(text[i]);
+    Write(b, ascii + 1);
     return;
   }
   ByteBuffer bytes = StrToSjisBytes(text);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,26 +53,27 @@ class ArchiveReader {
   bool ShortRead() const { return short_read_; }
   std::size_t ShortReadOffset() const { return short_read_offset_; }
 
+  // Fixed-size reads take the fast path when the bytes are all there.
   std::uint8_t ReadU8() {
-    std::uint8_t v = 0;
-    Read(&v, 1);
-    return v;
+    if (pos_ < size_) return data_[pos_++];
+    Advance(1);
+    return 0;
   }
   std::uint16_t ReadU16() {
     std::uint8_t b[2];
-    Read(b, 2);
+    Fixed(b);
     return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
   }
   std::uint32_t ReadU32() {
     std::uint8_t b[4];
-    Read(b, 4);
+    Fixed(b);
     return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
            (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
   }
   std::int32_t ReadI32() { return static_cast<std::int32_t>(ReadU32()); }
   double ReadF64() {
     std::uint8_t b[8];
-    Read(b, 8);
+    Fixed(b);
     std::uint64_t u = 0;
     for (int i = 7; i >= 0; --i)
       u = (u << 8) | b[i];
@@ -104,6 +106,16 @@ class ArchiveReader {
   const std::string& FailReason() const { return fail_reason_; }
 
  private:
+  template <std::size_t N>
+  void Fixed(std::uint8_t (&b)[N]) {
+    if (size_ - pos_ >= N) {
+      std::memcpy(b, data_ + pos_, N);
+      pos_ += N;
+    } else {
+      Read(b, N);
+    }
+  }
+
   std::size_t Advance(std::size_t n) {
     std::size_t got = n <= Remaining() ? n : Remaining();
     if (got < n && !short_read_) {
@@ -141,7 +153,7 @@ struct TagRead {
     kNameTooLong,  // a class name of kMaxClassNameBytes or more
   } kind = kEnd;
   std::uint32_t index = 0;
-  std::string name;
+  std::string_view name;  // points into the reader's bytes
 };
 
 // Reads one tag: 0xFFFF + schema + name, 0x7FFF + DWORD index (bit 31
@@ -173,25 +185,21 @@ class MemorySink : public ByteSink {
 // later writes are dropped and Ok() stays false.
 class ArchiveWriter {
  public:
-  explicit ArchiveWriter(ByteSink& sink) : sink_(sink) { buf_.reserve(kBufferSize); }
+  explicit ArchiveWriter(ByteSink& sink) : sink_(sink), buf_(new std::uint8_t[kBufferSize]) {}
   ~ArchiveWriter() = default;
 
   bool Ok() const { return ok_; }
-  std::uint64_t BytesWritten() const { return written_ + buf_.size(); }
+  std::uint64_t BytesWritten() const { return written_ + used_; }
   // Hands what is buffered to the sink.
   bool Flush();
 
   void Write(const void* data, std::size_t n) {
-    if (buf_.size() + n > kBufferSize) {
-      Flush();
-      if (n > kBufferSize) {
-        if (ok_ && !sink_.Write(data, n)) ok_ = false;
-        if (ok_) written_ += n;
-        return;
-      }
+    if (kBufferSize - used_ >= n) {
+      std::memcpy(buf_.get() + used_, data, n);
+      used_ += n;
+      return;
     }
-    auto p = static_cast<const std::uint8_t*>(data);
-    buf_.insert(buf_.end(), p, p + n);
+    WriteSlow(data, n);
   }
   void WriteU8(std::uint8_t v) { Write(&v, 1); }
   void WriteU16(std::uint16_t v) {
@@ -225,9 +233,12 @@ class ArchiveWriter {
   void WriteClassTag(ClassTable& classes, int cls, std::uint16_t schema);
 
  private:
+  void WriteSlow(const void* data, std::size_t n);
+
   static constexpr std::size_t kBufferSize = 1 << 16;
   ByteSink& sink_;
-  std::vector<std::uint8_t> buf_;
+  std::unique_ptr<std::uint8_t[]> buf_;
+  std::size_t used_ = 0;
   std::uint64_t written_ = 0;
   bool ok_ = true;
   bool utf16_ = false;

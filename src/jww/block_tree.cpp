@@ -67,7 +67,17 @@ void TJwwData::MakeBlockTree() {
     row.defno = def_of(row.no);
     row.name = row.defno >= 0 ? EntBlockDef[row.defno].strName : std::u16string();
   };
-  EntBlockTree.reserve(std::min(EntBlock.size(), kMaxBlockTreeRows));
+  // Rows for the references and, one level down, what their definitions
+  // place: the common case of shallow nesting takes one allocation.
+  {
+    std::size_t rows = EntBlock.size();
+    for (const TEntJwwBlock& b : EntBlock) {
+      const std::int32_t d = def_of(b.nNumber);
+      if (d >= 0) rows += EntBlockDef[d].mBlock.size();
+      if (rows >= kMaxBlockTreeRows) break;
+    }
+    EntBlockTree.reserve(std::min(rows, kMaxBlockTreeRows));
+  }
   for (const TEntJwwBlock& b : EntBlock) {
     if (EntBlockTree.size() >= kMaxBlockTreeRows) {
       EntBlockTreeCut = true;

@@ -1,6 +1,7 @@
 #include "jww/entity_io.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "util/numbers.h"
@@ -30,6 +31,20 @@ double ClampTextSize(double v) {
   if (v < 1e-10) return 1e-10;
   if (v > 1e10) return 1e10;
   return v;
+}
+
+// True when RemoveBreakMarks would change the text; most texts are clean and
+// are written without a copy.
+bool HasBreakMarks(const std::u16string& s) {
+  if (s.empty()) return false;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char16_t c = s[i];
+    if (c < 0x20) return true;
+    if ((c == u'^' || c == u'\\') && i + 1 < s.size() && s[i + 1] == (c == u'^' ? u'm' : u'n')) {
+      return true;
+    }
+  }
+  return false;
 }
 
 void ReadLineCoords(ArchiveReader& r, TEntJwwLine& e) {
@@ -69,7 +84,7 @@ void WriteLineCoords(ArchiveWriter& w, const TEntJwwLine& e) {
 }
 
 void WriteMojiFixedAndStrings(ArchiveWriter& w, std::int32_t ver, const TEntJwwMoji& e,
-                              const std::u16string& text) {
+                              std::u16string_view text) {
   WriteAttr(w, ver, e.att, kEntMoji);
   w.WriteF64(e.start_x);
   w.WriteF64(e.start_y);
@@ -80,7 +95,11 @@ void WriteMojiFixedAndStrings(ArchiveWriter& w, std::int32_t ver, const TEntJwwM
   w.WriteF64(ClampTextSize(e.dSizeY));
   w.WriteF64(e.dKankaku);
   w.WriteF64(e.degKakudo);
-  w.WriteCString(RemoveBreakMarks(e.strFontName));
+  if (HasBreakMarks(e.strFontName)) {
+    w.WriteCString(RemoveBreakMarks(e.strFontName));
+  } else {
+    w.WriteCString(e.strFontName);
+  }
   w.WriteCString(text);
 }
 
@@ -317,7 +336,11 @@ void WriteTenBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwTen& e) {
 }
 
 void WriteMojiBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwMoji& e) {
-  WriteMojiFixedAndStrings(w, ctx.ver, e, MojiTextForWriting(e.str, ctx.options));
+  if ((ctx.options & 0x19) == 0 && !HasBreakMarks(e.str)) {
+    WriteMojiFixedAndStrings(w, ctx.ver, e, e.str);
+  } else {
+    WriteMojiFixedAndStrings(w, ctx.ver, e, MojiTextForWriting(e.str, ctx.options));
+  }
 }
 
 void WriteSunpoBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwSunpo& e) {
@@ -374,16 +397,116 @@ std::int32_t ReadInto(std::vector<Rec>& list, ReadFn read) {
   return static_cast<std::int32_t>(list.size() - 1);
 }
 
-// The smallest number of bytes one entity object takes in a file (a tag and
-// the shortest body), used to bound what a count may make us reserve.
-constexpr std::size_t kMinObjectBytes = 2 + 33;
+}  // namespace
+
+namespace {
+
+void SkipCString(ArchiveReader& r) {
+  std::uint32_t len = r.ReadU8();
+  if (len == 0xFF) {
+    len = r.ReadU16();
+    if (len == 0xFFFE) {
+      std::uint32_t units = r.ReadU8();
+      if (units == 0xFF) units = r.ReadU16();
+      len = units * 2;
+    }
+  }
+  r.Skip(len);
+}
+
+// Moves past one body, with the same layout the body readers read.
+void SkipBody(ArchiveReader& r, std::int32_t ver, int kind) {
+  const std::size_t att = ver > 350 ? 15 : 13;
+  auto skip_point = [&] {
+    std::size_t start = r.Position();
+    r.Skip(4);
+    const std::uint8_t style = r.ReadU8();
+    r.Skip(att - 5 + 20);
+    if (r.Position() > start && style == 100) r.Skip(20);
+  };
+  switch (kind) {
+    case kEntLine:
+      r.Skip(att + 32);
+      break;
+    case kEntEnko:
+      r.Skip(att + 60);
+      break;
+    case kEntTen:
+      skip_point();
+      break;
+    case kEntMoji:
+      r.Skip(att + 68);
+      SkipCString(r);
+      SkipCString(r);
+      break;
+    case kEntSunpo:
+      r.Skip(att + (att + 32) + (att + 68));
+      SkipCString(r);
+      SkipCString(r);
+      if (ver >= 420) {
+        r.Skip(2 + 2 * (att + 32));
+        for (int i = 0; i < 4; ++i)
+          skip_point();
+      }
+      break;
+    case kEntSolid: {
+      r.Skip(5);
+      const std::uint16_t color = r.ReadU16();
+      r.Skip(att - 7 + 64);
+      if (color == 10) r.Skip(4);
+      break;
+    }
+    case kEntBlock:
+      r.Skip(att + 44);
+      break;
+  }
+}
+
+// The number of entities of each kind the list holds, found by a quick pass
+// over a copy of the reader, so each list is allocated once at its size.
+std::array<std::size_t, 8> CountKinds(const ArchiveReader& from, ClassTable classes,
+                                      std::int32_t ver, std::uint32_t count) {
+  std::array<std::size_t, 8> n{};
+  ArchiveReader r = from;
+  for (std::uint32_t k = 0; k < count && !r.AtEnd();) {
+    TagRead tag = ReadTag(r);
+    int kind = 0;
+    if (tag.kind == TagRead::kNewClass) {
+      kind = ClassOfName(tag.name);
+      if (kind < kEntLine || kind > kEntBlock) break;
+      classes.index[kind] = classes.counter++;
+    } else if (tag.kind == TagRead::kReference) {
+      for (int c = kEntLine; c <= kEntBlock; ++c) {
+        if (classes.index[c] != 0 && classes.index[c] == tag.index) kind = c;
+      }
+    } else {
+      break;
+    }
+    if (kind == 0) continue;
+    SkipBody(r, ver, kind);
+    ++n[kind];
+    ++k;
+    ++classes.counter;
+  }
+  return n;
+}
 
 }  // namespace
 
 bool ReadEntityList(ArchiveReader& r, ClassTable& classes, std::int32_t ver, std::uint32_t count,
                     bool nested, const char* where, EntityListsOut lists) {
   const double point_scale = nested ? 0.0 : 1.0;
-  lists.order.reserve(std::min<std::size_t>(count, r.Remaining() / kMinObjectBytes + 1));
+  {
+    const std::array<std::size_t, 8> n = CountKinds(r, classes, ver, count);
+    lists.order.reserve(n[1] + n[2] + n[3] + n[4] + n[5] + n[6] + n[7]);
+    lists.line.reserve(lists.line.size() + n[kEntLine]);
+    lists.enko.reserve(lists.enko.size() + n[kEntEnko]);
+    lists.ten.reserve(lists.ten.size() + n[kEntTen]);
+    lists.moji.reserve(lists.moji.size() + n[kEntMoji]);
+    lists.sunpo.reserve(lists.sunpo.size() + n[kEntSunpo]);
+    lists.solid.reserve(lists.solid.size() + n[kEntSolid]);
+    lists.block.reserve(lists.block.size() + n[kEntBlock]);
+  }
   std::uint32_t k = 0;
   while (k < count) {
     std::size_t tag_offset = r.Position();

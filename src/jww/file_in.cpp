@@ -180,13 +180,16 @@ TJwwDrawingInfo& JwwDrawingInfo() {
 }
 
 bool TJwwData::FileInBytes(const std::uint8_t* data, std::size_t size) {
-  return ReadBytes(data, size, std::u16string());
+  bool header_ok = false;
+  bool ok = ReadBytes(data, size, std::u16string(), header_ok);
+  if (header_ok) MakeBlockTree();
+  return ok;
 }
 
-bool TJwwData::ReadBytes(const std::uint8_t* data, std::size_t size, const std::u16string& name) {
+bool TJwwData::ReadBytes(const std::uint8_t* data, std::size_t size, const std::u16string& name,
+                         bool& header_ok) {
   DataInit();
   ArchiveReader r(data, size);
-  bool header_ok = false;
   status_ = TJwwReadStatus{};
   bool ok = ReadDrawing(r, *this, name, header_ok, status_);
   MojiEncode = r.SawUtf16();
@@ -195,19 +198,25 @@ bool TJwwData::ReadBytes(const std::uint8_t* data, std::size_t size, const std::
     status_.offset = r.FailOffset();
     status_.reason = r.Failed() ? r.FailReason() : "read failed";
   }
-  if (header_ok) MakeBlockTree();
   return ok;
 }
 
 bool TJwwData::FileIn(const std::u16string& FName) {
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(Utf16ToUtf8(FName), bytes)) {
-    DataInit();
-    MakeBlockTree();
-    status_ = TJwwReadStatus{false, 0, "cannot open the file"};
-    return false;
+  bool header_ok = false;
+  bool ok = false;
+  {
+    FileBytes bytes(Utf16ToUtf8(FName));
+    if (!bytes.ok()) {
+      DataInit();
+      MakeBlockTree();
+      status_ = TJwwReadStatus{false, 0, "cannot open the file"};
+      return false;
+    }
+    ok = ReadBytes(bytes.data(), bytes.size(), FName, header_ok);
   }
-  return ReadBytes(bytes.data(), bytes.size(), FName);
+  // The file's bytes are released before the tree is built.
+  if (header_ok) MakeBlockTree();
+  return ok;
 }
 
 }  // namespace plattero

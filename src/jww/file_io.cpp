@@ -1,6 +1,7 @@
 #include "jww/file_io.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -18,7 +19,9 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
   }
   // One read of the whole file; the size may change meanwhile, so read on
   // until the end whatever stat said.
-  bytes.resize(static_cast<std::size_t>(st.st_size));
+  // One byte more than the size, so the read that finds the end needs no
+  // growth (growing would copy the whole file once more).
+  bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
   std::size_t got = 0;
   for (;;) {
     if (got == bytes.size()) bytes.resize(bytes.size() + 65536);
@@ -35,6 +38,31 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
   bytes.resize(got);
   ::close(fd);
   return true;
+}
+
+FileBytes::FileBytes(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    // Mapping spares copying the file; the pages come from the page cache.
+    void* p = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ,
+                     MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (p != MAP_FAILED) {
+      map_ = p;
+      size_ = static_cast<std::size_t>(st.st_size);
+      ok_ = true;
+    }
+  }
+  ::close(fd);
+  if (!ok_) {
+    ok_ = ReadWholeFile(path, copy_);
+    size_ = copy_.size();
+  }
+}
+
+FileBytes::~FileBytes() {
+  if (map_) ::munmap(map_, size_);
 }
 
 bool FdSink::Write(const void* data, std::size_t size) {

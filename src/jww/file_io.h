@@ -13,6 +13,27 @@ namespace plattero {
 // Reads a whole file. False when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes);
 
+// A whole file mapped into memory for reading (read into memory where it
+// cannot be mapped). Empty when the file cannot be opened.
+class FileBytes {
+ public:
+  explicit FileBytes(const std::string& path);
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+  ~FileBytes();
+  bool ok() const { return ok_; }
+  const std::uint8_t* data() const {
+    return map_ ? static_cast<const std::uint8_t*>(map_) : copy_.data();
+  }
+  std::size_t size() const { return size_; }
+
+ private:
+  bool ok_ = false;
+  void* map_ = nullptr;
+  std::size_t size_ = 0;
+  std::vector<std::uint8_t> copy_;
+};
+
 // Writes to an open file descriptor, retrying short writes.
 class FdSink : public ByteSink {
  public:

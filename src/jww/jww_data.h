@@ -108,7 +108,8 @@ class TJwwData {
   double myMinWx = 0, myMinWy = 0, myMaxWx = 0, myMaxWy = 0;
 
  private:
-  bool ReadBytes(const std::uint8_t* data, std::size_t size, const std::u16string& name);
+  bool ReadBytes(const std::uint8_t* data, std::size_t size, const std::u16string& name,
+                 bool& header_ok);
 
   TJwwReadStatus status_;
 };

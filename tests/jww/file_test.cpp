@@ -211,7 +211,9 @@ TEST(FileIn, EveryPrefixOfADrawingReadsWithoutHarm) {
   for (std::size_t n = 0; n <= whole.size(); ++n) {
     bool ok = back.FileInBytes(whole.data(), n);
     EXPECT_EQ(ok, n == whole.size()) << n;
-    if (!ok) EXPECT_FALSE(back.Status().reason.empty());
+    if (!ok) {
+      EXPECT_FALSE(back.Status().reason.empty());
+    }
   }
   EXPECT_EQ(back.BindImage.size(), 1u);
   EXPECT_EQ(ReadFileBytes(images.file("pic.bmp")), Bytes(300, 0x42));
