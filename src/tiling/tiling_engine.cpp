@@ -1,0 +1,710 @@
+#include "tiling/tiling_engine.h"
+
+#include <cmath>
+#include <cstdio>
+#include <new>
+
+#include "jww/entity_io.h"
+#include "util/numbers.h"
+#include "util/text.h"
+
+namespace plattero {
+
+namespace {
+
+constexpr char16_t kSigMarker[] = u"@@SFIGORGFLAG@@";
+
+EntityListsOut TopLevel(TJwwData& d) {
+  return {d.EntNo, d.EntLine, d.EntEnko, d.EntTen, d.EntMoji, d.EntSunpo, d.EntSolid, d.EntBlock};
+}
+
+EntityListsOut Nested(TEntJwwBlockDef& b) {
+  return {b.mNo, b.mLine, b.mEnko, b.mTen, b.mMoji, b.mSunpo, b.mSolid, b.mBlock};
+}
+
+// The attribute block of the entity an order entry designates, or null.
+TEntJwwAttr* AttrOf(EntityListsOut& l, const TEntJwwNo& no) {
+  if (no.EntNo < 0) return nullptr;
+  const auto i = static_cast<std::size_t>(no.EntNo);
+  switch (no.EntType) {
+    case kEntLine:
+      return i < l.line.size() ? &l.line[i].att : nullptr;
+    case kEntEnko:
+      return i < l.enko.size() ? &l.enko[i].att : nullptr;
+    case kEntTen:
+      return i < l.ten.size() ? &l.ten[i].att : nullptr;
+    case kEntMoji:
+      return i < l.moji.size() ? &l.moji[i].att : nullptr;
+    case kEntSunpo:
+      return i < l.sunpo.size() ? &l.sunpo[i].att : nullptr;
+    case kEntSolid:
+      return i < l.solid.size() ? &l.solid[i].att : nullptr;
+    case kEntBlock:
+      return i < l.block.size() ? &l.block[i].att : nullptr;
+    default:
+      return nullptr;
+  }
+}
+
+bool IsFilteredEntry(EntityListsOut& l, const TEntJwwNo& no) {
+  return no.EntType == kEntMoji && AttrOf(l, no) && IsFilteredText(l.moji[no.EntNo]);
+}
+
+// Gaps typed as text; a number too large for a double counts as no number.
+double GapOf(const std::u16string& text) {
+  double v = StrToFloatOr0(text);
+  return IsFiniteNumber(v) ? v : 0.0;
+}
+
+std::uint32_t Renumbered(std::int64_t index_plus_base, bool negative) {
+  // Wrapped to 32 bits, as the format stores it; no signed overflow.
+  const auto v = static_cast<std::uint64_t>(index_plus_base);
+  return static_cast<std::uint32_t>(negative ? (~v + 1) : v);
+}
+
+bool SameFileContents(const std::u16string& a, const std::u16string& b) {
+  FILE* fa = std::fopen(Utf16ToUtf8(a).c_str(), "rb");
+  if (!fa) return false;
+  FILE* fb = std::fopen(Utf16ToUtf8(b).c_str(), "rb");
+  if (!fb) {
+    std::fclose(fa);
+    return false;
+  }
+  bool same = true;
+  std::vector<char> ba(65536), bb(65536);
+  for (;;) {
+    std::size_t na = std::fread(ba.data(), 1, ba.size(), fa);
+    std::size_t nb = std::fread(bb.data(), 1, bb.size(), fb);
+    if (na != nb || !std::equal(ba.begin(), ba.begin() + na, bb.begin())) {
+      same = false;
+      break;
+    }
+    if (na == 0) break;
+  }
+  std::fclose(fa);
+  std::fclose(fb);
+  return same;
+}
+
+bool IsGzName(const std::u16string& name) {
+  try {
+    return LowerFileExt(name) == u".gz";
+  } catch (const InvalidPathError&) {
+    return false;
+  }
+}
+
+// Copies source to destination when the destination does not exist yet; a
+// failed copy leaves nothing behind.
+void CopyIfAbsent(const std::u16string& source, const std::u16string& destination) {
+  if (!IsExistingFile(source) || IsExistingFile(destination)) return;
+  try {
+    CopyFileKeepTimes(source, destination);
+  } catch (...) {
+    DeleteFileQuiet(destination);
+  }
+}
+
+}  // namespace
+
+TPaperSize PaperSizeOf(std::int32_t nZumen) {
+  switch (nZumen) {
+    case 1:
+      return {841, 594, u"（A1）"};
+    case 2:
+      return {594, 420, u"（A2）"};
+    case 3:
+      return {420, 297, u"（A3）"};
+    case 4:
+      return {297, 210, u"（A4）"};
+    case 8:
+      return {1682, 1189, u"（2A）"};
+    case 9:
+      return {2378, 1682, u"（3A）"};
+    case 10:
+      return {3364, 2378, u"（4A）"};
+    case 11:
+      return {4756, 3364, u"（5A）"};
+    case 12:
+      return {10000, 7073, u"（10m）"};
+    case 13:
+      return {50000, 35366, u"（50m）"};
+    case 14:
+      return {100000, 70732, u"（100m）"};
+    default:
+      return {1189, 841, u"（A0）"};
+  }
+}
+
+std::u16string CountLabelFor(int order) {
+  return order > 1 ? u"縦数：" : u"横数：";
+}
+
+std::u16string BlockNameKey(const std::u16string& name) {
+  std::int32_t p = PosIndex(kSigMarker, UpperStr(name));
+  return p >= 0 ? SubStr(name, 0, p) : name;
+}
+
+bool IsFilteredText(const TEntJwwMoji& m) {
+  if (SamePoint(m.start_x, m.start_y, m.end_x, m.end_y)) return true;
+  return SamePoint(m.start_x, m.start_y, 0, 0) && SamePoint(m.end_x, m.end_y, 0.01, 0.01);
+}
+
+std::vector<std::pair<double, double>> TileOffsets(std::size_t files, int order, std::int32_t n,
+                                                   double gx, double gy, double papx, double papy) {
+  std::vector<std::pair<double, double>> offsets;
+  offsets.reserve(files);
+  double x = 0, y = 0;
+  std::int32_t k = 0;
+  for (std::size_t i = 0; i < files; ++i) {
+    offsets.push_back({x, y});
+    ++k;
+    switch (order) {
+      case 0:
+        x = (x + papx) + gx;
+        if (k >= n) k = 0, x = 0, y = (y + papy) + gy;
+        break;
+      case 1:
+        x = (x + papx) + gx;
+        if (k >= n) k = 0, x = 0, y = (y - papy) - gy;
+        break;
+      case 2:
+        y = (y + papy) + gy;
+        if (k >= n) k = 0, y = 0, x = (x + papx) + gx;
+        break;
+      default:
+        y = (y - papy) - gy;
+        if (k >= n) k = 0, y = 0, x = (x + papx) + gx;
+        break;
+    }
+  }
+  return offsets;
+}
+
+TTilingEngine::TTilingEngine(std::u16string tmp_path, std::u16string tmp_path2)
+    : TmpPath(std::move(tmp_path)), TmpPath2(std::move(tmp_path2)) {
+  JWW.BindImageFolder = TmpPath;
+  JWW2.BindImageFolder = TmpPath2;
+  JWW.BindImageExp = JWW.BindImageExr = true;
+  JWW2.BindImageExp = JWW2.BindImageExr = true;
+}
+
+std::optional<std::u16string> TTilingEngine::CheckInputs(const TTilingInputs& in) const {
+  if (in.files.empty()) return u"図面ファイルを[追加]して下さい";
+  if (in.base_file.empty()) return u"ベース図面を指定して下さい";
+  if (!IsExistingFile(in.base_file)) return u"ベース図面が見つかりません。再指定して下さい";
+  const std::int32_t n = StrToIntOr0(in.count_text);
+  if (n <= 0 || n > 1000) return CountLabelFor(in.order) + u" の数値を再入力して下さい。";
+  return std::nullopt;
+}
+
+void TTilingEngine::JwwDataFree(TJwwData& doc) {
+  doc.BindImageDeleteGzFile();
+  doc.BindImageDeleteNonGzFile();
+  doc.DataFree();
+  doc.BindImageInit();
+}
+
+void TTilingEngine::SetBaseFile(const std::u16string& base_file) {
+  JwwMoji = false;
+  LabelPap = kNoPaperCaption;
+  if (base_file.empty() || !IsExistingFile(base_file)) return;
+  JwwDataFree(JWW);
+  if (!JWW.FileIn(base_file)) {
+    warnings_.push_back({TTileWarning::kBasePartlyRead, base_file, JWW.Status().reason});
+  }
+  JWW.BindImageExplode();
+  TPaperSize paper = PaperSizeOf(JWW.Enthd.nZumen);
+  papx = paper.papx;
+  papy = paper.papy;
+  LabelPap = paper.caption;
+  if (JWW.MojiEncode) JwwMoji = true;
+}
+
+void TTilingEngine::Merge(const TTilingInputs& in, const std::function<void(std::size_t)>& on_row) {
+  warnings_.clear();
+  const std::int32_t n = StrToIntOr0(in.count_text);
+  const double gx = GapOf(in.gap_x_text);
+  const double gy = GapOf(in.gap_y_text);
+
+  SetBaseFile(in.base_file);
+  GetBlockName1();
+  JWWGetCrvNo();
+  SetBlockNumber1();
+  JWW.AddEntPre();
+  GFile = JWW.BindImage;
+
+  const auto offsets = TileOffsets(in.files.size(), in.order, n, gx, gy, papx, papy);
+  CrvNo = static_cast<std::int64_t>(CrvNo1.size()) + 1;
+  for (std::size_t i = 0; i < in.files.size(); ++i) {
+    if (on_row) on_row(i);
+    LoadAddFile(in.files[i], offsets[i].first, offsets[i].second);
+    CrvNo += static_cast<std::int64_t>(CrvNo1.size());
+  }
+  JwwDataFree(JWW2);
+  JWW.EntBlockDef.shrink_to_fit();
+  JWW.MakeBlockTree();
+  JWW.BindImage = GFile;
+}
+
+TTilingEngine::TSaveResult TTilingEngine::Save(const std::u16string& fn) {
+  JWW.SetFileOutOption(JwwMoji ? 32 : 0);
+  TSaveResult result;
+  result.ok = JWW.FileOut(fn, 700);
+  if (!result.ok) {
+    result.message = u"図面ファイル「" + fn + u"」の保存に失敗しました。";
+    return result;
+  }
+  result.message = u"図面ファイル「" + fn + u"」を保存しました。";
+  for (const TTileWarning& w : warnings_)
+    result.message += u"\n" + WarningLine(w);
+  return result;
+}
+
+std::u16string TTilingEngine::WarningLine(const TTileWarning& w) {
+  switch (w.kind) {
+    case TTileWarning::kMissing:
+      return u"図面ファイル「" + w.file + u"」が見つからないため、追加しませんでした。";
+    case TTileWarning::kPartlyRead:
+      return u"図面ファイル「" + w.file + u"」は一部しか読み込めませんでした。";
+    case TTileWarning::kBasePartlyRead:
+      return u"ベース図面「" + w.file + u"」は一部しか読み込めませんでした。";
+  }
+  return {};
+}
+
+void TTilingEngine::Cleanup() {
+  // The combined list covers the base drawing's images and every file copied
+  // in, so releasing JWW with it removes them all, also after a failure.
+  if (!GFile.empty()) JWW.BindImage = GFile;
+  GFile.clear();
+  JwwDataFree(JWW);
+  JwwDataFree(JWW2);
+  image_renames_.clear();
+}
+
+// --- Block names -------------------------------------------------------------
+
+void TTilingEngine::AppendBlockRow(std::int32_t idx, std::uint32_t nn, const std::u16string& name) {
+  const auto row = static_cast<std::int32_t>(BlkNam.size());
+  TBlkNameList& r = BlkNam.emplace_back();
+  r.idx = idx;
+  r.nn = nn;
+  r.nam1 = name;
+  r.nam2 = BlockNameKey(name);
+  name_row_.emplace(r.nam2, row);
+  nn_row_.emplace(nn, row);
+}
+
+void TTilingEngine::GetBlockName1() {
+  BlkNam.clear();
+  name_row_.clear();
+  nn_row_.clear();
+  for (std::size_t i = 0; i < JWW.EntBlockDef.size(); ++i) {
+    const TEntJwwBlockDef& b = JWW.EntBlockDef[i];
+    if (b.ref_flag) AppendBlockRow(static_cast<std::int32_t>(i), b.nNumber, b.strName);
+  }
+}
+
+void TTilingEngine::GetBlockName2() {
+  const TEntJwwBlockDef& b = JWW.EntBlockDef.back();
+  AppendBlockRow(0, 0, b.strName);
+}
+
+std::int32_t TTilingEngine::GetBlockNameNo(const std::u16string& s) const {
+  auto it = name_row_.find(BlockNameKey(s));
+  return it == name_row_.end() ? -1 : it->second;
+}
+
+std::uint32_t TTilingEngine::GetBlockNumberNo(std::uint32_t n) const {
+  auto it = nn_row_.find(n);
+  return it == nn_row_.end() ? 0 : static_cast<std::uint32_t>(it->second);
+}
+
+std::uint32_t TTilingEngine::GetBlockNumberNo2(std::uint32_t n) const {
+  auto it = jww2_def_of_.find(n);
+  if (it == jww2_def_of_.end()) return 0;
+  return static_cast<std::uint32_t>(GetBlockNameNo(JWW2.EntBlockDef[it->second].strName));
+}
+
+void TTilingEngine::SetBlockNumber1() {
+  for (TEntJwwBlockDef& b : JWW.EntBlockDef) {
+    if (!b.ref_flag) continue;
+    EntityListsOut l = Nested(b);
+    for (const TEntJwwNo& no : b.mNo) {
+      TEntJwwAttr* att = AttrOf(l, no);
+      if (!att) continue;
+      JWWSetCrvNo1(att->lGroup);
+      if (no.EntType == kEntBlock) {
+        b.mBlock[no.EntNo].nNumber = GetBlockNumberNo(b.mBlock[no.EntNo].nNumber);
+      }
+    }
+  }
+  EntityListsOut top = TopLevel(JWW);
+  for (const TEntJwwNo& no : JWW.EntNo) {
+    TEntJwwAttr* att = AttrOf(top, no);
+    if (!att) continue;
+    JWWSetCrvNo1(att->lGroup);
+    if (no.EntType == kEntBlock) {
+      JWW.EntBlock[no.EntNo].nNumber = GetBlockNumberNo(JWW.EntBlock[no.EntNo].nNumber);
+    }
+  }
+  // Definitions take the number of their row, so a reference and the
+  // definition it means agree; an unused definition gets a number no row
+  // can have, so it never captures a reference.
+  for (std::size_t r = 0; r < BlkNam.size(); ++r) {
+    JWW.EntBlockDef[BlkNam[r].idx].nNumber = static_cast<std::uint32_t>(r);
+  }
+  for (std::size_t i = 0; i < JWW.EntBlockDef.size(); ++i) {
+    TEntJwwBlockDef& b = JWW.EntBlockDef[i];
+    if (!b.ref_flag) b.nNumber = 0xFFFFFFFFu - static_cast<std::uint32_t>(i);
+  }
+}
+
+// --- Curve numbers -------------------------------------------------------------
+
+void TTilingEngine::ResetCurveNumbers() {
+  CrvNo1.clear();
+  crv_index_.clear();
+}
+
+void TTilingEngine::CountCurveNumber(std::int32_t c) {
+  if (c == 0) return;
+  if (crv_index_.emplace(c, static_cast<std::int32_t>(CrvNo1.size())).second) CrvNo1.push_back(c);
+}
+
+std::int32_t TTilingEngine::CurveIndex(std::int32_t c) const {
+  auto it = crv_index_.find(c);
+  return it == crv_index_.end() ? -1 : it->second;
+}
+
+void TTilingEngine::JWWGetCrvNo() {
+  ResetCurveNumbers();
+  for (TEntJwwBlockDef& b : JWW.EntBlockDef) {
+    if (!b.ref_flag) continue;
+    EntityListsOut l = Nested(b);
+    for (const TEntJwwNo& no : b.mNo) {
+      if (TEntJwwAttr* att = AttrOf(l, no))
+        CountCurveNumber(static_cast<std::int32_t>(att->lGroup));
+    }
+  }
+  EntityListsOut top = TopLevel(JWW);
+  for (const TEntJwwNo& no : JWW.EntNo) {
+    if (TEntJwwAttr* att = AttrOf(top, no))
+      CountCurveNumber(static_cast<std::int32_t>(att->lGroup));
+  }
+}
+
+void TTilingEngine::JWW2GetCrvNo() {
+  ResetCurveNumbers();
+  for (TEntJwwBlockDef& b : JWW2.EntBlockDef) {
+    if (!b.ref_flag || GetBlockNameNo(b.strName) != -1) continue;
+    EntityListsOut l = Nested(b);
+    for (const TEntJwwNo& no : b.mNo) {
+      TEntJwwAttr* att = AttrOf(l, no);
+      if (att && !IsFilteredEntry(l, no)) CountCurveNumber(static_cast<std::int32_t>(att->lGroup));
+    }
+  }
+  EntityListsOut top = TopLevel(JWW2);
+  for (const TEntJwwNo& no : JWW2.EntNo) {
+    TEntJwwAttr* att = AttrOf(top, no);
+    if (att && !IsFilteredEntry(top, no)) CountCurveNumber(static_cast<std::int32_t>(att->lGroup));
+  }
+}
+
+void TTilingEngine::JWWSetCrvNo1(std::uint32_t& c) const {
+  const auto v = static_cast<std::int32_t>(c);
+  const std::int32_t i = v == 0 ? -1 : CurveIndex(v);
+  if (i >= 0) c = Renumbered(std::int64_t{i} + 1, v < 0);
+}
+
+void TTilingEngine::JWW2SetCrvNo1(std::uint32_t& c) const {
+  const auto v = static_cast<std::int32_t>(c);
+  const std::int32_t i = v == 0 ? -1 : CurveIndex(v);
+  if (i >= 0) c = Renumbered(std::int64_t{i} + CrvNo, v < 0);
+}
+
+// --- Text types ------------------------------------------------------------------
+
+std::uint32_t TTilingEngine::GetJWWMojisyuNo(double mx, double my, double md,
+                                             std::int32_t co) const {
+  for (std::size_t r = 0; r < JWW.EntMoj.size() && r < 10; ++r) {
+    const TEntJwwMojiType& t = JWW.EntMoj[r];
+    if (t.anMojiCol == co && std::fabs(t.adMojiX - mx) <= 1e-8 &&
+        std::fabs(t.adMojiY - my) <= 1e-8 && std::fabs(t.adMojiD - md) <= 1e-8) {
+      return static_cast<std::uint32_t>(r + 1);
+    }
+  }
+  return 0;
+}
+
+namespace {
+
+void MatchTextType(const TTilingEngine& e, TEntJwwMoji& m) {
+  if (m.nMojiShu % 100 != 0) {
+    m.nMojiShu = e.GetJWWMojisyuNo(m.dSizeX, m.dSizeY, m.dKankaku, m.att.nPenColor) +
+                 (m.nMojiShu / 100) * 100;
+  }
+}
+
+void MoveBy(TEntJwwLine& l, double x, double y) {
+  l.start_x += x;
+  l.start_y += y;
+  l.end_x += x;
+  l.end_y += y;
+}
+
+void MoveBy(TEntJwwTen& p, double x, double y) {
+  p.start_x += x;
+  p.start_y += y;
+}
+
+void MoveBy(TEntJwwMoji& m, double x, double y) {
+  m.start_x += x;
+  m.start_y += y;
+  m.end_x += x;
+  m.end_y += y;
+}
+
+// Appends a record to a list and its entry to the order. When memory runs out
+// the entity is dropped and both lists stay as they were.
+template <class Rec>
+void Append(std::vector<Rec>& list, std::vector<TEntJwwNo>& order, int kind, Rec&& rec) {
+  try {
+    list.push_back(std::move(rec));
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  try {
+    order.push_back({kind, static_cast<std::int32_t>(list.size() - 1)});
+  } catch (const std::bad_alloc&) {
+    list.pop_back();
+  }
+}
+
+}  // namespace
+
+// --- Images ------------------------------------------------------------------------
+
+void TTilingEngine::MergeImages() {
+  image_renames_.clear();
+  std::unordered_map<std::u16string, std::size_t> listed;  // upper-cased name -> GFile row
+  for (std::size_t i = 0; i < GFile.size(); ++i)
+    listed.emplace(UpperStr(GFile[i].Fname), i);
+
+  for (const TBindImageType& row : JWW2.BindImage) {
+    const std::u16string upper = UpperStr(row.Fname);
+    if (row.Fname.empty()) {
+      if (listed.emplace(upper, GFile.size()).second) GFile.push_back(row);
+      continue;
+    }
+    const bool gz = IsGzName(row.Fname);
+    const std::u16string plain = gz ? ChangeExt(row.Fname, u"") : std::u16string();
+    // Does a file of this name, with other contents, already stand for
+    // another drawing's image?
+    auto clashes = [&](const std::u16string& name) {
+      const std::u16string dest = TmpPath + name;
+      return IsExistingFile(dest) && IsExistingFile(TmpPath2 + name) &&
+             !SameFileContents(TmpPath2 + name, dest);
+    };
+    auto it = listed.find(upper);
+    bool clash = false;
+    if (it != listed.end()) {
+      // Listed already (names compare regardless of case): the same image
+      // is shared, another one under that name is a clash.
+      const std::u16string listed_file = TmpPath + GFile[it->second].Fname;
+      clash = IsExistingFile(TmpPath2 + row.Fname) && IsExistingFile(listed_file) &&
+              !SameFileContents(TmpPath2 + row.Fname, listed_file);
+      if (!clash) continue;
+    } else {
+      clash = clashes(row.Fname) || (gz && clashes(plain));
+      if (!clash) {
+        CopyIfAbsent(TmpPath2 + row.Fname, TmpPath + row.Fname);
+        if (gz) CopyIfAbsent(TmpPath2 + plain, TmpPath + plain);
+        listed.emplace(upper, GFile.size());
+        GFile.push_back(row);
+        continue;
+      }
+    }
+    // Another image under the same name: this drawing's image takes a name of
+    // its own (or that of an earlier tile's identical image), and its
+    // references are rewritten to it.
+    const std::u16string shown = gz ? plain : row.Fname;
+    const std::size_t dot = shown.find_last_of(u'.');
+    const std::u16string stem = dot == std::u16string::npos ? shown : shown.substr(0, dot);
+    const std::u16string ext = dot == std::u16string::npos ? std::u16string() : shown.substr(dot);
+    std::u16string new_shown, new_name;
+    bool reuse = false;
+    for (std::int32_t k = 2;; ++k) {
+      new_shown = stem + u"_" + IntStr(k) + ext;
+      new_name = gz ? new_shown + row.Fname.substr(plain.size()) : new_shown;
+      auto found = listed.find(UpperStr(new_name));
+      if (found != listed.end()) {
+        if (SameFileContents(TmpPath2 + row.Fname, TmpPath + GFile[found->second].Fname)) {
+          new_name = GFile[found->second].Fname;
+          new_shown = gz ? ChangeExt(new_name, u"") : new_name;
+          reuse = true;
+          break;
+        }
+        continue;
+      }
+      if (!listed.count(UpperStr(new_shown)) && !IsExistingFile(TmpPath + new_name) &&
+          !IsExistingFile(TmpPath + new_shown)) {
+        break;
+      }
+    }
+    image_renames_[UpperStr(shown)] = new_shown;
+    if (gz) image_renames_[upper] = new_name;
+    if (reuse) continue;
+    CopyIfAbsent(TmpPath2 + row.Fname, TmpPath + new_name);
+    if (gz) CopyIfAbsent(TmpPath2 + plain, TmpPath + new_shown);
+    TBindImageType renamed = row;
+    renamed.Fname = new_name;
+    listed.emplace(UpperStr(new_name), GFile.size());
+    GFile.push_back(std::move(renamed));
+  }
+}
+
+void TTilingEngine::RenameImageReferences(std::vector<TEntJwwMoji>& texts) const {
+  if (image_renames_.empty()) return;
+  for (TEntJwwMoji& m : texts) {
+    if (m.str.size() < 11 || m.str.compare(0, 10, u"^@BM%temp%") != 0) continue;
+    const std::size_t comma = m.str.find(u',');
+    if (comma == std::u16string::npos || comma < 10) continue;
+    auto it = image_renames_.find(UpperStr(m.str.substr(10, comma - 10)));
+    if (it != image_renames_.end()) m.str = u"^@BM%temp%" + it->second + m.str.substr(comma);
+  }
+}
+
+// --- Adding one drawing --------------------------------------------------------------
+
+void TTilingEngine::LoadAddFile(const std::u16string& fn, double x, double y) {
+  if (fn.empty() || !IsExistingFile(fn)) {
+    warnings_.push_back({TTileWarning::kMissing, fn, {}});
+    return;
+  }
+  JwwDataFree(JWW2);
+  if (!JWW2.FileIn(fn)) warnings_.push_back({TTileWarning::kPartlyRead, fn, JWW2.Status().reason});
+  if (JWW2.MojiEncode) JwwMoji = true;
+  JWW2.BindImageExplode();
+  MergeImages();
+  RenameImageReferences(JWW2.EntMoji);
+
+  JWW.EntBlockDef.reserve(JWW.EntBlockDef.size() + JWW2.EntBlockDef.size());
+  JWW2GetCrvNo();
+
+  // Used definitions of the added drawing, by number (the first one wins).
+  jww2_def_of_.clear();
+  for (std::size_t i = 0; i < JWW2.EntBlockDef.size(); ++i) {
+    const TEntJwwBlockDef& b = JWW2.EntBlockDef[i];
+    if (b.ref_flag) jww2_def_of_.emplace(b.nNumber, static_cast<std::int32_t>(i));
+  }
+  // Copy the definitions whose name is new, then renumber their contents, so
+  // that a definition placing one copied after it finds that one's row.
+  const std::size_t first_copy = JWW.EntBlockDef.size();
+  for (const TEntJwwBlockDef& b : JWW2.EntBlockDef) {
+    if (!b.ref_flag || GetBlockNameNo(b.strName) != -1) continue;
+    JWW.EntBlockDef.push_back(b);
+    GetBlockName2();
+    JWW.EntBlockDef.back().nNumber = static_cast<std::uint32_t>(BlkNam.size() - 1);
+  }
+  for (std::size_t d = first_copy; d < JWW.EntBlockDef.size(); ++d) {
+    TEntJwwBlockDef& b = JWW.EntBlockDef[d];
+    RenameImageReferences(b.mMoji);
+    EntityListsOut l = Nested(b);
+    for (const TEntJwwNo& no : b.mNo) {
+      TEntJwwAttr* att = AttrOf(l, no);
+      if (!att) continue;
+      if (no.EntType == kEntMoji) {
+        if (IsFilteredText(b.mMoji[no.EntNo])) continue;
+        JWW2SetCrvNo1(*att);
+        MatchTextType(*this, b.mMoji[no.EntNo]);
+        continue;
+      }
+      JWW2SetCrvNo1(att->lGroup);
+      if (no.EntType == kEntSunpo) MatchTextType(*this, b.mSunpo[no.EntNo].Moji);
+      if (no.EntType == kEntBlock) {
+        b.mBlock[no.EntNo].nNumber = GetBlockNumberNo2(b.mBlock[no.EntNo].nNumber);
+      }
+    }
+  }
+
+  JWW.AddEntPre();
+  EntityListsOut src = TopLevel(JWW2);
+  for (const TEntJwwNo& no : JWW2.EntNo) {
+    TEntJwwAttr* att = AttrOf(src, no);
+    if (!att) continue;
+    const std::size_t j = static_cast<std::size_t>(no.EntNo);
+    JWW2SetCrvNo1(att->lGroup);
+    switch (no.EntType) {
+      case kEntLine: {
+        TEntJwwLine& e = JWW2.EntLine[j];
+        MoveBy(e, x, y);
+        Append(JWW.EntLine, JWW.EntNo, kEntLine, std::move(e));
+        break;
+      }
+      case kEntEnko: {
+        TEntJwwEnko& e = JWW2.EntEnko[j];
+        e.start_x += x;
+        e.start_y += y;
+        Append(JWW.EntEnko, JWW.EntNo, kEntEnko, std::move(e));
+        break;
+      }
+      case kEntTen: {
+        TEntJwwTen& e = JWW2.EntTen[j];
+        MoveBy(e, x, y);
+        Append(JWW.EntTen, JWW.EntNo, kEntTen, std::move(e));
+        break;
+      }
+      case kEntMoji: {
+        TEntJwwMoji& e = JWW2.EntMoji[j];
+        if (IsFilteredText(e)) break;
+        MatchTextType(*this, e);
+        MoveBy(e, x, y);
+        Append(JWW.EntMoji, JWW.EntNo, kEntMoji, std::move(e));
+        break;
+      }
+      case kEntSunpo: {
+        TEntJwwSunpo& e = JWW2.EntSunpo[j];
+        MatchTextType(*this, e.Moji);
+        MoveBy(e.Sen, x, y);
+        MoveBy(e.Moji, x, y);
+        if (e.bSxfMode != 0) {
+          MoveBy(e.Ho1, x, y);
+          MoveBy(e.Ho2, x, y);
+          for (TEntJwwTen* p : {&e.Te1, &e.Te2, &e.Kt1, &e.Kt2})
+            MoveBy(*p, x, y);
+        }
+        Append(JWW.EntSunpo, JWW.EntNo, kEntSunpo, std::move(e));
+        break;
+      }
+      case kEntSolid: {
+        TEntJwwSolid& e = JWW2.EntSolid[j];
+        e.start_x += x;
+        e.start_y += y;
+        // From style 101 on the other pairs hold radius, flattening and
+        // angles of a circular solid, not points.
+        if (e.att.nPenStyle < 101) {
+          e.end_x += x;
+          e.end_y += y;
+          e.DPoint2_x += x;
+          e.DPoint2_y += y;
+          e.DPoint3_x += x;
+          e.DPoint3_y += y;
+        }
+        Append(JWW.EntSolid, JWW.EntNo, kEntSolid, std::move(e));
+        break;
+      }
+      case kEntBlock: {
+        TEntJwwBlock& e = JWW2.EntBlock[j];
+        e.DPKijunTen_x += x;
+        e.DPKijunTen_y += y;
+        e.nNumber = GetBlockNumberNo2(e.nNumber);
+        Append(JWW.EntBlock, JWW.EntNo, kEntBlock, std::move(e));
+        break;
+      }
+    }
+  }
+}
+
+}  // namespace plattero

@@ -1,0 +1,164 @@
+#pragma once
+
+// The merge engine: reads a base drawing, appends every listed drawing at its
+// own tile offset (block definitions, curve numbers, text types and images
+// kept consistent) and saves the result as one drawing of version 700.
+//
+// It never shows anything: checks and saving return the fixed messages the
+// front end displays. The run is split where a front end steps in:
+//   CheckInputs -> Merge (reports each row as it starts) -> Save -> Cleanup.
+// Cleanup always runs; TTilingRun does it on every way out.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "jww/jww_data.h"
+
+namespace plattero {
+
+// Paper size of a drawing (landscape, millimetres) and its caption.
+struct TPaperSize {
+  double papx = 0, papy = 0;
+  std::u16string caption;
+};
+TPaperSize PaperSizeOf(std::int32_t nZumen);
+inline constexpr char16_t kNoPaperCaption[] = u"（用紙）";
+
+// The count label for an arrangement order: "縦数：" for columns, else "横数：".
+std::u16string CountLabelFor(int order);
+
+// What the user chose, as the window's fields hold it.
+struct TTilingInputs {
+  std::vector<std::u16string> files;  // full paths, in tiling order
+  std::u16string base_file;
+  int order = 0;  // 0 right-up, 1 right-down, 2 up-right, 3 (and any other) down-right
+  std::u16string count_text = u"3";
+  std::u16string gap_x_text = u"10";
+  std::u16string gap_y_text = u"10";
+};
+
+// One row of the block name table; the row index is the block number the
+// references carry in the combined drawing.
+struct TBlkNameList {
+  std::int32_t idx = 0;
+  std::uint32_t nn = 0;
+  std::u16string nam1;
+  std::u16string nam2;
+  std::int32_t cnt = 0;
+};
+
+// The name key: the name before the first "@@SFIGORGFLAG@@" (any case).
+std::u16string BlockNameKey(const std::u16string& name);
+
+// A text the merge leaves out: start equal to end, or placed at (0,0)-(0.01,0.01).
+bool IsFilteredText(const TEntJwwMoji& m);
+
+// What became of one listed drawing that did not merge whole.
+struct TTileWarning {
+  enum Kind { kMissing, kPartlyRead, kBasePartlyRead } kind;
+  std::u16string file;
+  std::string reason;  // the reader's reason, for kPartlyRead
+};
+
+// The tile offsets of n files for an order, count and gaps.
+std::vector<std::pair<double, double>> TileOffsets(std::size_t files, int order, std::int32_t n,
+                                                   double gx, double gy, double papx, double papy);
+
+class TTilingEngine {
+ public:
+  // Image folders of the combined drawing and of the drawing being added,
+  // each ending with "/". They must exist.
+  TTilingEngine(std::u16string tmp_path, std::u16string tmp_path2);
+
+  // The fixed message of the first failing input check, or nothing.
+  std::optional<std::u16string> CheckInputs(const TTilingInputs& in) const;
+
+  // Reads the base drawing into JWW and sets the paper size (also used when
+  // the user picks a base drawing, to show its paper).
+  void SetBaseFile(const std::u16string& base_file);
+
+  // Reads the base drawing and appends every listed drawing. `on_row` is
+  // called with each row's index as it starts. CheckInputs must have passed.
+  void Merge(const TTilingInputs& in, const std::function<void(std::size_t)>& on_row = {});
+
+  // Writes the combined drawing with version 700. Returns the fixed success
+  // message (with one more line per drawing that was skipped or only partly
+  // read) or the failure message.
+  struct TSaveResult {
+    bool ok = false;
+    std::u16string message;
+  };
+  TSaveResult Save(const std::u16string& fn);
+
+  // Empties both documents with their image files and the image list.
+  void Cleanup();
+
+  // Empties a document together with the image files it extracted.
+  static void JwwDataFree(TJwwData& doc);
+
+  const std::vector<TTileWarning>& Warnings() const { return warnings_; }
+  // One line per warning, as the success message and the CLI show them.
+  static std::u16string WarningLine(const TTileWarning& w);
+
+  // --- State of the run (public for tests and front ends to inspect) ---
+  TJwwData JWW;   // the combined drawing
+  TJwwData JWW2;  // the drawing being added
+  double papx = 0, papy = 0;
+  std::u16string LabelPap = kNoPaperCaption;
+  bool JwwMoji = false;
+  std::vector<TBlkNameList> BlkNam;
+  std::vector<std::int32_t> CrvNo1;
+  std::int64_t CrvNo = 0;
+  std::vector<TBindImageType> GFile;
+  std::u16string TmpPath, TmpPath2;
+
+  // --- Steps of the merge, in the names of the window they came from ---
+  void LoadAddFile(const std::u16string& fn, double x, double y);
+  std::uint32_t GetJWWMojisyuNo(double mx, double my, double md, std::int32_t co) const;
+  void GetBlockName1();
+  void GetBlockName2();
+  std::int32_t GetBlockNameNo(const std::u16string& s) const;
+  std::uint32_t GetBlockNumberNo(std::uint32_t n) const;
+  std::uint32_t GetBlockNumberNo2(std::uint32_t n) const;
+  void SetBlockNumber1();
+  void JWWGetCrvNo();
+  void JWW2GetCrvNo();
+  void JWWSetCrvNo1(std::uint32_t& c) const;
+  void JWW2SetCrvNo1(std::uint32_t& c) const;
+  void JWW2SetCrvNo1(TEntJwwAttr& att) const { JWW2SetCrvNo1(att.lGroup); }
+
+ private:
+  void AppendBlockRow(std::int32_t idx, std::uint32_t nn, const std::u16string& name);
+  void CountCurveNumber(std::int32_t c);
+  std::int32_t CurveIndex(std::int32_t c) const;
+  void ResetCurveNumbers();
+  void MergeImages();
+  void RenameImageReferences(std::vector<TEntJwwMoji>& texts) const;
+
+  std::unordered_map<std::u16string, std::int32_t> name_row_;    // nam2 -> first row
+  std::unordered_map<std::uint32_t, std::int32_t> nn_row_;       // nn -> first row
+  std::unordered_map<std::int32_t, std::int32_t> crv_index_;     // value -> first index
+  std::unordered_map<std::uint32_t, std::int32_t> jww2_def_of_;  // used def number -> index
+  // Image names of the drawing being added that were renamed (upper-cased old
+  // name -> new name), so its references show its own image.
+  std::unordered_map<std::u16string, std::u16string> image_renames_;
+  std::vector<TTileWarning> warnings_;
+};
+
+// Runs Cleanup when it goes out of scope, whatever happened meanwhile.
+class TTilingRun {
+ public:
+  explicit TTilingRun(TTilingEngine& engine) : engine_(engine) {}
+  TTilingRun(const TTilingRun&) = delete;
+  TTilingRun& operator=(const TTilingRun&) = delete;
+  ~TTilingRun() { engine_.Cleanup(); }
+
+ private:
+  TTilingEngine& engine_;
+};
+
+}  // namespace plattero

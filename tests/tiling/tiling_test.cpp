@@ -1,0 +1,459 @@
+#include "tiling/tiling_engine.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <numeric>
+
+#include "drawing_builder.h"
+#include "util/text.h"
+
+namespace plattero {
+namespace {
+
+using testing::InitDrawing;
+using testing::TempDir;
+
+// A run's folders: the image folders of the engine and a place for drawings.
+struct Fixture {
+  TempDir tmp, tmp2, files;
+  TTilingEngine engine{tmp.upath(), tmp2.upath()};
+
+  std::u16string Write(TJwwData& d, const std::string& name, int ver = 700) {
+    d.MakeBlockTree();
+    EXPECT_TRUE(d.FileOut(files.ufile(name), ver));
+    return files.ufile(name);
+  }
+  // Merges, saves and reads the result back.
+  TTilingEngine::TSaveResult Run(const TTilingInputs& in, TJwwData& out) {
+    TTilingRun run(engine);
+    EXPECT_FALSE(engine.CheckInputs(in).has_value());
+    engine.Merge(in);
+    auto result = engine.Save(files.ufile("out.jww"));
+    if (result.ok) {
+      out.BindImageFolder = files.upath() + u"img/";
+      std::filesystem::create_directories(files.path() + "img");
+      out.BindImageExp = true;
+      EXPECT_TRUE(out.FileIn(files.ufile("out.jww")));
+    }
+    return result;
+  }
+};
+
+TEntJwwLine Line(double x1, double y1, double x2, double y2, std::uint32_t group = 0) {
+  TEntJwwLine l;
+  l.att.lGroup = group;
+  l.att.nPenStyle = 1;
+  l.att.nPenColor = 1;
+  l.start_x = x1;
+  l.start_y = y1;
+  l.end_x = x2;
+  l.end_y = y2;
+  return l;
+}
+
+TEntJwwMoji Text(std::u16string s, double x1, double y1, double x2, double y2,
+                 std::uint32_t shu = 0) {
+  TEntJwwMoji m;
+  m.att.nPenStyle = 1;
+  m.att.nPenColor = 2;
+  m.start_x = x1;
+  m.start_y = y1;
+  m.end_x = x2;
+  m.end_y = y2;
+  m.nMojiShu = shu;
+  m.dSizeX = m.dSizeY = 2.5;
+  m.str = std::move(s);
+  return m;
+}
+
+TEntJwwBlock Ref(std::uint32_t n, double x = 0, double y = 0) {
+  TEntJwwBlock b;
+  b.att.nPenColor = 1;
+  b.nNumber = n;
+  b.DPKijunTen_x = x;
+  b.DPKijunTen_y = y;
+  b.dBairitsuX = b.dBairitsuY = 1;
+  return b;
+}
+
+template <class Rec>
+void Add(std::vector<Rec>& list, std::vector<TEntJwwNo>& order, int kind, const Rec& r) {
+  order.push_back({kind, static_cast<std::int32_t>(list.size())});
+  list.push_back(r);
+}
+
+void AddLine(TJwwData& d, const TEntJwwLine& l) {
+  Add(d.EntLine, d.EntNo, kEntLine, l);
+}
+void AddText(TJwwData& d, const TEntJwwMoji& m) {
+  Add(d.EntMoji, d.EntNo, kEntMoji, m);
+}
+void AddRef(TJwwData& d, const TEntJwwBlock& b) {
+  Add(d.EntBlock, d.EntNo, kEntBlock, b);
+}
+
+TEntJwwBlockDef Def(std::uint32_t n, std::u16string name, std::vector<TEntJwwBlock> refs = {},
+                    std::vector<TEntJwwLine> lines = {}) {
+  TEntJwwBlockDef b;
+  b.nNumber = n;
+  b.strName = std::move(name);
+  for (auto& r : refs)
+    Add(b.mBlock, b.mNo, kEntBlock, r);
+  for (auto& l : lines)
+    Add(b.mLine, b.mNo, kEntLine, l);
+  return b;
+}
+
+TEST(TileOffsets, TheFourOrdersAndTheirSteps) {
+  using P = std::vector<std::pair<double, double>>;
+  EXPECT_EQ(TileOffsets(5, 0, 3, 10, 10, 420, 297),
+            (P{{0, 0}, {430, 0}, {860, 0}, {0, 307}, {430, 307}}));
+  EXPECT_EQ(TileOffsets(5, 1, 3, 10, 10, 420, 297),
+            (P{{0, 0}, {430, 0}, {860, 0}, {0, -307}, {430, -307}}));
+  EXPECT_EQ(TileOffsets(5, 2, 3, 10, 10, 420, 297),
+            (P{{0, 0}, {0, 307}, {0, 614}, {430, 0}, {430, 307}}));
+  EXPECT_EQ(TileOffsets(5, 3, 3, 10, 10, 420, 297),
+            (P{{0, 0}, {0, -307}, {0, -614}, {430, 0}, {430, -307}}));
+  EXPECT_EQ(TileOffsets(3, 7, 3, 10, 10, 420, 297), TileOffsets(3, 3, 3, 10, 10, 420, 297));
+  EXPECT_EQ(TileOffsets(3, 0, 1, 10, 10, 420, 297), (P{{0, 0}, {0, 307}, {0, 614}}));
+  EXPECT_EQ(TileOffsets(2, 0, 3, -5, 0, 420, 297), (P{{0, 0}, {415, 0}}));
+  EXPECT_EQ(TileOffsets(3, 2, 1000, 10, 10, 420, 297), (P{{0, 0}, {0, 307}, {0, 614}}));
+}
+
+TEST(TilingChecks, InOrderWithTheirFixedMessages) {
+  Fixture f;
+  TJwwData base;
+  InitDrawing(base);
+  TTilingInputs in;
+  EXPECT_EQ(f.engine.CheckInputs(in), u"図面ファイルを[追加]して下さい");
+  in.files = {u"/nowhere/a.jww"};
+  EXPECT_EQ(f.engine.CheckInputs(in), u"ベース図面を指定して下さい");
+  in.base_file = u"/nowhere/base.jww";
+  EXPECT_EQ(f.engine.CheckInputs(in), u"ベース図面が見つかりません。再指定して下さい");
+  in.base_file = f.Write(base, "base.jww");
+  for (const char16_t* bad : {u"0", u"", u"abc", u"-1", u"1001", u"1.5"}) {
+    in.count_text = bad;
+    in.order = 0;
+    EXPECT_EQ(f.engine.CheckInputs(in), u"横数： の数値を再入力して下さい。");
+    in.order = 2;
+    EXPECT_EQ(f.engine.CheckInputs(in), u"縦数： の数値を再入力して下さい。");
+  }
+  for (const char16_t* good : {u"1", u"1000", u"  7", u"$10"}) {
+    in.count_text = good;
+    EXPECT_FALSE(f.engine.CheckInputs(in).has_value());
+  }
+}
+
+TEST(Tiling, EntitiesMoveByTheirTileAndTextsAreFilteredAndTyped) {
+  Fixture f;
+  TJwwData base, add;
+  InitDrawing(base);
+  AddLine(base, Line(0, 0, 1, 1));
+  base.EntMoj[4] = {3.5, 4.0, 0.5, 2};  // text type 5
+  InitDrawing(add);
+  AddLine(add, Line(1, 2, 3, 4));
+  AddText(add, Text(u"消える", 5, 5, 5, 5));           // start = end
+  AddText(add, Text(u"消える", 0, 0, 0.01, 0.01));     // the origin marker
+  AddText(add, Text(u"残る", 0, 0, 0.02, 0.01, 200));  // free type stays
+  TEntJwwMoji typed = Text(u"型5", 1, 1, 9, 1, 10003);
+  typed.dSizeX = 3.5;
+  typed.dSizeY = 4.0;
+  typed.dKankaku = 0.5;
+  AddText(add, typed);
+  AddText(add, Text(u"合わない", 1, 1, 9, 1, 10003));
+  TEntJwwEnko circle;
+  circle.att.nPenStyle = circle.att.nPenColor = 1;
+  circle.start_x = 10;
+  circle.dHankei = 7;
+  Add(add.EntEnko, add.EntNo, kEntEnko, circle);
+  TEntJwwSolid round, quad;
+  round.att.nPenStyle = 101;
+  round.att.nPenColor = 1;
+  round.end_x = 3;  // the radius of a circular solid
+  quad = round;
+  quad.att.nPenStyle = 1;
+  Add(add.EntSolid, add.EntNo, kEntSolid, round);
+  Add(add.EntSolid, add.EntNo, kEntSolid, quad);
+  TEntJwwSunpo plain, sxf;
+  plain.att.nPenColor = 1;
+  plain.Sen = Line(0, 0, 10, 0);
+  plain.Moji = Text(u"10", 0, 1, 5, 1);
+  for (TEntJwwTen* t : {&plain.Te1, &plain.Te2, &plain.Kt1, &plain.Kt2})
+    t->att = plain.Sen.att;
+  plain.Ho1 = plain.Ho2 = Line(0, 0, 0, 0);
+  sxf = plain;
+  sxf.bSxfMode = 1;
+  Add(add.EntSunpo, add.EntNo, kEntSunpo, plain);
+  Add(add.EntSunpo, add.EntNo, kEntSunpo, sxf);
+
+  TTilingInputs in;
+  in.base_file = f.Write(base, "base.jww");
+  in.files = {f.Write(add, "a.jww"), f.files.ufile("a.jww")};
+  in.order = 1;
+  in.count_text = u"1";
+  in.gap_x_text = u"10";
+  in.gap_y_text = u"abc";  // no number: no gap
+  TJwwData out;
+  auto result = f.Run(in, out);
+  ASSERT_TRUE(result.ok);
+  EXPECT_EQ(result.message, u"図面ファイル「" + f.files.ufile("out.jww") + u"」を保存しました。");
+
+  // Second tile at (0, -297): rows go down with one drawing per row.
+  ASSERT_EQ(out.EntLine.size(), 3u);
+  EXPECT_EQ(out.EntLine[2].start_y, 2 - 297.0);
+  EXPECT_EQ(out.EntLine[2].end_x, 3.0);
+  ASSERT_EQ(out.EntMoji.size(), 6u);
+  EXPECT_EQ(out.EntMoji[0].nMojiShu, 200u);
+  EXPECT_EQ(out.EntMoji[1].nMojiShu, 10005u);
+  EXPECT_EQ(out.EntMoji[2].nMojiShu, 10000u);
+  EXPECT_EQ(out.EntEnko[1].dHankei, 7.0);
+  EXPECT_EQ(out.EntEnko[1].start_y, -297.0);
+  EXPECT_EQ(out.EntSolid[2].end_x, 3.0);  // circular: only the centre moves
+  EXPECT_EQ(out.EntSolid[2].start_y, -297.0);
+  EXPECT_EQ(out.EntSolid[3].end_y, -297.0);     // a quadrilateral moves whole
+  EXPECT_EQ(out.EntSunpo[2].Ho1.start_y, 0.0);  // parts of a plain dimension stay
+  EXPECT_EQ(out.EntSunpo[3].Ho1.start_y, -297.0);
+  EXPECT_EQ(out.EntSunpo[3].Kt2.start_y, -297.0);
+  EXPECT_EQ(out.EntNo.size(), 1u + 2 * 9);  // two texts of each tile filtered
+}
+
+// Definitions numbered 5, 7, 9 in the base and reused numbers for other names
+// in the added drawing: every reference of the result reaches the definition
+// of the name it placed.
+TEST(Tiling, BlockReferencesReachTheDefinitionsOfTheirNames) {
+  Fixture f;
+  TJwwData base, add;
+  InitDrawing(base);
+  base.EntBlockDef = {Def(5, u"扉", {}, {Line(0, 0, 1, 0)}), Def(7, u"未使用"),
+                      Def(9, u"窓@@SfigorgFlag@@3", {Ref(5)})};
+  AddRef(base, Ref(9));
+  AddRef(base, Ref(5));
+  InitDrawing(add);
+  // "机" places "椅子", which comes later in the list; "窓" has the base's key.
+  add.EntBlockDef = {Def(9, u"机", {Ref(5)}), Def(5, u"椅子", {}, {Line(0, 0, 0, 1)}),
+                     Def(7, u"窓@@sfigorgflag@@7"), Def(3, u"使わない")};
+  AddRef(add, Ref(9));
+  AddRef(add, Ref(7));
+  AddRef(add, Ref(42));  // no definition of that number: stored as 0, the first written (机)
+
+  TTilingInputs in;
+  in.base_file = f.Write(base, "base.jww");
+  in.files = {f.Write(add, "a.jww"), f.files.ufile("a.jww")};
+  TJwwData out;
+  ASSERT_TRUE(f.Run(in, out).ok);
+
+  std::vector<std::u16string> names;
+  for (const TEntJwwBlock& b : out.EntBlock) {
+    std::u16string name;
+    for (const TEntJwwBlockDef& d : out.EntBlockDef) {
+      if (d.nNumber == b.nNumber) {
+        name = d.strName;
+        break;
+      }
+    }
+    names.push_back(name);
+  }
+  const std::u16string window = u"窓@@SfigorgFlag@@3";
+  EXPECT_EQ(names, (std::vector<std::u16string>{window, u"扉", u"机", window, u"机", u"机", window,
+                                                u"机"}));
+  // 扉, 窓, 机, 椅子: the unused base definition and the second tile's copies
+  // are not written.
+  ASSERT_EQ(out.EntBlockDef.size(), 4u);
+  const TEntJwwBlockDef* desk = nullptr;
+  for (const auto& d : out.EntBlockDef) {
+    if (d.strName == u"机") desk = &d;
+  }
+  ASSERT_NE(desk, nullptr);
+  ASSERT_EQ(desk->mBlock.size(), 1u);
+  std::u16string placed;
+  for (const auto& d : out.EntBlockDef) {
+    if (d.nNumber == desk->mBlock[0].nNumber) placed = d.strName;
+  }
+  EXPECT_EQ(placed, u"椅子");
+  EXPECT_EQ(f.engine.BlkNam.size(), 4u);  // the table keeps the last run's rows
+}
+
+TEST(Tiling, CurveNumbersGetARangePerDrawing) {
+  Fixture f;
+  TJwwData base, a, b;
+  InitDrawing(base);
+  for (std::uint32_t g : {0u, 12u, 12u, 40u, 0xFFFFFFF9u /* -7 */, 7u}) {
+    AddLine(base, Line(0, 0, 1, 1, g));
+  }
+  InitDrawing(a);
+  AddLine(a, Line(0, 0, 1, 1, 12));
+  AddLine(a, Line(0, 0, 1, 1, 5));
+  AddText(a, [] {
+    TEntJwwMoji m = Text(u"x", 1, 1, 1, 1);  // filtered: neither counted nor copied
+    m.att.lGroup = 99;
+    return m;
+  }());
+  InitDrawing(b);
+  AddLine(b, Line(0, 0, 1, 1, 0x80000001u));
+  TTilingInputs in;
+  in.base_file = f.Write(base, "base.jww");
+  in.files = {f.Write(a, "a.jww"), f.files.ufile("missing.jww"), f.Write(b, "b.jww")};
+  TJwwData out;
+  auto result = f.Run(in, out);
+  ASSERT_TRUE(result.ok);
+  std::vector<std::int32_t> groups;
+  for (const auto& l : out.EntLine)
+    groups.push_back(static_cast<std::int32_t>(l.att.lGroup));
+  // Base: 12->1, 40->2, -7->-3, 7->4. a: 12->5, 5->6. The missing drawing
+  // still advances the range by a's count (2); b starts at 9.
+  EXPECT_EQ(groups, (std::vector<std::int32_t>{0, 1, 1, 2, -3, 4, 5, 6, -9}));
+  EXPECT_NE(result.message.find(u"missing.jww」が見つからないため、追加しませんでした。"),
+            std::u16string::npos);
+}
+
+TEST(Tiling, PartlyReadDrawingsAreMergedAndNamed) {
+  Fixture f;
+  TJwwData base, a;
+  InitDrawing(base);
+  InitDrawing(a);
+  for (int i = 0; i < 4; ++i)
+    AddLine(a, Line(i, 0, i, 1));
+  TTilingInputs in;
+  in.base_file = f.Write(base, "base.jww");
+  f.Write(a, "a.jww");
+  std::filesystem::resize_file(f.files.path() + "a.jww",
+                               std::filesystem::file_size(f.files.path() + "a.jww") - 60);
+  in.files = {f.files.ufile("a.jww")};
+  TJwwData out;
+  auto result = f.Run(in, out);
+  ASSERT_TRUE(result.ok);
+  EXPECT_EQ(out.EntLine.size(), 3u);
+  EXPECT_NE(result.message.find(u"は一部しか読み込めませんでした。"), std::u16string::npos);
+}
+
+std::vector<std::uint8_t> Gzip(const std::string& raw) {
+  z_stream z{};
+  deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+  std::vector<std::uint8_t> out(raw.size() + 1024);
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(raw.data()));
+  z.avail_in = static_cast<uInt>(raw.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// A drawing showing one gzip image `name` whose unpacked content is `content`.
+std::u16string DrawingWithImage(Fixture& f, const std::string& file, const std::string& name,
+                                const std::string& content) {
+  TempDir images;
+  TJwwData d;
+  d.BindImageFolder = images.upath();
+  d.BindImageExp = d.BindImageExr = true;
+  InitDrawing(d);
+  auto gz = Gzip(content);
+  FILE* out = std::fopen(images.file(name).c_str(), "wb");
+  std::fwrite(gz.data(), 1, gz.size(), out);
+  std::fclose(out);
+  d.BindImage = {{Utf8ToUtf16(name), static_cast<std::int32_t>(gz.size()), false}};
+  const std::u16string shown = ChangeExt(Utf8ToUtf16(name), u"");
+  AddText(d, Text(u"^@BM%temp%" + shown + u",100,100,0,0,1", 0, 0, 10, 0));
+  return f.Write(d, file);
+}
+
+std::string ReadAll(const std::string& path) {
+  std::string s;
+  FILE* in = std::fopen(path.c_str(), "rb");
+  if (!in) return s;
+  char buf[4096];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0)
+    s.append(buf, n);
+  std::fclose(in);
+  return s;
+}
+
+TEST(TilingImages, SameImagesAreSharedAndDifferentOnesKeepTheirOwn) {
+  Fixture f;
+  TTilingInputs in;
+  in.base_file = DrawingWithImage(f, "base.jww", "logo.bmp.gz", "BASE-LOGO");
+  in.files = {DrawingWithImage(f, "same.jww", "LOGO.BMP.GZ", "BASE-LOGO"),
+              DrawingWithImage(f, "other.jww", "logo.bmp.gz", "OTHER-LOGO"),
+              f.files.ufile("other.jww")};
+  TJwwData out;
+  ASSERT_TRUE(f.Run(in, out).ok);
+  std::vector<std::u16string> names;
+  for (auto& row : out.BindImage)
+    names.push_back(row.Fname);
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"logo.bmp.gz", u"logo_2.bmp.gz"}));
+  ASSERT_EQ(out.EntMoji.size(), 4u);
+  EXPECT_EQ(out.EntMoji[1].str.substr(0, 19), u"^@BM%temp%LOGO.BMP,");  // shared, unchanged
+  EXPECT_EQ(out.EntMoji[2].str.substr(0, 21), u"^@BM%temp%logo_2.bmp,");
+  EXPECT_EQ(out.EntMoji[3].str.substr(0, 21), u"^@BM%temp%logo_2.bmp,");
+  out.BindImageExplode();
+  EXPECT_EQ(
+      ReadAll(out.BindImageFolder.empty() ? "" : Utf16ToUtf8(out.BindImageFolder) + "logo_2.bmp"),
+      "OTHER-LOGO");
+  EXPECT_EQ(ReadAll(Utf16ToUtf8(out.BindImageFolder) + "logo.bmp"), "BASE-LOGO");
+  // Nothing is left in the run's image folders.
+  EXPECT_TRUE(std::filesystem::is_empty(f.tmp.path()));
+  EXPECT_TRUE(std::filesystem::is_empty(f.tmp2.path()));
+}
+
+TEST(Tiling, Utf16DrawingsMakeAUtf16ResultAndFailedSavesSaySo) {
+  Fixture f;
+  testing::DrawingSpec spec;
+  spec.lines = 3;
+  spec.texts = 2;
+  spec.utf16 = true;
+  ASSERT_TRUE(testing::WriteDrawing(spec, f.files.file("u.jww")));
+  spec.utf16 = false;
+  ASSERT_TRUE(testing::WriteDrawing(spec, f.files.file("base.jww")));
+  TTilingInputs in;
+  in.base_file = f.files.ufile("base.jww");
+  in.files = {f.files.ufile("u.jww")};
+  TJwwData out;
+  ASSERT_TRUE(f.Run(in, out).ok);
+  EXPECT_TRUE(out.MojiEncode);
+
+  TTilingRun run(f.engine);
+  f.engine.Merge(in);
+  auto failed = f.engine.Save(f.files.ufile("no/such/dir/out.jww"));
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(failed.message,
+            u"図面ファイル「" + f.files.ufile("no/such/dir/out.jww") + u"」の保存に失敗しました。");
+}
+
+TEST(Tiling, ManyTilesOfAGeneratedDrawingAddUp) {
+  Fixture f;
+  testing::DrawingSpec spec;
+  spec.lines = 40;
+  spec.arcs = 10;
+  spec.points = 5;
+  spec.texts = 20;
+  spec.dimensions = 3;
+  spec.solids = 4;
+  spec.block_defs = 6;
+  spec.block_refs = 8;
+  spec.nesting = 3;
+  spec.curve_numbers = 15;
+  ASSERT_TRUE(testing::WriteDrawing(spec, f.files.file("g.jww")));
+  TJwwData one;
+  ASSERT_TRUE(one.FileIn(f.files.ufile("g.jww")));
+  std::size_t kept_texts = 0;
+  for (auto& m : one.EntMoji)
+    kept_texts += IsFilteredText(m) ? 0 : 1;
+  TTilingInputs in;
+  in.base_file = f.files.ufile("g.jww");
+  in.files.assign(7, f.files.ufile("g.jww"));
+  TJwwData out;
+  ASSERT_TRUE(f.Run(in, out).ok);
+  EXPECT_EQ(out.EntLine.size(), 8 * one.EntLine.size());
+  EXPECT_EQ(out.EntMoji.size(), one.EntMoji.size() + 7 * kept_texts);
+  EXPECT_EQ(out.EntBlock.size(), 8 * one.EntBlock.size());
+  EXPECT_EQ(out.EntBlockDef.size(), one.EntBlockDef.size());  // shared by name
+  EXPECT_EQ(out.EntBlockNum, one.EntBlockNum);
+}
+
+}  // namespace
+}  // namespace plattero
