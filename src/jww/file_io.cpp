@@ -10,7 +10,9 @@ namespace plattero {
 
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
   bytes.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO given as a drawing is refused instead of
+  // waiting for a writer; regular files read as usual.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -41,7 +43,7 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
 }
 
 FileBytes::FileBytes(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return;
   struct stat st {};
   if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {

@@ -1,0 +1,57 @@
+#pragma once
+
+// The subcommands of plattero-cli. Each Run function takes its parsed options
+// and the streams to print on, and returns the process exit code; each
+// *Command function describes the subcommand for the parser (cli_app.h).
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_app.h"
+
+namespace plattero::cli {
+
+// info [--json] FILE: a summary of one drawing.
+struct InfoOptions {
+  std::string file;
+  bool json = false;
+};
+int RunInfo(const InfoOptions& opt, std::ostream& out, std::ostream& err);
+CommandDef InfoCommand();
+
+// dump FILE: JSON Lines, one record per top-level entity, then one per block
+// definition.
+struct DumpOptions {
+  std::string file;
+};
+int RunDump(const DumpOptions& opt, std::ostream& out, std::ostream& err);
+CommandDef DumpCommand();
+
+// convert IN OUT [--version V] [--utf16]: reads a drawing and writes it again.
+struct ConvertOptions {
+  std::string input;
+  std::string output;
+  std::int32_t version = 700;
+  bool utf16 = false;
+};
+int RunConvert(const ConvertOptions& opt, std::ostream& out, std::ostream& err);
+CommandDef ConvertCommand();
+
+// tile --base BASE [--order O] [--count N] [--gap-x MM] [--gap-y MM] -o OUT
+// DRAWING...: the main job. Count and gaps are taken as typed text, like the
+// window's fields.
+struct TileOptions {
+  std::string base;
+  std::string order = "right-up";
+  std::string count = "3";
+  std::string gap_x = "10";
+  std::string gap_y = "10";
+  std::string output;
+  std::vector<std::string> drawings;
+};
+int RunTile(const TileOptions& opt, std::ostream& out, std::ostream& err);
+CommandDef TileCommand();
+
+}  // namespace plattero::cli

@@ -1,0 +1,117 @@
+// plattero-cli tile: the window's checks and messages, the run on the bundled
+// examples and on real drawings, and nothing left behind.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "cli_test_util.h"
+#include "drawing_builder.h"
+#include "util/text.h"
+
+namespace plattero::cli_test {
+namespace {
+
+using plattero::Utf8ToUtf16;
+
+const std::string kExamples = PLATTERO_EXAMPLES_DIR;
+
+std::string Example(int i) {
+  return kExamples + "/sheet" + std::to_string(i) + ".jww";
+}
+
+TEST(CliTile, ChecksPrintTheWindowsMessagesInOrder) {
+  testing::TempDir dir;
+  const std::string out = dir.file("out.jww");
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"tile", "--base", Example(1), "-o", out}, "図面ファイルを[追加]して下さい"},
+      {{"tile", "--base", "", "-o", out, Example(2)}, "ベース図面を指定して下さい"},
+      {{"tile", "--base", dir.file("none.jww"), "-o", out, Example(2)},
+       "ベース図面が見つかりません。再指定して下さい"},
+      {{"tile", "--base", Example(1), "--count", "abc", "-o", out, Example(2)},
+       "横数： の数値を再入力して下さい。"},
+      {{"tile", "--base", Example(1), "--order", "down-right", "--count", "1001", "-o", out,
+        Example(2)},
+       "縦数： の数値を再入力して下さい。"},
+  };
+  for (const Case& c : cases) {
+    CliRun r = RunArgs(c.args);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, std::string(c.message) + "\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
+  CliRun bad = RunArgs({"tile", "--base", Example(1), "--order", "sideways", "-o", out});
+  EXPECT_EQ(bad.code, 2);
+  EXPECT_EQ(RunArgs({"tile", "--base", Example(1), Example(2)}).code, 2);  // no -o
+}
+
+TEST(CliTile, TilesTheExamplesWhereTheOrderPutsThem) {
+  testing::TempDir dir, tmp;
+  ScopedEnv env("TMPDIR", tmp.path());
+  const std::string out = dir.file("out.jww");
+  CliRun r =
+      RunArgs({"tile", "--base", Example(1), "--order", "up-right", "--count", "2", "--gap-x", "-5",
+               "-o", out, Example(1), Example(2), Example(3), dir.file("missing.jww")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "図面ファイル「" + out + "」を保存しました。\n");
+  EXPECT_NE(r.err.find("warning: 図面ファイル「" + dir.file("missing.jww") +
+                       "」が見つからないため、追加しませんでした。"),
+            std::string::npos);
+  EXPECT_EQ(CountEntries(tmp.path()), 0u);  // the run's image folders are gone
+
+  TJwwData one, tiled;
+  ASSERT_TRUE(one.FileIn(Utf8ToUtf16(Example(1))));
+  ASSERT_TRUE(tiled.FileIn(Utf8ToUtf16(out)));
+  // Base plus sheet1 at (0,0), sheet2 at (0,307), sheet3 at (415,0).
+  ASSERT_EQ(tiled.EntLine.size(), 2 * one.EntLine.size() + 24 + 24);
+  const TEntJwwLine& first = one.EntLine[0];
+  const TEntJwwLine& third_tile = tiled.EntLine[2 * one.EntLine.size() + 24];
+  TJwwData sheet3;
+  ASSERT_TRUE(sheet3.FileIn(Utf8ToUtf16(Example(3))));
+  EXPECT_DOUBLE_EQ(third_tile.start_x, sheet3.EntLine[0].start_x + 415);
+  EXPECT_DOUBLE_EQ(third_tile.start_y, sheet3.EntLine[0].start_y);
+  EXPECT_DOUBLE_EQ(tiled.EntLine[one.EntLine.size()].start_x, first.start_x);
+}
+
+TEST(CliTile, AFailedWriteSaysSoAndExits3) {
+  testing::TempDir dir;
+  const std::string out = dir.file("no/such/out.jww");
+  CliRun r = RunArgs({"tile", "--base", Example(1), "-o", out, Example(2)});
+  EXPECT_EQ(r.code, 3);
+  EXPECT_EQ(r.err, "図面ファイル「" + out + "」の保存に失敗しました。\n");
+}
+
+TEST(CliTile, RealDrawingsTileIntoOneReadableDrawing) {
+  const std::string corpus = PLATTERO_CORPUS_DIR;
+  const std::string a = corpus + "/monozukuri-ai__ezjww/2blocks.jww";
+  const std::string b = corpus + "/smxmasami__miniArchive/test2.jww";
+  if (!std::filesystem::exists(a) || !std::filesystem::exists(b)) GTEST_SKIP() << "no corpus";
+  testing::TempDir dir;
+  const std::string out = dir.file("out.jww");
+  CliRun r = RunArgs({"tile", "--base", a, "--count", "2", "-o", out, a, b, b});
+  ASSERT_EQ(r.code, 0) << r.err;
+  TJwwData da, db, tiled;
+  ASSERT_TRUE(da.FileIn(Utf8ToUtf16(a)));
+  ASSERT_TRUE(db.FileIn(Utf8ToUtf16(b)));
+  ASSERT_TRUE(tiled.FileIn(Utf8ToUtf16(out)));
+  EXPECT_EQ(tiled.EntLine.size(), 2 * da.EntLine.size() + 2 * db.EntLine.size());
+  EXPECT_EQ(tiled.EntBlock.size(), 2 * da.EntBlock.size() + 2 * db.EntBlock.size());
+  EXPECT_TRUE(tiled.MojiEncode);  // one of them stores UTF-16 strings
+  // Every reference reaches a written definition.
+  for (const TEntJwwBlock& ref : tiled.EntBlock) {
+    bool found = false;
+    for (const TEntJwwBlockDef& def : tiled.EntBlockDef)
+      found |= def.nNumber == ref.nNumber;
+    EXPECT_TRUE(found) << ref.nNumber;
+  }
+  Json info = Json::parse(RunArgs({"info", "--json", out}).out);
+  EXPECT_TRUE(info["read_ok"].get<bool>());
+  EXPECT_GT(info["extents"]["max_y"].get<double>(), 0.0);
+}
+
+}  // namespace
+}  // namespace plattero::cli_test
