@@ -6,31 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "jww/entity_lists.h"
 #include "util/text.h"
 
 namespace plattero::cli {
 
 namespace {
 
-// The lists one entity order refers into, top level or inside a definition.
-struct EntityLists {
-  const std::vector<TEntJwwNo>& order;
-  const std::vector<TEntJwwLine>& line;
-  const std::vector<TEntJwwEnko>& enko;
-  const std::vector<TEntJwwTen>& ten;
-  const std::vector<TEntJwwMoji>& moji;
-  const std::vector<TEntJwwSunpo>& sunpo;
-  const std::vector<TEntJwwSolid>& solid;
-  const std::vector<TEntJwwBlock>& block;
-};
-
-EntityLists TopLevel(const TJwwData& d) {
-  return {d.EntNo, d.EntLine, d.EntEnko, d.EntTen, d.EntMoji, d.EntSunpo, d.EntSolid, d.EntBlock};
-}
-
-EntityLists Nested(const TEntJwwBlockDef& b) {
-  return {b.mNo, b.mLine, b.mEnko, b.mTen, b.mMoji, b.mSunpo, b.mSolid, b.mBlock};
-}
+using EntityLists = EntityListsIn;
 
 template <class T>
 bool InList(std::int32_t i, const std::vector<T>& list) {
@@ -300,7 +283,7 @@ Json BlockJson(const TEntJwwBlock& e) {
 }
 
 Json TopLevelEntityJson(const TJwwData& doc, std::size_t index) {
-  return EntityJson(TopLevel(doc), index);
+  return EntityJson(TopLevelLists(doc), index);
 }
 
 Json BlockDefJson(const TEntJwwBlockDef& b, std::size_t index) {
@@ -316,7 +299,7 @@ Json BlockDefJson(const TEntJwwBlockDef& b, std::size_t index) {
   j["ref_flag"] = b.ref_flag;
   j["ref_no"] = b.ref_no;
   Json entities = Json::array();
-  const EntityLists lists = Nested(b);
+  const EntityLists lists = NestedLists(b);
   for (std::size_t i = 0; i < b.mNo.size(); ++i)
     entities.push_back(EntityJson(lists, i));
   j["entities"] = std::move(entities);
@@ -369,7 +352,7 @@ void WriteDump(const TJwwData& doc, std::ostream& out) {
 
 std::optional<Extents> TopLevelExtents(const TJwwData& doc) {
   Box box;
-  const EntityLists lists = TopLevel(doc);
+  const EntityLists lists = TopLevelLists(doc);
   for (const TEntJwwNo& no : doc.EntNo) {
     VisitEntity(no, lists, [&](const auto& e) { box.Add(e); });
   }

@@ -4,6 +4,7 @@
 
 #include "jww/archive.h"
 #include "jww/entity_io.h"
+#include "jww/entity_lists.h"
 #include "jww/file_io.h"
 #include "jww/header_io.h"
 #include "jww/jww_data.h"
@@ -37,14 +38,6 @@ void PublishDrawingInfo(const TEntJwwHeader& h, const std::u16string& file_name)
     info.JwwMemo = info.JwwMemo1 + u'\u3000' + info.JwwMemo2;
   }
   info.JwwPrtBairitsu = h.dPrtBairitsu;
-}
-
-EntityListsOut TopLevelLists(TJwwData& d) {
-  return {d.EntNo, d.EntLine, d.EntEnko, d.EntTen, d.EntMoji, d.EntSunpo, d.EntSolid, d.EntBlock};
-}
-
-EntityListsOut NestedLists(TEntJwwBlockDef& b) {
-  return {b.mNo, b.mLine, b.mEnko, b.mTen, b.mMoji, b.mSunpo, b.mSolid, b.mBlock};
 }
 
 void TrimLists(EntityListsOut l) {

@@ -10,9 +10,11 @@
 #include <random>
 
 #include <unordered_map>
+#include <utility>
 
 #include "jww/archive.h"
 #include "jww/entity_io.h"
+#include "jww/entity_lists.h"
 #include "jww/file_io.h"
 #include "jww/header_io.h"
 #include "jww/jww_data.h"
@@ -21,14 +23,6 @@
 namespace plattero {
 
 namespace {
-
-EntityListsIn TopLevelLists(const TJwwData& d) {
-  return {d.EntNo, d.EntLine, d.EntEnko, d.EntTen, d.EntMoji, d.EntSunpo, d.EntSolid, d.EntBlock};
-}
-
-EntityListsIn NestedLists(const TEntJwwBlockDef& b) {
-  return {b.mNo, b.mLine, b.mEnko, b.mTen, b.mMoji, b.mSunpo, b.mSolid, b.mBlock};
-}
 
 bool HoldsDrawing(const TJwwData& d) {
   return d.EntLgrp.size() == kLayerGroupCount && d.EntLay.size() == kLayerCount &&
@@ -219,7 +213,7 @@ bool TJwwData::FileOut(const std::u16string& FName, std::int32_t Ver) {
   Enthd.jwID = u"JwwData.";
   WriteHeader(w, *this, Ver);
   ClassTable classes;
-  EntityListsIn top = TopLevelLists(*this);
+  EntityListsIn top = TopLevelLists(std::as_const(*this));
   w.WriteCount(CountEntityObjects(ctx, top));
   WriteEntityList(w, classes, ctx, top);
   WriteBlockDefs(w, classes, *this, ctx);

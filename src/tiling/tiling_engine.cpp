@@ -1,8 +1,10 @@
 #include "tiling/tiling_engine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <new>
+#include <stdexcept>
 
 #include "jww/entity_io.h"
 #include "util/numbers.h"
@@ -91,6 +93,39 @@ bool IsGzName(const std::u16string& name) {
     return LowerFileExt(name) == u".gz";
   } catch (const InvalidPathError&) {
     return false;
+  }
+}
+
+// Gives a list room for `incoming` more entries, and at least `spare`. A list
+// too small grows by half its capacity at least, so that appending drawing
+// after drawing copies every entry a bounded number of times (an exact
+// reservation per drawing would copy the whole list on every drawing).
+template <class T>
+void RoomFor(std::vector<T>& list, std::size_t incoming, std::size_t spare = 0) {
+  const std::size_t need = list.size() + std::max(incoming, spare);
+  if (need <= list.capacity()) return;
+  list.reserve(std::max(need, list.capacity() + list.capacity() / 2));
+}
+
+// Room in the combined drawing's top-level lists for the entities of `from`
+// (when given), and at least 1000 more of every kind. The nested lists of
+// definitions get none: the merge copies definitions whole and never appends
+// to them. When memory runs out the lists stay as they are; appending grows
+// them itself.
+void AddEntRoom(TJwwData& to, const TJwwData* from) {
+  constexpr std::size_t kSpare = 1000;
+  auto count = [from](auto member) { return from ? (from->*member).size() : 0; };
+  try {
+    RoomFor(to.EntNo, count(&TJwwData::EntNo), kSpare);
+    RoomFor(to.EntLine, count(&TJwwData::EntLine), kSpare);
+    RoomFor(to.EntEnko, count(&TJwwData::EntEnko), kSpare);
+    RoomFor(to.EntTen, count(&TJwwData::EntTen), kSpare);
+    RoomFor(to.EntMoji, count(&TJwwData::EntMoji), kSpare);
+    RoomFor(to.EntSunpo, count(&TJwwData::EntSunpo), kSpare);
+    RoomFor(to.EntSolid, count(&TJwwData::EntSolid), kSpare);
+    RoomFor(to.EntBlock, count(&TJwwData::EntBlock), kSpare);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
   }
 }
 
@@ -231,7 +266,7 @@ void TTilingEngine::Merge(const TTilingInputs& in, const std::function<void(std:
   GetBlockName1();
   JWWGetCrvNo();
   SetBlockNumber1();
-  JWW.AddEntPre();
+  AddEntRoom(JWW, nullptr);
   GFile = JWW.BindImage;
 
   const auto offsets = TileOffsets(in.files.size(), in.order, n, gx, gy, papx, papy);
@@ -590,7 +625,11 @@ void TTilingEngine::LoadAddFile(const std::u16string& fn, double x, double y) {
   MergeImages();
   RenameImageReferences(JWW2.EntMoji);
 
-  JWW.EntBlockDef.reserve(JWW.EntBlockDef.size() + JWW2.EntBlockDef.size());
+  try {
+    RoomFor(JWW.EntBlockDef, JWW2.EntBlockDef.size());
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
   JWW2GetCrvNo();
 
   // Used definitions of the added drawing, by number (the first one wins).
@@ -629,7 +668,7 @@ void TTilingEngine::LoadAddFile(const std::u16string& fn, double x, double y) {
     }
   }
 
-  JWW.AddEntPre();
+  AddEntRoom(JWW, &JWW2);
   EntityListsOut src = TopLevel(JWW2);
   for (const TEntJwwNo& no : JWW2.EntNo) {
     TEntJwwAttr* att = AttrOf(src, no);
