@@ -9,7 +9,7 @@
 namespace plattero::cli {
 
 std::vector<CommandDef> BuiltinCommands() {
-  return {InfoCommand(), DumpCommand(), ConvertCommand(), TileCommand()};
+  return {InfoCommand(), DumpCommand(), ConvertCommand(), TileCommand(), SvgCommand()};
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

@@ -37,7 +37,7 @@ struct CommandDef {
   std::function<CommandAction(CLI::App& sub)> setup;
 };
 
-// info, dump, convert and tile, in the order --help lists them.
+// info, dump, convert, tile and svg, in the order --help lists them.
 std::vector<CommandDef> BuiltinCommands();
 
 // Parses `args` (args[0] is the program name) and runs the chosen subcommand.

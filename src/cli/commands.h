@@ -49,9 +49,23 @@ struct TileOptions {
   std::string gap_x = "10";
   std::string gap_y = "10";
   std::string output;
+  std::string preview;  // when set: an SVG picture of the result with the tiles' paper frames
   std::vector<std::string> drawings;
 };
 int RunTile(const TileOptions& opt, std::ostream& out, std::ostream& err);
 CommandDef TileCommand();
+
+// svg IN -o OUT: the drawing as an SVG picture. A drawing read only in part is
+// drawn as far as it was read, and the exit code says it was partial.
+struct SvgOptions {
+  std::string input;
+  std::string output;
+};
+int RunSvg(const SvgOptions& opt, std::ostream& out, std::ostream& err);
+CommandDef SvgCommand();
+
+// Writes text to path through a temporary file beside it; on failure writes
+// one error line to err and leaves no file behind.
+bool WriteTextFile(const std::string& path, const std::string& text, std::ostream& err);
 
 }  // namespace plattero::cli

@@ -7,7 +7,9 @@
 
 #include "cli/commands.h"
 #include "cli/temp_dir.h"
+#include "render/svg.h"
 #include "tiling/tiling_engine.h"
+#include "util/numbers.h"
 #include "util/text.h"
 
 namespace plattero::cli {
@@ -23,6 +25,23 @@ bool OrderIndex(const std::string& text, int& order) {
   if (it == kNames.end()) return false;
   order = it->second;
   return true;
+}
+
+// The combined drawing with every tile's paper frame, labelled with its
+// number and file name.
+std::string PreviewSvg(const TTilingEngine& engine, const TTilingInputs& in) {
+  auto gap = [](const std::u16string& text) {
+    const double v = StrToFloatOr0(text);
+    return IsFiniteNumber(v) ? v : 0.0;
+  };
+  const auto offsets =
+      TileOffsets(in.files.size(), in.order, StrToIntOr0(in.count_text), gap(in.gap_x_text),
+                  gap(in.gap_y_text), engine.papx, engine.papy);
+  std::vector<std::u16string> labels;
+  for (std::size_t i = 0; i < in.files.size(); ++i)
+    labels.push_back(Utf8ToUtf16(std::to_string(i + 1)) + u": " + FileNameOf(in.files[i]));
+  return render::RenderSvg(engine.JWW,
+                           render::TileFrames(offsets, engine.papx, engine.papy, labels));
 }
 
 }  // namespace
@@ -60,11 +79,13 @@ int RunTile(const TileOptions& opt, std::ostream& out, std::ostream& err) {
   }
   TTilingRun run(engine);
   engine.Merge(in);
+  const std::string preview = opt.preview.empty() ? std::string() : PreviewSvg(engine, in);
   const TTilingEngine::TSaveResult saved = engine.Save(Utf8ToUtf16(opt.output));
   if (!saved.ok) {
     err << Utf16ToUtf8(saved.message) << '\n';
     return kExitWriteFailed;
   }
+  if (!opt.preview.empty() && !WriteTextFile(opt.preview, preview, err)) return kExitWriteFailed;
   // The first line is the fixed success message; the lines after it name the
   // drawings that were skipped or only partly read.
   const std::string message = Utf16ToUtf8(saved.message);
@@ -94,6 +115,8 @@ CommandDef TileCommand() {
     sub.add_option("--gap-x", opt->gap_x, "horizontal gap in paper millimetres; default 10");
     sub.add_option("--gap-y", opt->gap_y, "vertical gap in paper millimetres; default 10");
     sub.add_option("-o,--output", opt->output, "the drawing to write")->required();
+    sub.add_option("--preview", opt->preview,
+                   "also write an SVG picture of the result with each tile's paper frame");
     sub.add_option("drawings", opt->drawings, "the drawings to tile, in order");
     return [opt](CliStreams& io) { return RunTile(*opt, io.out, io.err); };
   };

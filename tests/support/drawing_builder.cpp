@@ -179,8 +179,10 @@ class Builder {
     return a;
   }
 
-  double X() { return rng_.Real(0, paper_w_); }
-  double Y() { return rng_.Real(0, paper_h_); }
+  // Positions lie on the paper, whose centre is the drawing's origin; inside
+  // a block definition they lie within a tenth of it around the block's origin.
+  double X() { return rng_.Real(-0.45, 0.45) * paper_w_ * extent_; }
+  double Y() { return rng_.Real(-0.45, 0.45) * paper_h_ * extent_; }
 
   // --- entities -------------------------------------------------------------
   TEntJwwLine Line() {
@@ -197,7 +199,7 @@ class Builder {
     e.att = Attr(kEntEnko);
     e.start_x = X();
     e.start_y = Y();
-    e.dHankei = rng_.Real(0.5, paper_h_ / 4);
+    e.dHankei = rng_.Real(0.5, paper_h_ / 8) * extent_;
     if (rng_.OneIn(3)) {
       e.radKaishiKaku = 0;
       e.radEnkoKaku = 2 * std::numbers::pi;
@@ -319,8 +321,8 @@ class Builder {
     if (rng_.OneIn(2)) {
       e.dBairitsuX = e.dBairitsuY = 1.0;
     } else {
-      e.dBairitsuX = rng_.Real(0.25, 4);
-      e.dBairitsuY = rng_.OneIn(2) ? e.dBairitsuX : rng_.Real(0.25, 4);
+      e.dBairitsuX = rng_.Real(0.25, 2);
+      e.dBairitsuY = rng_.OneIn(2) ? e.dBairitsuX : rng_.Real(0.25, 2);
     }
     e.radKaitenKaku = rng_.OneIn(2) ? 0.0 : rng_.Real(0, 2 * std::numbers::pi);
     e.nNumber = number;
@@ -336,6 +338,7 @@ class Builder {
   Rng rng_;
   const std::int32_t ver_;
   double paper_w_ = 0, paper_h_ = 0;
+  double extent_ = 1.0;
   std::uint64_t group_counter_ = 0;
   std::size_t text_counter_ = 0;
   std::vector<std::u16string> image_texts_;
@@ -358,6 +361,11 @@ void Builder::MakeBlockDef(std::size_t i) {
   b.strName = (spec_.japanese ? u"部品" : u"PART") + Num(i);
   if (i % 4 == 3) b.strName += u"@@SfigorgFlag@@" + Num(i % 7);
 
+  extent_ = 0.1;
+  struct Restore {
+    double& v;
+    ~Restore() { v = 1.0; }
+  } restore{extent_};
   std::vector<int> kinds = {kEntLine, kEntLine, kEntLine, kEntEnko, kEntMoji, kEntTen};
   if (i % 3 == 0) {
     kinds.push_back(kEntSolid);

@@ -1,0 +1,80 @@
+#include "platform/jwcad.h"
+
+#include <cstdlib>
+
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/wine_registry.h"
+#include "util/text.h"
+
+namespace plattero::platform {
+
+std::u16string ProgramPathOfCommand(const std::u16string& command) {
+  if (command.empty()) return {};
+  if (command.front() == u'"') {
+    const std::size_t close = command.find(u'"', 1);
+    if (close != std::u16string::npos) return command.substr(1, close - 1);
+  }
+  std::u16string s = command.substr(0, command.find(u' '));
+  if (!s.empty() && s.front() == u'"') s.erase(0, 1);
+  if (!s.empty() && s.back() == u'"') s.pop_back();
+  return s;
+}
+
+std::u16string GetJwwAppPath(const std::u16string& prefix) {
+  if (prefix.empty()) return {};
+  const auto cls = ReadClassesDefault(prefix, u".JWW");
+  if (!cls || cls->empty()) return {};
+  const auto command = ReadClassesDefault(prefix, *cls + u"\\shell\\open\\command");
+  if (!command) return {};
+  return ProgramPathOfCommand(*command);
+}
+
+std::u16string WindowsFolderOf(const std::u16string& path) {
+  const std::size_t p = path.find_last_of(u"\\/:");
+  return p == std::u16string::npos ? std::u16string() : path.substr(0, p + 1);
+}
+
+std::u16string JwwPathFrom(const std::u16string& app_path) {
+  return WindowsFolderOf(app_path.empty() ? std::u16string(kDefaultJwwProgram) : app_path);
+}
+
+std::u16string WinePathOf(const std::u16string& path) {
+  std::u16string out = u"Z:" + path;
+  for (char16_t& c : out) {
+    if (c == u'/') c = u'\\';
+  }
+  return out;
+}
+
+std::u16string LocalFolderOf(const std::u16string& prefix, const std::u16string& windows_folder) {
+  if (prefix.empty() || windows_folder.size() < 2 || windows_folder[1] != u':') return {};
+  const char16_t letter = windows_folder[0];
+  if (!((letter >= u'A' && letter <= u'Z') || (letter >= u'a' && letter <= u'z'))) return {};
+  const std::u16string drive =
+      prefix + u"dosdevices/" + LowerStr(std::u16string(1, letter)) + u":/";
+  std::u16string rest = windows_folder.substr(2);
+  for (char16_t& c : rest) {
+    if (c == u'\\') c = u'/';
+  }
+  while (!rest.empty() && rest.front() == u'/')
+    rest.erase(0, 1);
+  if (IsExistingFolder(drive + rest)) return drive + rest;
+  return IsExistingFolder(drive) ? drive : std::u16string();
+}
+
+std::string WineProgram() {
+  const char* chosen = std::getenv("PLATTERO_WINE");
+  return FindProgram(chosen && *chosen ? chosen : "wine");
+}
+
+bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path,
+                 const std::u16string& prefix) {
+  if (!IsExistingFile(file)) return false;
+  const std::string wine = WineProgram();
+  if (wine.empty()) return false;
+  return StartDetached(wine, {Utf16ToUtf8(jww_path + u"Jw_win.exe"), Utf16ToUtf8(WinePathOf(file))},
+                       Utf16ToUtf8(LocalFolderOf(prefix, jww_path)));
+}
+
+}  // namespace plattero::platform

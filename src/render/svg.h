@@ -1,0 +1,52 @@
+#pragma once
+
+// A drawing as an SVG picture, and the paper frames of a tiling laid over it.
+//
+// The picture's coordinates are the drawing's in millimetres with y negated
+// (SVG's y axis points down, the drawing's up): a point (x, y) of the drawing
+// is written as (x, -y). The view box is the extents of what is drawn with a
+// margin. The same drawing always gives the same bytes.
+//
+// Elements, each with a class naming what it shows: "line" <line>, "arc"
+// <circle>/<ellipse> for whole circles and ellipses, <path> for arcs,
+// "point" <circle>, "solid" <polygon>, "text" <text>, "dimension" <line> and
+// <text>, "image" <g> with a <rect> and a <text>, "frame" <g> with a <rect>
+// and a <text>.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "jww/jww_data.h"
+#include "render/scene.h"
+
+namespace plattero::render {
+
+// A paper frame: a rectangle from (x, y) to (x + width, y + height) in drawing
+// coordinates, with a label in its top left corner.
+struct TPaperFrame {
+  double x = 0, y = 0, width = 0, height = 0;
+  std::u16string label;
+};
+
+// The paper frames of tiles whose papers are papx by papy and centred on the
+// tile offsets (a drawing's origin is the centre of its paper). labels[i]
+// labels tile i; missing labels are empty.
+std::vector<TPaperFrame> TileFrames(const std::vector<std::pair<double, double>>& offsets,
+                                    double papx, double papy,
+                                    const std::vector<std::u16string>& labels);
+
+// Adds the frames to the scene, after its drawing.
+void AddFrames(TScene& scene, const std::vector<TPaperFrame>& frames);
+
+// Writes the scene as an SVG document.
+std::string SceneToSvg(const TScene& scene);
+
+// BuildScene, the frames, SceneToSvg.
+std::string RenderSvg(const TJwwData& doc, const std::vector<TPaperFrame>& frames = {});
+
+// A number as the picture writes it: at most four decimals, no exponent below
+// 1e9, no "-0".
+std::string FormatNumber(double v);
+
+}  // namespace plattero::render

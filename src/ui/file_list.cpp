@@ -1,0 +1,158 @@
+#include "ui/file_list.h"
+
+#include <unicode/ucol.h>
+#include <unicode/uloc.h>
+
+#include <algorithm>
+#include <numeric>
+#include <string>
+#include <unordered_set>
+
+#include "util/numbers.h"
+#include "util/text.h"
+
+namespace plattero::ui {
+
+namespace {
+
+bool IsJwwName(const std::u16string& path) {
+  try {
+    return LowerFileExt(path) == u".jww";
+  } catch (const InvalidPathError&) {
+    return false;  // a name with characters we cannot take
+  }
+}
+
+std::u16string Hex7(std::size_t v) {
+  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+  std::u16string out(7, u'0');
+  for (int i = 6; i >= 0; --i, v >>= 4)
+    out[static_cast<std::size_t>(i)] = kDigits[v & 0xF];
+  return out;
+}
+
+}  // namespace
+
+bool DeleteSelected(TFileList& list, int& selected) {
+  if (list.empty() || selected < 0 || static_cast<std::size_t>(selected) >= list.size()) {
+    return false;
+  }
+  list.erase(list.begin() + selected);
+  selected = -1;
+  return true;
+}
+
+bool MoveSelectedUp(TFileList& list, int& selected) {
+  if (list.empty() || selected <= 0 || static_cast<std::size_t>(selected) >= list.size()) {
+    return false;
+  }
+  std::swap(list[static_cast<std::size_t>(selected) - 1], list[static_cast<std::size_t>(selected)]);
+  --selected;
+  return true;
+}
+
+bool MoveSelectedDown(TFileList& list, int& selected) {
+  if (list.empty() || selected < 0 || static_cast<std::size_t>(selected) + 1 >= list.size()) {
+    return false;
+  }
+  std::swap(list[static_cast<std::size_t>(selected)], list[static_cast<std::size_t>(selected) + 1]);
+  ++selected;
+  return true;
+}
+
+TFileList AcceptDroppedFiles(const TFileList& listed, const TFileList& dropped) {
+  std::unordered_set<std::u16string> seen;
+  for (const std::u16string& p : listed)
+    seen.insert(UpperStr(p));
+  TFileList taken;
+  for (const std::u16string& p : dropped) {
+    if (!IsJwwName(p)) continue;
+    if (seen.count(UpperStr(p))) continue;
+    if (!IsExistingFile(p)) continue;
+    seen.insert(UpperStr(p));
+    taken.push_back(p);
+  }
+  return taken;
+}
+
+std::u16string DropCountMessage(std::size_t count) {
+  return IntStr(static_cast<std::int32_t>(std::min<std::size_t>(count, INT32_MAX))) +
+         u"個のファイルを一覧に追加しました。";
+}
+
+std::u16string SortNameOf(const std::u16string& path) {
+  const std::size_t p = path.find_last_of(u'/');
+  return p == std::u16string::npos ? path : path.substr(p + 1);
+}
+
+std::u16string SortKey(const std::u16string& path, std::size_t index) {
+  return SortNameOf(path) + u" :" + Hex7(index) + path;
+}
+
+struct TFileNameCollator::Impl {
+  UCollator* collator = nullptr;
+  ~Impl() {
+    if (collator) ucol_close(collator);
+  }
+};
+
+TFileNameCollator::TFileNameCollator() : impl_(std::make_unique<Impl>()) {
+  UErrorCode status = U_ZERO_ERROR;
+  // The "C" and POSIX locales collate by code point, capitals first: the root
+  // collation serves them instead.
+  const std::string locale = uloc_getDefault();
+  const bool posix = locale.find("POSIX") != std::string::npos || locale == "c";
+  impl_->collator = ucol_open(posix ? "" : locale.c_str(), &status);
+  if (U_FAILURE(status)) {
+    if (impl_->collator) ucol_close(impl_->collator);
+    status = U_ZERO_ERROR;
+    impl_->collator = ucol_open("", &status);  // the root collation
+    if (U_FAILURE(status)) {
+      if (impl_->collator) ucol_close(impl_->collator);
+      impl_->collator = nullptr;
+      return;
+    }
+  }
+  ucol_setStrength(impl_->collator, UCOL_SECONDARY);  // letter case does not count
+  ucol_setAttribute(impl_->collator, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
+}
+
+TFileNameCollator::~TFileNameCollator() = default;
+
+int TFileNameCollator::Compare(const std::u16string& a, const std::u16string& b) const {
+  if (!impl_->collator) {
+    const std::u16string ua = UpperStr(a), ub = UpperStr(b);
+    return ua < ub ? -1 : (ub < ua ? 1 : 0);
+  }
+  const auto too_long = [](const std::u16string& s) { return s.size() > INT32_MAX; };
+  if (too_long(a) || too_long(b)) return a.compare(b);
+  const UCollationResult r = ucol_strcoll(impl_->collator, a.data(), static_cast<int32_t>(a.size()),
+                                          b.data(), static_cast<int32_t>(b.size()));
+  return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
+}
+
+TSortResult SortFileList(const TFileList& list, bool descending) {
+  TSortResult result;
+  std::vector<std::size_t> order(list.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::vector<std::u16string> names;
+  names.reserve(list.size());
+  for (const std::u16string& p : list)
+    names.push_back(SortNameOf(p));
+  const TFileNameCollator collator;
+  // The position breaks ties, as the digits after the name do in the key.
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    const int c = collator.Compare(names[a], names[b]);
+    return c != 0 ? c < 0 : a < b;
+  });
+  result.keys.reserve(list.size());
+  for (std::size_t i : order)
+    result.keys.push_back(SortKey(list[i], i));
+  if (descending) std::reverse(order.begin(), order.end());
+  result.list.reserve(list.size());
+  for (std::size_t i : order)
+    result.list.push_back(list[i]);
+  return result;
+}
+
+}  // namespace plattero::ui

@@ -1,0 +1,56 @@
+#pragma once
+
+// The settings file: eleven lines of UTF-8 with a byte-order mark, each ended
+// by CR LF:
+//   1-4  window left, top, outer width, outer height (pixels)
+//   5    arrangement index (-1 when none is selected)
+//   6-8  count, horizontal gap, vertical gap (texts of the edit fields)
+//   9    base drawing, 10 folder of the add dialog, 11 folder of the save dialog
+// Reading also takes UTF-16 (by its byte-order mark) and Shift-JIS (no mark),
+// and any of CR LF, CR and LF as line ends.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace plattero::ui {
+
+struct TSettings {
+  int left = 24, top = 24, width = 500, height = 400;
+  int arrangement = 0;
+  std::u16string count = u"3";
+  std::u16string gap_x = u"10";
+  std::u16string gap_y = u"10";
+  std::u16string base_file;
+  std::u16string zumen_path;  // folder of the add dialog
+  std::u16string save_path;   // folder of the save dialog
+};
+
+// The values in force before a file is read; both dialog folders are exe_path.
+TSettings DefaultSettings(const std::u16string& exe_path);
+
+// The lines of a settings file's bytes. A final line end does not start
+// another line.
+std::vector<std::u16string> DecodeSettingsLines(const std::vector<std::uint8_t>& bytes);
+
+// Applies line n to item n; lines after the eleventh are ignored, missing
+// ones leave their items alone. Integers that do not parse give 0.
+void ApplySettingsLines(const std::vector<std::u16string>& lines, TSettings& s);
+
+// The eleven lines of the settings. A text holding a line break cannot be
+// stored in one line and is written empty.
+std::vector<std::u16string> SettingsLines(const TSettings& s);
+
+// UTF-8 with byte-order mark, CR LF after every line.
+std::vector<std::uint8_t> EncodeSettingsLines(const std::vector<std::u16string>& lines);
+
+// Reads the file into s (which should hold the defaults). False when there is
+// no file or it cannot be read; s is then unchanged. At most 1 MiB is read.
+bool LoadSettingsFile(const std::u16string& path, TSettings& s);
+
+// Writes the file, replacing the old one only once the new one is complete:
+// a failed save keeps the previous settings. Makes the file's folder when it
+// is missing.
+bool SaveSettingsFile(const std::u16string& path, const TSettings& s);
+
+}  // namespace plattero::ui

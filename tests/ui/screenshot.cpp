@@ -1,0 +1,54 @@
+// Draws the main window at its designed size with a few drawings listed and
+// saves it as a PNG: `ui_screenshot OUT.png` (run under Xvfb or with
+// QT_QPA_PLATFORM=offscreen).
+
+#include <QApplication>
+#include <QPixmap>
+#include <QStatusBar>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "drawing_builder.h"
+#include "ui/main_window.h"
+#include "util/text.h"
+
+using namespace plattero;
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: ui_screenshot OUT.png\n";
+    return 2;
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Plattero"));
+  testing::TempDir dir;
+  const std::string folder = dir.file("図面/");
+  std::filesystem::create_directory(folder);
+  testing::DrawingSpec spec;
+  spec.lines = 10;
+  for (const char* name :
+       {"配置図.jww", "1階平面図.jww", "2階平面図.jww", "立面図.jww", "断面図.jww"}) {
+    if (!testing::WriteDrawing(spec, folder + name)) return 1;
+  }
+  // Settings that give the designed client size (no window frame under Xvfb).
+  std::ofstream(dir.file("plattero.dat"), std::ios::binary)
+      << "\xEF\xBB\xBF"
+         "40\r\n40\r\n526\r\n458\r\n0\r\n3\r\n10\r\n10\r\n"
+      << folder << "配置図.jww\r\n"
+      << folder << "\r\n"
+      << folder << "\r\n";
+  int status = 0;
+  {
+    ui::TForm1 form(ui::TFormOptions{dir.ufile("plattero"), nullptr});
+    form.show();
+    form.DropFiles({Utf8ToUtf16(folder + "1階平面図.jww"), Utf8ToUtf16(folder + "2階平面図.jww"),
+                    Utf8ToUtf16(folder + "立面図.jww"), Utf8ToUtf16(folder + "断面図.jww")});
+    form.ListBox1->setCurrentRow(1);
+    for (int i = 0; i < 20; ++i)
+      QApplication::processEvents();
+    if (!form.grab().save(QString::fromLocal8Bit(argv[1]), "PNG")) status = 1;
+    form.close();
+  }
+  return status;
+}

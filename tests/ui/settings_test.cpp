@@ -1,0 +1,137 @@
+// The settings file: its exact bytes, the encodings and line ends it is read
+// in, short and damaged files, and saving that never loses the old file.
+
+#include "ui/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "drawing_builder.h"
+#include "util/text.h"
+
+namespace plattero::ui {
+namespace {
+
+using testing::TempDir;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ToBytes(const std::string& s) {
+  return Bytes(s.begin(), s.end());
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+TEST(SettingsTest, DefaultsAreWrittenAsElevenLinesWithBomAndCrLf) {
+  TSettings s = DefaultSettings(u"/opt/p/");
+  s.left = 10;
+  s.top = -5;
+  s.width = 542;
+  s.height = 497;
+  EXPECT_EQ(EncodeSettingsLines(SettingsLines(s)),
+            ToBytes("\xEF\xBB\xBF"
+                    "10\r\n-5\r\n542\r\n497\r\n0\r\n3\r\n10\r\n10\r\n\r\n/opt/p/\r\n/opt/p/\r\n"));
+}
+
+TEST(SettingsTest, EncodingsAndLineEndsReadAlike) {
+  const std::u16string base = u"/図面/ベース.jww";
+  const std::string utf8 = Utf16ToUtf8(base);
+  const ByteBuffer sjis = StrToSjisBytes(base);
+  auto utf16 = [](const std::u16string& text, bool big) {
+    Bytes b = big ? Bytes{0xFE, 0xFF} : Bytes{0xFF, 0xFE};
+    for (char16_t c : text) {
+      const std::uint8_t hi = static_cast<std::uint8_t>(c >> 8), lo = static_cast<std::uint8_t>(c);
+      b.push_back(big ? hi : lo);
+      b.push_back(big ? lo : hi);
+    }
+    return b;
+  };
+  const std::u16string lines =
+      u"1\r\n2\r\n3\r\n4\r\n2\r\n5\r\n6\r\n7\r\n" + base + u"\r\n/z/\r\n/s/\r\n";
+  Bytes sjis_file = ToBytes("1\n2\r3\r\n4\n2\n5\n6\n7\n");
+  sjis_file.insert(sjis_file.end(), sjis.begin(), sjis.end());
+  sjis_file.insert(sjis_file.end(), {'\n', '/', 'z', '/', '\n', '/', 's', '/'});
+  const Bytes files[] = {
+      ToBytes("\xEF\xBB\xBF"
+              "1\r\n2\r\n3\r\n4\r\n2\r\n5\r\n6\r\n7\r\n" +
+              utf8 + "\r\n/z/\r\n/s/\r\n"),
+      ToBytes("\xEF\xBB\xBF"
+              "1\n2\n3\n4\n2\n5\n6\n7\n" +
+              utf8 + "\n/z/\n/s/\n"),
+      utf16(lines, false),
+      utf16(lines, true),
+      sjis_file,  // no mark: Shift-JIS; mixed line ends, no final one
+  };
+  for (std::size_t i = 0; i < std::size(files); ++i) {
+    TSettings s = DefaultSettings(u"/exe/");
+    ApplySettingsLines(DecodeSettingsLines(files[i]), s);
+    EXPECT_EQ(s.left, 1) << i;
+    EXPECT_EQ(s.height, 4) << i;
+    EXPECT_EQ(s.arrangement, 2) << i;
+    EXPECT_EQ(s.gap_y, u"7") << i;
+    EXPECT_EQ(s.base_file, base) << i;
+    EXPECT_EQ(s.zumen_path, u"/z/") << i;
+    EXPECT_EQ(s.save_path, u"/s/") << i;
+  }
+}
+
+TEST(SettingsTest, ShortAndDamagedFilesKeepTheRestAtTheirDefaults) {
+  TSettings s = DefaultSettings(u"/exe/");
+  ApplySettingsLines(DecodeSettingsLines(ToBytes("\xEF\xBB\xBF"
+                                                 "100\r\n120\r\nwide\r\n500\r\n")),
+                     s);
+  EXPECT_EQ(s.left, 100);
+  EXPECT_EQ(s.top, 120);
+  EXPECT_EQ(s.width, 0);  // not a number
+  EXPECT_EQ(s.height, 500);
+  EXPECT_EQ(s.arrangement, 0);
+  EXPECT_EQ(s.count, u"3");
+  EXPECT_EQ(s.gap_x, u"10");
+  EXPECT_EQ(s.base_file, u"");
+  EXPECT_EQ(s.zumen_path, u"/exe/");
+  EXPECT_EQ(s.save_path, u"/exe/");
+
+  // Lines after the eleventh are ignored; an empty line is a line.
+  EXPECT_EQ(DecodeSettingsLines(ToBytes("a\r\n\r\nb")),
+            (std::vector<std::u16string>{u"a", u"", u"b"}));
+  EXPECT_TRUE(DecodeSettingsLines({}).empty());
+  TSettings t = DefaultSettings(u"/exe/");
+  ApplySettingsLines(std::vector<std::u16string>(14, u"9"), t);
+  EXPECT_EQ(t.save_path, u"9");
+}
+
+TEST(SettingsTest, SaveReplacesTheFileAndAFailedSaveKeepsIt) {
+  TempDir dir;
+  TSettings s = DefaultSettings(dir.upath());
+  s.base_file = u"/a\nb.jww";  // cannot be kept on one line
+  s.count = u"12345";
+  ASSERT_TRUE(SaveSettingsFile(dir.ufile("p.dat"), s));
+  TSettings back = DefaultSettings(u"/other/");
+  ASSERT_TRUE(LoadSettingsFile(dir.ufile("p.dat"), back));
+  EXPECT_EQ(back.base_file, u"");
+  EXPECT_EQ(back.count, u"12345");
+  EXPECT_EQ(back.zumen_path, dir.upath());
+
+  const std::string before = ReadText(dir.file("p.dat"));
+  std::filesystem::create_directory(dir.file("q.dat"));  // a folder in the way
+  std::filesystem::create_directory(dir.file("q.dat/sub"));
+  EXPECT_FALSE(SaveSettingsFile(dir.ufile("q.dat"), s));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.file("q.dat/sub")));
+  EXPECT_EQ(ReadText(dir.file("p.dat")), before);
+
+  // The settings folder is made when missing.
+  EXPECT_TRUE(SaveSettingsFile(dir.ufile("conf/plattero/plattero.dat"), s));
+  TSettings none = DefaultSettings(u"/x/");
+  EXPECT_FALSE(LoadSettingsFile(dir.ufile("missing.dat"), none));
+  EXPECT_EQ(none.zumen_path, u"/x/");
+}
+
+}  // namespace
+}  // namespace plattero::ui
