@@ -51,6 +51,8 @@ class ArchiveReader {
   }
   // True once any read found fewer bytes than it asked for: the data was cut.
   bool ShortRead() const { return short_read_; }
+  // Records a value that was not read because no byte was left for it.
+  void MarkShortRead() { Advance(1); }
   std::size_t ShortReadOffset() const { return short_read_offset_; }
 
   // Fixed-size reads take the fast path when the bytes are all there.

@@ -560,7 +560,10 @@ bool ReadEntityList(ArchiveReader& r, ClassTable& classes, std::int32_t ver, std
         index = ReadInto(lists.block, [&](TEntJwwBlock& e) { return ReadBlockBody(r, ver, e); });
         break;
     }
-    // A dropped entity leaves a zero entry, which designates nothing.
+    // A dropped entity leaves a zero entry, which designates nothing. A body
+    // that found the data at its end was cut off: the file is incomplete even
+    // when nothing after it is read.
+    if (index < 0 && r.AtEnd()) r.MarkShortRead();
     lists.order.push_back(index >= 0 ? TEntJwwNo{kind, index} : TEntJwwNo{});
     ++k;
     ++classes.counter;

@@ -154,7 +154,11 @@ bool ReadDrawing(ArchiveReader& r, TJwwData& doc, const std::u16string& name, bo
   where.images = r.Position();
   if (ver >= 700) {
     doc.BindImageInit();
-    if ((doc.BindImageExp || doc.BindImageExr) && !ReadImageSection(r, doc)) return false;
+    if (doc.BindImageExp || doc.BindImageExr) {
+      if (!ReadImageSection(r, doc)) return false;
+    } else if (r.Remaining() < 4) {
+      r.MarkShortRead();  // not read, but the image count must be there
+    }
   }
   // Every value a complete drawing holds was there: a read that found fewer
   // bytes than it asked for means the file was cut, though what was read stays.
