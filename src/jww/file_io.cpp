@@ -6,6 +6,8 @@
 #include <unistd.h>
 #include <cerrno>
 
+#include "util/posix_file.h"
+
 namespace plattero {
 
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
@@ -68,18 +70,7 @@ FileBytes::~FileBytes() {
 }
 
 bool FdSink::Write(const void* data, std::size_t size) {
-  auto p = static_cast<const std::uint8_t*>(data);
-  while (size > 0) {
-    ssize_t n = ::write(fd_, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    p += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
+  return WriteAll(fd_, data, size);
 }
 
 bool WriteWholeFile(const std::string& path, const std::uint8_t* data, std::size_t size) {

@@ -10,57 +10,17 @@
 #include <cstdlib>
 #include <random>
 
+#include "util/posix_file.h"
 #include "util/text.h"
 
 namespace plattero::platform {
-
-namespace {
-
-std::string OsPath(const std::u16string& path) {
-  if (path.empty() || path.find(u'\0') != std::u16string::npos) return {};
-  return Utf16ToUtf8(path);
-}
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
 
 std::optional<std::vector<std::uint8_t>> ReadFileBounded(const std::u16string& path,
                                                          std::size_t max_bytes) {
   const std::string os = OsPath(path);
   if (os.empty()) return std::nullopt;
   // O_NONBLOCK: a FIFO put under the name must not make us wait.
-  Fd fd(::open(os.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  FileDescriptor fd(::open(os.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   struct stat st {};
   if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   std::vector<std::uint8_t> bytes;
@@ -93,7 +53,7 @@ bool WriteFileReplacing(const std::u16string& path, const std::vector<std::uint8
     raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (raw < 0 && errno != EEXIST) return false;
   }
-  Fd fd(raw);
+  FileDescriptor fd(raw);
   if (fd.get() < 0) return false;
   const bool written = WriteAll(fd.get(), bytes.data(), bytes.size()) && ::fsync(fd.get()) == 0;
   if (!fd.Close() || !written || ::rename(temp.c_str(), target.c_str()) != 0) {

@@ -1,5 +1,7 @@
 #include "util/text.h"
 
+#include "util/posix_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unicode/uchar.h>
@@ -198,47 +200,6 @@ bool IsInvalidPathChar(char16_t c) {
 
 bool HasInvalidPathChar(std::u16string_view path) {
   return std::any_of(path.begin(), path.end(), IsInvalidPathChar);
-}
-
-// The path as the operating system takes it; empty when it cannot name a file.
-std::string OsPath(std::u16string_view path) {
-  if (path.empty() || path.find(u'\0') != std::u16string_view::npos) return {};
-  return Utf16ToUtf8(path);
-}
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-  int get() const { return fd_; }
-  // Closes now and reports whether closing succeeded.
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (written == 0) return false;
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
 }
 
 }  // namespace
