@@ -5,6 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -131,6 +137,42 @@ TEST(SettingsTest, SaveReplacesTheFileAndAFailedSaveKeepsIt) {
   TSettings none = DefaultSettings(u"/x/");
   EXPECT_FALSE(LoadSettingsFile(dir.ufile("missing.dat"), none));
   EXPECT_EQ(none.zumen_path, u"/x/");
+}
+
+// A save cut short by a full disk (a file-size limit in a child process, where
+// a write past it fails instead of killing the process) keeps the old file
+// byte for byte and leaves no temporary file.
+TEST(SettingsTest, ASaveCutShortByTheDiskKeepsTheOldFile) {
+  testing::TempDir dir;
+  const std::u16string path = dir.ufile("plattero.dat");
+  TSettings old = DefaultSettings(dir.upath());
+  old.base_file = u"/図面/ベース.jww";
+  ASSERT_TRUE(SaveSettingsFile(path, old));
+  std::ifstream in(dir.file("plattero.dat"), std::ios::binary);
+  const std::string before((std::istreambuf_iterator<char>(in)), {});
+  TSettings next = old;
+  next.base_file = std::u16string(300, u'長');
+  for (rlim_t limit : {rlim_t{0}, rlim_t{3}, rlim_t{64}}) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlimit lim{limit, limit};
+      ::setrlimit(RLIMIT_FSIZE, &lim);
+      ::_exit(SaveSettingsFile(path, next) ? 1 : 0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save should fail at limit " << limit;
+    std::ifstream again(dir.file("plattero.dat"), std::ios::binary);
+    const std::string after((std::istreambuf_iterator<char>(again)), {});
+    EXPECT_EQ(after, before) << limit;
+    std::size_t files = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir.path()))
+      files += e.is_regular_file();
+    EXPECT_EQ(files, 1u) << limit;
+  }
 }
 
 }  // namespace
