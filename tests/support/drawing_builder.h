@@ -38,7 +38,7 @@ struct DrawingSpec {
   std::uint32_t seed = 1;
 };
 
-// Fills doc deterministically from the spec. Runs InitDrawing first unless the
+// Fills doc deterministically as `spec` asks. Runs InitDrawing first unless the
 // document already holds a drawing of spec.version (a header the caller set up
 // is then kept); replaces the entities, block definitions and image list.
 //
