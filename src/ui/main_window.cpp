@@ -98,28 +98,22 @@ TFileListBox::TFileListBox(QWidget* parent) : QListWidget(parent) {
   setAcceptDrops(true);
 }
 
-void TFileListBox::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->source() != this && event->mimeData()->hasUrls()) {
-    if (accepts_drop && accepts_drop()) {
-      event->acceptProposedAction();
-    } else {
-      event->ignore();
-    }
-    return;
+bool TFileListBox::AnswerOutsideDrag(QDragMoveEvent* event) {
+  if (event->source() == this || !event->mimeData()->hasUrls()) return false;
+  if (accepts_drop && accepts_drop()) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
   }
-  QListWidget::dragEnterEvent(event);
+  return true;
+}
+
+void TFileListBox::dragEnterEvent(QDragEnterEvent* event) {
+  if (!AnswerOutsideDrag(event)) QListWidget::dragEnterEvent(event);
 }
 
 void TFileListBox::dragMoveEvent(QDragMoveEvent* event) {
-  if (event->source() != this && event->mimeData()->hasUrls()) {
-    if (accepts_drop && accepts_drop()) {
-      event->acceptProposedAction();
-    } else {
-      event->ignore();
-    }
-    return;
-  }
-  QListWidget::dragMoveEvent(event);
+  if (!AnswerOutsideDrag(event)) QListWidget::dragMoveEvent(event);
 }
 
 void TFileListBox::dropEvent(QDropEvent* event) {

@@ -73,6 +73,11 @@ class TFileListBox : public QListWidget {
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  // Files dragged in from outside: taken while the window accepts drops. False
+  // for a drag within the list, which the list handles itself.
+  bool AnswerOutsideDrag(QDragMoveEvent* event);
 };
 
 // Designed client size.
