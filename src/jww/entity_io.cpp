@@ -25,6 +25,8 @@ bool InRange(unsigned v, unsigned lo, unsigned hi) {
   return v >= lo && v <= hi;
 }
 
+}  // namespace
+
 double ClampTextSize(double v) {
   if (std::isnan(v)) return v;
   v = std::fabs(v);
@@ -32,6 +34,8 @@ double ClampTextSize(double v) {
   if (v > 1e10) return 1e10;
   return v;
 }
+
+namespace {
 
 // True when RemoveBreakMarks would change the text; most texts are clean and
 // are written without a copy.

@@ -21,6 +21,10 @@ TEntJwwAttr ReadAttr(ArchiveReader& r, std::int32_t ver);
 void WriteAttr(ArchiveWriter& w, std::int32_t ver, const TEntJwwAttr& att, int kind);
 void CopyAttr(const TEntJwwAttr& from, TEntJwwAttr& to);
 
+// A text width or height as the writer stores it: its absolute value, held
+// within 1e-10 .. 1e10 (a NaN stays as it is).
+double ClampTextSize(double v);
+
 // Body readers. Each returns false when its fixed part delivered no bytes (the
 // record is then to be dropped). `nested`: inside a block definition.
 bool ReadLineBody(ArchiveReader& r, std::int32_t ver, TEntJwwLine& e);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "jww/entity_io.h"
 #include "util/numbers.h"
 #include "util/text.h"
 
@@ -30,13 +31,6 @@ void DeriveLineWidthMode(TEntJwwHeader& h) {
 
 double FiniteOr(double v, double fallback) {
   return IsFiniteNumber(v) ? v : fallback;
-}
-
-double ClampTextSize(double v) {
-  v = v < 0 ? -v : v;
-  if (v < 1e-10) return 1e-10;
-  if (v > 1e10) return 1e10;
-  return v;
 }
 
 std::int32_t ColorOr0(std::int32_t c) {

@@ -16,14 +16,6 @@ namespace plattero {
 
 namespace {
 
-bool IsGzName(const std::u16string& name) {
-  try {
-    return LowerFileExt(name) == u".gz";
-  } catch (const InvalidPathError&) {
-    return false;
-  }
-}
-
 // Unpacks the gzip file `source` into `dest` (replaced). On any error the
 // destination is removed, so no half-written image is left for a text to show.
 bool GunzipFile(const std::string& source, const std::string& dest) {
@@ -62,6 +54,14 @@ bool GunzipFile(const std::string& source, const std::string& dest) {
 
 }  // namespace
 
+bool IsGzImageName(const std::u16string& name) {
+  try {
+    return LowerFileExt(name) == u".gz";
+  } catch (const InvalidPathError&) {
+    return false;
+  }
+}
+
 void TJwwData::BindImageInit() {
   BindImage.clear();
 }
@@ -69,7 +69,7 @@ void TJwwData::BindImageInit() {
 void TJwwData::BindImageExplode() {
   if (BindImageFolder.empty()) return;
   for (const TBindImageType& row : BindImage) {
-    if (!IsGzName(row.Fname)) continue;
+    if (!IsGzImageName(row.Fname)) continue;
     const std::u16string packed = BindImageFolder + row.Fname;
     if (!IsExistingFile(packed)) continue;
     GunzipFile(Utf16ToUtf8(packed), Utf16ToUtf8(ChangeExt(packed, u"")));
@@ -79,7 +79,7 @@ void TJwwData::BindImageExplode() {
 void TJwwData::BindImageDeleteGzFile() {
   if (BindImageFolder.empty()) return;
   for (const TBindImageType& row : BindImage) {
-    if (row.Fname.empty() || !IsGzName(row.Fname)) continue;
+    if (row.Fname.empty() || !IsGzImageName(row.Fname)) continue;
     DeleteFileQuiet(BindImageFolder + row.Fname);
   }
 }
@@ -89,7 +89,7 @@ void TJwwData::BindImageDeleteNonGzFile() {
   for (const TBindImageType& row : BindImage) {
     if (row.Fname.empty()) continue;
     const std::u16string path = BindImageFolder + row.Fname;
-    DeleteFileQuiet(IsGzName(row.Fname) ? ChangeExt(path, u"") : path);
+    DeleteFileQuiet(IsGzImageName(row.Fname) ? ChangeExt(path, u"") : path);
   }
 }
 

@@ -114,6 +114,9 @@ class TJwwData {
   TJwwReadStatus status_;
 };
 
+// True for an image file name with the extension ".gz" (any case).
+bool IsGzImageName(const std::u16string& name);
+
 // Information about the drawing last read, for text variables of a renderer.
 struct TJwwDrawingInfo {
   std::u16string JwwFileName;

@@ -88,14 +88,6 @@ bool SameFileContents(const std::u16string& a, const std::u16string& b) {
   return same;
 }
 
-bool IsGzName(const std::u16string& name) {
-  try {
-    return LowerFileExt(name) == u".gz";
-  } catch (const InvalidPathError&) {
-    return false;
-  }
-}
-
 // Gives a list room for `incoming` more entries, and at least `spare`. A list
 // too small grows by half its capacity at least, so that appending drawing
 // after drawing copies every entry a bounded number of times (an exact
@@ -533,7 +525,7 @@ void TTilingEngine::MergeImages() {
       if (listed.emplace(upper, GFile.size()).second) GFile.push_back(row);
       continue;
     }
-    const bool gz = IsGzName(row.Fname);
+    const bool gz = IsGzImageName(row.Fname);
     const std::u16string plain = gz ? ChangeExt(row.Fname, u"") : std::u16string();
     // Does a file of this name, with other contents, already stand for
     // another drawing's image?
