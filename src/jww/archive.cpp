@@ -41,7 +41,7 @@ std::u16string ArchiveReader::ReadName() {
   return s;
 }
 
-TagRead ReadTag(ArchiveReader& r) {
+TagRead ReadTagSlow(ArchiveReader& r) {
   TagRead tag;
   std::uint8_t b[2];
   if (r.Read(b, 2) == 0) {
@@ -155,7 +155,9 @@ void ArchiveWriter::WriteCString(std::u16string_view text) {
     Write(b, ascii + 1);
     return;
   }
-  ByteBuffer bytes = StrToSjisBytes(text);
+  ByteBuffer& bytes = scratch_;
+  bytes.clear();
+  AppendSjisBytes(text, bytes);
   // The stored text ends at its first NUL character, which encodes as the only
   // zero byte.
   std::size_t length = 0;

@@ -55,6 +55,10 @@ class ArchiveReader {
   void MarkShortRead() { Advance(1); }
   std::size_t ShortReadOffset() const { return short_read_offset_; }
 
+  // The next WORD, not consumed; there must be two bytes left.
+  std::uint16_t PeekU16() const {
+    return static_cast<std::uint16_t>(data_[pos_] | (data_[pos_ + 1] << 8));
+  }
   // Fixed-size reads take the fast path when the bytes are all there.
   std::uint8_t ReadU8() {
     if (pos_ < size_) return data_[pos_++];
@@ -139,6 +143,28 @@ class ArchiveReader {
   std::string fail_reason_;
 };
 
+// Little-endian stores through a cursor that moves past what it stored.
+inline void PutU8(std::uint8_t*& p, std::uint8_t v) {
+  *p++ = v;
+}
+inline void PutU16(std::uint8_t*& p, std::uint16_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+  p += 2;
+}
+inline void PutU32(std::uint8_t*& p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+  p += 4;
+}
+inline void PutF64(std::uint8_t*& p, double d) {
+  std::uint64_t u;
+  std::memcpy(&u, &d, sizeof u);
+  for (int i = 0; i < 8; ++i)
+    p[i] = static_cast<std::uint8_t>(u >> (8 * i));
+  p += 8;
+}
+
 // The object tags of one file: the running object index and the index each
 // class was introduced with. Reader and writer number objects the same way.
 struct ClassTable {
@@ -160,7 +186,21 @@ struct TagRead {
 
 // Reads one tag: 0xFFFF + schema + name, 0x7FFF + DWORD index (bit 31
 // cleared), or WORD 0x8000 + index.
-TagRead ReadTag(ArchiveReader& r);
+TagRead ReadTagSlow(ArchiveReader& r);
+inline TagRead ReadTag(ArchiveReader& r) {
+  // The common tag, a WORD reference to a known class, read in place.
+  if (r.Remaining() >= 2) {
+    const std::uint16_t t = r.PeekU16();
+    if (t >= 0x8000 && t != 0xFFFF) {
+      r.Skip(2);
+      TagRead tag;
+      tag.kind = TagRead::kReference;
+      tag.index = static_cast<std::uint16_t>(t - 0x8000u);
+      return tag;
+    }
+  }
+  return ReadTagSlow(r);
+}
 
 // The class (1..8) whose name this is, or 0.
 int ClassOfName(std::string_view name);
@@ -223,6 +263,17 @@ class ArchiveWriter {
     Write(b, 8);
   }
 
+  // Room for a run of fixed fields: n contiguous bytes (n <= kMaxRoom) filled
+  // through a local cursor with the Put functions below and handed back with
+  // Commit. Keeping the cursor out of the writer lets the compiler keep it in
+  // a register across the stores.
+  static constexpr std::size_t kMaxRoom = 256;
+  std::uint8_t* Room(std::size_t n) {
+    if (kBufferSize - used_ < n) Flush();
+    return buf_.get() + used_;
+  }
+  void Commit(const std::uint8_t* end) { used_ = static_cast<std::size_t>(end - buf_.get()); }
+
   // Strings are written in the UTF-16 form when this is set, else code page 932.
   void SetUtf16(bool on) { utf16_ = on; }
   // Writes one string. A text longer than the form's 16-bit length can hold is
@@ -244,6 +295,7 @@ class ArchiveWriter {
   std::uint64_t written_ = 0;
   bool ok_ = true;
   bool utf16_ = false;
+  std::vector<std::uint8_t> scratch_;  // the code-page form of the string being written
 };
 
 }  // namespace plattero

@@ -1,11 +1,14 @@
 // Block numbering: which definitions the drawing reaches, their compact
 // numbers, and the tree of placed blocks.
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <unordered_map>
 
 #include "jww/jww_data.h"
 #include "jww/limits.h"
+#include "util/memory.h"
 
 namespace plattero {
 
@@ -20,6 +23,59 @@ std::unordered_map<std::uint32_t, std::int32_t> FirstDefOfNumber(
     first.emplace(defs[i].nNumber, static_cast<std::int32_t>(i));
   }
   return first;
+}
+
+// The number of rows the tree will have, capped at its bound, so that it is
+// allocated once: each reference is a row, and so is everything its
+// definition places, counted once per definition. A definition met again
+// below itself adds its own row only, as the expansion stops there; with
+// cycles the count is an estimate and the tree may still grow.
+template <class DefOf>
+std::size_t TreeRows(const std::vector<TEntJwwBlock>& refs,
+                     const std::vector<TEntJwwBlockDef>& defs, const DefOf& def_of) {
+  constexpr std::size_t kOpen = SIZE_MAX;  // being counted: a cycle
+  constexpr std::size_t kUnknown = SIZE_MAX - 1;
+  std::vector<std::size_t> below(defs.size(), kUnknown);
+  auto capped = [](std::size_t a, std::size_t b) { return std::min(kMaxBlockTreeRows, a + b); };
+  // Depth-first with an explicit stack: nesting depth is up to the file.
+  struct Frame {
+    std::int32_t def;
+    std::size_t next = 0;
+    std::size_t sum = 0;
+  };
+  auto rows_below = [&](std::int32_t root) -> std::size_t {
+    if (below[root] != kUnknown) return below[root] == kOpen ? 0 : below[root];
+    std::vector<Frame> stack{{root}};
+    below[root] = kOpen;
+    while (!stack.empty()) {
+      Frame& f = stack.back();
+      const auto& placed = defs[f.def].mBlock;
+      if (f.next == placed.size()) {
+        below[f.def] = f.sum;
+        const std::size_t done = f.sum;
+        stack.pop_back();
+        if (!stack.empty()) stack.back().sum = capped(stack.back().sum, 1 + done);
+        continue;
+      }
+      const std::int32_t c = def_of(placed[f.next++].nNumber);
+      if (c < 0 || below[c] == kOpen) {
+        f.sum = capped(f.sum, 1);
+      } else if (below[c] != kUnknown) {
+        f.sum = capped(f.sum, 1 + below[c]);
+      } else {
+        below[c] = kOpen;
+        stack.push_back({c});
+      }
+    }
+    return below[root];
+  };
+  std::size_t rows = 0;
+  for (const TEntJwwBlock& b : refs) {
+    const std::int32_t d = def_of(b.nNumber);
+    rows = capped(rows, 1 + (d >= 0 ? rows_below(d) : 0));
+    if (rows == kMaxBlockTreeRows) break;
+  }
+  return rows;
 }
 
 }  // namespace
@@ -67,17 +123,7 @@ void TJwwData::MakeBlockTree() {
     row.defno = def_of(row.no);
     row.name = row.defno >= 0 ? EntBlockDef[row.defno].strName : std::u16string();
   };
-  // Rows for the references and, one level down, what their definitions
-  // place: the common case of shallow nesting takes one allocation.
-  {
-    std::size_t rows = EntBlock.size();
-    for (const TEntJwwBlock& b : EntBlock) {
-      const std::int32_t d = def_of(b.nNumber);
-      if (d >= 0) rows += EntBlockDef[d].mBlock.size();
-      if (rows >= kMaxBlockTreeRows) break;
-    }
-    EntBlockTree.reserve(std::min(rows, kMaxBlockTreeRows));
-  }
+  ReserveLarge(EntBlockTree, TreeRows(EntBlock, EntBlockDef, def_of));
   for (const TEntJwwBlock& b : EntBlock) {
     if (EntBlockTree.size() >= kMaxBlockTreeRows) {
       EntBlockTreeCut = true;

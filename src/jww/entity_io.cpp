@@ -4,12 +4,16 @@
 #include <array>
 #include <cmath>
 
+#include "util/memory.h"
 #include "util/numbers.h"
 #include "util/text.h"
 
 namespace plattero {
 
 namespace {
+
+// The attribute block's size in the file; 13 up to version 350.
+constexpr std::size_t kAttrBytes = 15;
 
 // Both set to 1 when the document unit starts, and never changed.
 constexpr std::uint8_t kDefaultPenStyle = 1;
@@ -23,6 +27,56 @@ constexpr std::uint16_t kOldColorOf[16] = {2, 8, 3, 6, 4, 5, 1, 2,
 
 bool InRange(unsigned v, unsigned lo, unsigned hi) {
   return v >= lo && v <= hi;
+}
+
+// The attribute block, normalised for the version and the kind of entity.
+void PutAttr(std::uint8_t*& p, std::int32_t ver, const TEntJwwAttr& att, int kind) {
+  unsigned style = att.nPenStyle;
+  unsigned color = att.nPenColor;
+  if (ver < 420) {
+    if (kind == kEntLine || kind == kEntEnko) {
+      if (InRange(style, 31, 45)) {
+        style = kOldStyleOf[style - 31];
+      } else if (InRange(style, 46, 62)) {
+        style = kDefaultPenStyle;
+      }
+    }
+    if (kind >= kEntLine && kind <= kEntSolid) {
+      if (InRange(color, 101, 116)) {
+        color = kOldColorOf[color - 101];
+      } else if (InRange(color, 117, 356)) {
+        color = kDefaultPenColor;
+      }
+    }
+  }
+  switch (kind) {
+    case kEntLine:
+    case kEntEnko:
+      if (!(InRange(style, 1, 9) || InRange(style, 11, 19) || InRange(style, 31, 62))) {
+        style = kDefaultPenStyle;
+      }
+      break;
+    case kEntTen:
+      if (style != 1 && style != 100) style = 1;
+      break;
+    case kEntMoji:
+      if (!InRange(style, 1, 9)) style = 1;
+      break;
+    default:
+      break;
+  }
+  if (kind >= kEntLine && kind <= kEntSunpo) {
+    if (!(InRange(color, 1, 9) || InRange(color, 101, 356))) color = kDefaultPenColor;
+  } else if (kind == kEntSolid) {
+    if (!(InRange(color, 1, 10) || InRange(color, 101, 356))) color = kDefaultPenColor;
+  }
+  PutU32(p, att.lGroup);
+  PutU8(p, static_cast<std::uint8_t>(style));
+  PutU16(p, static_cast<std::uint16_t>(color));
+  if (ver >= 351) PutU16(p, att.nPenWidth > 30000 ? 0 : att.nPenWidth);
+  PutU16(p, att.nLayer > 15 ? 0 : att.nLayer);
+  PutU16(p, att.nGLayer > 15 ? 0 : att.nGLayer);
+  PutU16(p, att.sFlg);
 }
 
 }  // namespace
@@ -80,25 +134,20 @@ void ReadMojiStrings(ArchiveReader& r, TEntJwwMoji& e) {
   if (!IsFiniteNumber(e.dKankaku)) e.dKankaku = 0.0;
 }
 
-void WriteLineCoords(ArchiveWriter& w, const TEntJwwLine& e) {
-  w.WriteF64(e.start_x);
-  w.WriteF64(e.start_y);
-  w.WriteF64(e.end_x);
-  w.WriteF64(e.end_y);
-}
-
 void WriteMojiFixedAndStrings(ArchiveWriter& w, std::int32_t ver, const TEntJwwMoji& e,
                               std::u16string_view text) {
-  WriteAttr(w, ver, e.att, kEntMoji);
-  w.WriteF64(e.start_x);
-  w.WriteF64(e.start_y);
-  w.WriteF64(e.end_x);
-  w.WriteF64(e.end_y);
-  w.WriteU32(e.nMojiShu);
-  w.WriteF64(ClampTextSize(e.dSizeX));
-  w.WriteF64(ClampTextSize(e.dSizeY));
-  w.WriteF64(e.dKankaku);
-  w.WriteF64(e.degKakudo);
+  std::uint8_t* p = w.Room(kAttrBytes + 68);
+  PutAttr(p, ver, e.att, kEntMoji);
+  PutF64(p, e.start_x);
+  PutF64(p, e.start_y);
+  PutF64(p, e.end_x);
+  PutF64(p, e.end_y);
+  PutU32(p, e.nMojiShu);
+  PutF64(p, ClampTextSize(e.dSizeX));
+  PutF64(p, ClampTextSize(e.dSizeY));
+  PutF64(p, e.dKankaku);
+  PutF64(p, e.degKakudo);
+  w.Commit(p);
   if (HasBreakMarks(e.strFontName)) {
     w.WriteCString(RemoveBreakMarks(e.strFontName));
   } else {
@@ -136,52 +185,9 @@ TEntJwwAttr ReadAttr(ArchiveReader& r, std::int32_t ver) {
 }
 
 void WriteAttr(ArchiveWriter& w, std::int32_t ver, const TEntJwwAttr& att, int kind) {
-  unsigned style = att.nPenStyle;
-  unsigned color = att.nPenColor;
-  if (ver < 420) {
-    if (kind == kEntLine || kind == kEntEnko) {
-      if (InRange(style, 31, 45)) {
-        style = kOldStyleOf[style - 31];
-      } else if (InRange(style, 46, 62)) {
-        style = kDefaultPenStyle;
-      }
-    }
-    if (kind >= kEntLine && kind <= kEntSolid) {
-      if (InRange(color, 101, 116)) {
-        color = kOldColorOf[color - 101];
-      } else if (InRange(color, 117, 356)) {
-        color = kDefaultPenColor;
-      }
-    }
-  }
-  switch (kind) {
-    case kEntLine:
-    case kEntEnko:
-      if (!(InRange(style, 1, 9) || InRange(style, 11, 19) || InRange(style, 31, 62))) {
-        style = kDefaultPenStyle;
-      }
-      break;
-    case kEntTen:
-      if (style != 1 && style != 100) style = 1;
-      break;
-    case kEntMoji:
-      if (!InRange(style, 1, 9)) style = 1;
-      break;
-    default:
-      break;
-  }
-  if (kind >= kEntLine && kind <= kEntSunpo) {
-    if (!(InRange(color, 1, 9) || InRange(color, 101, 356))) color = kDefaultPenColor;
-  } else if (kind == kEntSolid) {
-    if (!(InRange(color, 1, 10) || InRange(color, 101, 356))) color = kDefaultPenColor;
-  }
-  w.WriteU32(att.lGroup);
-  w.WriteU8(static_cast<std::uint8_t>(style));
-  w.WriteU16(static_cast<std::uint16_t>(color));
-  if (ver >= 351) w.WriteU16(att.nPenWidth > 30000 ? 0 : att.nPenWidth);
-  w.WriteU16(att.nLayer > 15 ? 0 : att.nLayer);
-  w.WriteU16(att.nGLayer > 15 ? 0 : att.nGLayer);
-  w.WriteU16(att.sFlg);
+  std::uint8_t* p = w.Room(kAttrBytes);
+  PutAttr(p, ver, att, kind);
+  w.Commit(p);
 }
 
 void CopyAttr(const TEntJwwAttr& from, TEntJwwAttr& to) {
@@ -311,32 +317,41 @@ std::u16string MojiTextForWriting(const std::u16string& str, std::int32_t option
 }
 
 void WriteLineBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwLine& e) {
-  WriteAttr(w, ver, e.att, kEntLine);
-  WriteLineCoords(w, e);
+  std::uint8_t* p = w.Room(kAttrBytes + 32);
+  PutAttr(p, ver, e.att, kEntLine);
+  PutF64(p, e.start_x);
+  PutF64(p, e.start_y);
+  PutF64(p, e.end_x);
+  PutF64(p, e.end_y);
+  w.Commit(p);
 }
 
 void WriteEnkoBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwEnko& e) {
-  WriteAttr(w, ver, e.att, kEntEnko);
-  w.WriteF64(e.start_x);
-  w.WriteF64(e.start_y);
-  w.WriteF64(e.dHankei);
-  w.WriteF64(e.radKaishiKaku);
-  w.WriteF64(e.radEnkoKaku);
-  w.WriteF64(e.radKatamukiKaku);
-  w.WriteF64(e.dHenpeiRitsu);
-  w.WriteU32(e.bZenEnFlg);
+  std::uint8_t* p = w.Room(kAttrBytes + 60);
+  PutAttr(p, ver, e.att, kEntEnko);
+  PutF64(p, e.start_x);
+  PutF64(p, e.start_y);
+  PutF64(p, e.dHankei);
+  PutF64(p, e.radKaishiKaku);
+  PutF64(p, e.radEnkoKaku);
+  PutF64(p, e.radKatamukiKaku);
+  PutF64(p, e.dHenpeiRitsu);
+  PutU32(p, e.bZenEnFlg);
+  w.Commit(p);
 }
 
 void WriteTenBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwTen& e) {
-  WriteAttr(w, ver, e.att, kEntTen);
-  w.WriteF64(e.start_x);
-  w.WriteF64(e.start_y);
-  w.WriteU32(e.bKariten);
+  std::uint8_t* p = w.Room(kAttrBytes + 40);
+  PutAttr(p, ver, e.att, kEntTen);
+  PutF64(p, e.start_x);
+  PutF64(p, e.start_y);
+  PutU32(p, e.bKariten);
   if (e.att.nPenStyle == 100) {
-    w.WriteU32(e.nCode);
-    w.WriteF64(e.radKaitenKaku);
-    w.WriteF64(e.dBairitsu);
+    PutU32(p, e.nCode);
+    PutF64(p, e.radKaitenKaku);
+    PutF64(p, e.dBairitsu);
   }
+  w.Commit(p);
 }
 
 void WriteMojiBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwMoji& e) {
@@ -365,26 +380,31 @@ void WriteSunpoBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJ
 }
 
 void WriteSolidBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwSolid& e) {
-  WriteAttr(w, ver, e.att, kEntSolid);
-  w.WriteF64(e.start_x);
-  w.WriteF64(e.start_y);
-  w.WriteF64(e.end_x);
-  w.WriteF64(e.end_y);
-  w.WriteF64(e.DPoint2_x);
-  w.WriteF64(e.DPoint2_y);
-  w.WriteF64(e.DPoint3_x);
-  w.WriteF64(e.DPoint3_y);
-  if (e.att.nPenColor == 10) w.WriteU32(e.Color);
+  std::uint8_t* p = w.Room(kAttrBytes + 68);
+  PutAttr(p, ver, e.att, kEntSolid);
+  PutF64(p, e.start_x);
+  PutF64(p, e.start_y);
+  PutF64(p, e.end_x);
+  PutF64(p, e.end_y);
+  PutF64(p, e.DPoint2_x);
+  PutF64(p, e.DPoint2_y);
+  PutF64(p, e.DPoint3_x);
+  PutF64(p, e.DPoint3_y);
+  if (e.att.nPenColor == 10) PutU32(p, e.Color);
+  w.Commit(p);
 }
 
 void WriteBlockBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwBlock& e) {
-  WriteAttr(w, ctx.ver, e.att, kEntBlock);
-  w.WriteF64(e.DPKijunTen_x);
-  w.WriteF64(e.DPKijunTen_y);
-  w.WriteF64(e.dBairitsuX);
-  w.WriteF64(e.dBairitsuY);
-  w.WriteF64(e.radKaitenKaku);
-  w.WriteU32(ctx.block_no ? ctx.block_no(e.nNumber) : e.nNumber);
+  const std::uint32_t number = ctx.block_no ? ctx.block_no(e.nNumber) : e.nNumber;
+  std::uint8_t* p = w.Room(kAttrBytes + 44);
+  PutAttr(p, ctx.ver, e.att, kEntBlock);
+  PutF64(p, e.DPKijunTen_x);
+  PutF64(p, e.DPKijunTen_y);
+  PutF64(p, e.dBairitsuX);
+  PutF64(p, e.dBairitsuY);
+  PutF64(p, e.radKaitenKaku);
+  PutU32(p, number);
+  w.Commit(p);
 }
 
 namespace {
@@ -502,14 +522,14 @@ bool ReadEntityList(ArchiveReader& r, ClassTable& classes, std::int32_t ver, std
   const double point_scale = nested ? 0.0 : 1.0;
   {
     const std::array<std::size_t, 8> n = CountKinds(r, classes, ver, count);
-    lists.order.reserve(n[1] + n[2] + n[3] + n[4] + n[5] + n[6] + n[7]);
-    lists.line.reserve(lists.line.size() + n[kEntLine]);
-    lists.enko.reserve(lists.enko.size() + n[kEntEnko]);
-    lists.ten.reserve(lists.ten.size() + n[kEntTen]);
-    lists.moji.reserve(lists.moji.size() + n[kEntMoji]);
-    lists.sunpo.reserve(lists.sunpo.size() + n[kEntSunpo]);
-    lists.solid.reserve(lists.solid.size() + n[kEntSolid]);
-    lists.block.reserve(lists.block.size() + n[kEntBlock]);
+    ReserveLarge(lists.order, lists.order.size() + n[1] + n[2] + n[3] + n[4] + n[5] + n[6] + n[7]);
+    ReserveLarge(lists.line, lists.line.size() + n[kEntLine]);
+    ReserveLarge(lists.enko, lists.enko.size() + n[kEntEnko]);
+    ReserveLarge(lists.ten, lists.ten.size() + n[kEntTen]);
+    ReserveLarge(lists.moji, lists.moji.size() + n[kEntMoji]);
+    ReserveLarge(lists.sunpo, lists.sunpo.size() + n[kEntSunpo]);
+    ReserveLarge(lists.solid, lists.solid.size() + n[kEntSolid]);
+    ReserveLarge(lists.block, lists.block.size() + n[kEntBlock]);
   }
   std::uint32_t k = 0;
   while (k < count) {

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "jww/entity_io.h"
+#include "util/memory.h"
 #include "util/numbers.h"
 #include "util/text.h"
 
@@ -89,33 +90,47 @@ bool SameFileContents(const std::u16string& a, const std::u16string& b) {
 }
 
 // Gives a list room for `incoming` more entries, and at least `spare`. A list
-// too small grows by half its capacity at least, so that appending drawing
-// after drawing copies every entry a bounded number of times (an exact
-// reservation per drawing would copy the whole list on every drawing).
+// too small grows to `expected` entries when that is more, else by half its
+// capacity at least, so that appending drawing after drawing copies every
+// entry a bounded number of times (an exact reservation per drawing would
+// copy the whole list on every drawing).
 template <class T>
-void RoomFor(std::vector<T>& list, std::size_t incoming, std::size_t spare = 0) {
+void RoomFor(std::vector<T>& list, std::size_t incoming, std::size_t spare = 0,
+             std::size_t expected = 0) {
   const std::size_t need = list.size() + std::max(incoming, spare);
   if (need <= list.capacity()) return;
-  list.reserve(std::max(need, list.capacity() + list.capacity() / 2));
+  ReserveLarge(list, std::max({need, expected, list.capacity() + list.capacity() / 2}));
 }
 
 // Room in the combined drawing's top-level lists for the entities of `from`
-// (when given), and at least 1000 more of every kind. The nested lists of
+// (when given), and at least 1000 more of every kind. `scale` (at least 1)
+// tells how many drawings like `from` are still to come, this one included:
+// a list that must grow is sized for all of them at once, so that a long
+// run moves its entries once instead of at every growth. The nested lists of
 // definitions get none: the merge copies definitions whole and never appends
 // to them. When memory runs out the lists stay as they are; appending grows
 // them itself.
-void AddEntRoom(TJwwData& to, const TJwwData* from) {
+void AddEntRoom(TJwwData& to, const TJwwData* from, double scale = 1.0) {
   constexpr std::size_t kSpare = 1000;
   auto count = [from](auto member) { return from ? (from->*member).size() : 0; };
+  auto room = [&](auto& list, auto member) {
+    const std::size_t incoming = count(member);
+    const double expected =
+        static_cast<double>(list.size()) + scale * static_cast<double>(incoming);
+    // Never more than the lists could ever hold; a wild guess only costs
+    // address space, as untouched room is not backed by memory.
+    const double cap = static_cast<double>(list.max_size() / 2);
+    RoomFor(list, incoming, kSpare, static_cast<std::size_t>(std::min(expected, cap)));
+  };
   try {
-    RoomFor(to.EntNo, count(&TJwwData::EntNo), kSpare);
-    RoomFor(to.EntLine, count(&TJwwData::EntLine), kSpare);
-    RoomFor(to.EntEnko, count(&TJwwData::EntEnko), kSpare);
-    RoomFor(to.EntTen, count(&TJwwData::EntTen), kSpare);
-    RoomFor(to.EntMoji, count(&TJwwData::EntMoji), kSpare);
-    RoomFor(to.EntSunpo, count(&TJwwData::EntSunpo), kSpare);
-    RoomFor(to.EntSolid, count(&TJwwData::EntSolid), kSpare);
-    RoomFor(to.EntBlock, count(&TJwwData::EntBlock), kSpare);
+    room(to.EntNo, &TJwwData::EntNo);
+    room(to.EntLine, &TJwwData::EntLine);
+    room(to.EntEnko, &TJwwData::EntEnko);
+    room(to.EntTen, &TJwwData::EntTen);
+    room(to.EntMoji, &TJwwData::EntMoji);
+    room(to.EntSunpo, &TJwwData::EntSunpo);
+    room(to.EntSolid, &TJwwData::EntSolid);
+    room(to.EntBlock, &TJwwData::EntBlock);
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }
@@ -262,12 +277,23 @@ void TTilingEngine::Merge(const TTilingInputs& in, const std::function<void(std:
   GFile = JWW.BindImage;
 
   const auto offsets = TileOffsets(in.files.size(), in.order, n, gx, gy, papx, papy);
+  // File sizes, so that the lists can be sized for the drawings still to come.
+  std::vector<std::uint64_t> sizes(in.files.size());
+  std::uint64_t bytes_ahead = 0;
+  for (std::size_t i = 0; i < in.files.size(); ++i) {
+    sizes[i] = RegularFileSize(in.files[i]);
+    bytes_ahead += sizes[i];
+  }
   CrvNo = static_cast<std::int64_t>(CrvNo1.size()) + 1;
   for (std::size_t i = 0; i < in.files.size(); ++i) {
     if (on_row) on_row(i);
+    drawings_ahead_ =
+        sizes[i] ? static_cast<double>(bytes_ahead) / static_cast<double>(sizes[i]) : 1.0;
+    bytes_ahead -= sizes[i];
     LoadAddFile(in.files[i], offsets[i].first, offsets[i].second);
     CrvNo += static_cast<std::int64_t>(CrvNo1.size());
   }
+  drawings_ahead_ = 1.0;
   JwwDataFree(JWW2);
   JWW.EntBlockDef.shrink_to_fit();
   JWW.MakeBlockTree();
@@ -610,7 +636,12 @@ void TTilingEngine::LoadAddFile(const std::u16string& fn, double x, double y) {
     warnings_.push_back({TTileWarning::kMissing, fn, {}});
     return;
   }
-  JwwDataFree(JWW2);
+  // Emptied but not freed: the drawing read next reuses this one's room,
+  // which spares the system handing out fresh memory for every drawing.
+  JWW2.BindImageDeleteGzFile();
+  JWW2.BindImageDeleteNonGzFile();
+  JWW2.DataInit();
+  JWW2.BindImageInit();
   if (!JWW2.FileIn(fn)) warnings_.push_back({TTileWarning::kPartlyRead, fn, JWW2.Status().reason});
   if (JWW2.MojiEncode) JwwMoji = true;
   JWW2.BindImageExplode();
@@ -660,7 +691,7 @@ void TTilingEngine::LoadAddFile(const std::u16string& fn, double x, double y) {
     }
   }
 
-  AddEntRoom(JWW, &JWW2);
+  AddEntRoom(JWW, &JWW2, drawings_ahead_);
   EntityListsOut src = TopLevel(JWW2);
   for (const TEntJwwNo& no : JWW2.EntNo) {
     TEntJwwAttr* att = AttrOf(src, no);

@@ -147,6 +147,9 @@ class TTilingEngine {
   // name -> new name), so its references show its own image.
   std::unordered_map<std::u16string, std::u16string> image_renames_;
   std::vector<TTileWarning> warnings_;
+  // Bytes of the drawing being added and of those after it, over its own
+  // bytes: how many drawings like it the run still expects.
+  double drawings_ahead_ = 1.0;
 };
 
 // Runs Cleanup when it goes out of scope, whatever happened meanwhile.

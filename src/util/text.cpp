@@ -254,16 +254,16 @@ std::u16string Utf16BytesToStr(const ByteBuffer& bytes) {
   return Utf16BytesToStr(bytes.data(), bytes.size());
 }
 
-ByteBuffer StrToSjisBytes(std::u16string_view text) {
-  ByteBuffer out;
+void AppendSjisBytes(std::u16string_view text, ByteBuffer& out) {
   if (std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; })) {
-    out.resize(text.size());
+    const std::size_t pos = out.size();
+    out.resize(pos + text.size());
     for (std::size_t i = 0; i < text.size(); ++i)
-      out[i] = static_cast<std::uint8_t>(text[i]);
-    return out;
+      out[pos + i] = static_cast<std::uint8_t>(text[i]);
+    return;
   }
   UConverter* conv = ThreadSjisConverter();
-  out.reserve(2 * text.size());
+  out.reserve(out.size() + 2 * text.size());
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     // NUL and the swapped control codes are single bytes of their own value.
@@ -274,6 +274,11 @@ ByteBuffer StrToSjisBytes(std::u16string_view text) {
     }
   }
   EncodeSjisRun(conv, text.substr(start), out);
+}
+
+ByteBuffer StrToSjisBytes(std::u16string_view text) {
+  ByteBuffer out;
+  AppendSjisBytes(text, out);
   return out;
 }
 
@@ -423,6 +428,14 @@ bool IsExistingFile(std::u16string_view path) {
   if (os_path.empty()) return false;
   struct stat st {};
   return ::stat(os_path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::uint64_t RegularFileSize(std::u16string_view path) {
+  const std::string os_path = OsPath(path);
+  if (os_path.empty()) return 0;
+  struct stat st {};
+  if (::stat(os_path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return 0;
+  return static_cast<std::uint64_t>(st.st_size);
 }
 
 bool DeleteFileQuiet(std::u16string_view path) {

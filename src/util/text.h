@@ -33,6 +33,8 @@ std::u16string Utf16BytesToStr(const ByteBuffer& bytes);
 // The Shift-JIS form of the whole text, no terminator. Characters without a
 // Shift-JIS form become "?". Never fails.
 ByteBuffer StrToSjisBytes(std::u16string_view text);
+// The same, appended to `out` (whose room is reused).
+void AppendSjisBytes(std::u16string_view text, ByteBuffer& out);
 
 // Exactly two bytes per code unit, least significant first, no terminator.
 ByteBuffer StrToUtf16Bytes(std::u16string_view text);
@@ -108,6 +110,9 @@ std::u16string ChangeExt(std::u16string_view path, std::u16string_view ext);
 
 // An existing regular file (not a folder); false for an empty path.
 bool IsExistingFile(std::u16string_view path);
+
+// The size in bytes of an existing regular file; 0 for anything else.
+std::uint64_t RegularFileSize(std::u16string_view path);
 
 // True after the file was deleted; false for an empty path and every failure.
 bool DeleteFileQuiet(std::u16string_view path);
