@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -127,12 +128,27 @@ BENCHMARK(BM_FileOut)->Unit(benchmark::kMillisecond)->UseRealTime();
 }  // namespace plattero
 
 int main(int argc, char** argv) {
+  // --write-drawing=FILE [--scale=S]: the drawing, or S times its entities.
   const char* kWrite = "--write-drawing=";
+  const char* kScale = "--scale=";
+  std::string write_path;
+  double scale = 1.0;
   for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], kWrite, std::strlen(kWrite)) == 0) {
-      const std::string path = argv[i] + std::strlen(kWrite);
-      return plattero::testing::WriteDrawing(plattero::BenchSpec(), path) ? 0 : 1;
+    if (std::strncmp(argv[i], kWrite, std::strlen(kWrite)) == 0)
+      write_path = argv[i] + std::strlen(kWrite);
+    if (std::strncmp(argv[i], kScale, std::strlen(kScale)) == 0)
+      scale = std::atof(argv[i] + std::strlen(kScale));
+  }
+  if (!write_path.empty()) {
+    plattero::testing::DrawingSpec spec = plattero::BenchSpec();
+    auto scaled = [scale](std::size_t n) {
+      return static_cast<std::size_t>(static_cast<double>(n) * scale);
+    };
+    for (std::size_t* n : {&spec.lines, &spec.arcs, &spec.texts, &spec.points, &spec.dimensions,
+                           &spec.solids, &spec.block_refs, &spec.block_defs, &spec.curve_numbers}) {
+      *n = scaled(*n);
     }
+    return plattero::testing::WriteDrawing(spec, write_path) ? 0 : 1;
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -34,14 +34,21 @@ class FileBytes {
   std::vector<std::uint8_t> copy_;
 };
 
-// Writes to an open file descriptor, retrying short writes.
+// Writes to an open file descriptor, retrying short writes. With
+// `early_writeback`, every few megabytes written are handed to the disk at
+// once (without waiting), so that a final fsync finds little left to do
+// while the rest of the file was being produced.
 class FdSink : public ByteSink {
  public:
-  explicit FdSink(int fd) : fd_(fd) {}
+  explicit FdSink(int fd, bool early_writeback = false)
+      : fd_(fd), early_writeback_(early_writeback) {}
   bool Write(const void* data, std::size_t size) override;
 
  private:
   int fd_;
+  bool early_writeback_;
+  std::uint64_t written_ = 0;
+  std::uint64_t handed_ = 0;  // bytes already handed to the disk
 };
 
 // Creates `path` (replacing a file of that name, never following a link) and

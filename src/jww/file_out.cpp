@@ -191,7 +191,7 @@ bool TJwwData::FileOut(const std::u16string& FName, std::int32_t Ver) {
   if (fd < 0) return false;
   if (mode != 0666) ::fchmod(fd, mode);
 
-  FdSink sink(fd);
+  FdSink sink(fd, /*early_writeback=*/true);
   ArchiveWriter w(sink);
   w.SetUtf16((FileOutOpt & 0x20) != 0);
 
