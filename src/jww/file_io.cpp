@@ -1,11 +1,11 @@
 #include "jww/file_io.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 
+#include "util/memory.h"
 #include "util/posix_file.h"
 
 namespace plattero {
@@ -25,6 +25,7 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
   // until the end whatever stat said.
   // One byte more than the size, so the read that finds the end needs no
   // growth (growing would copy the whole file once more).
+  ReserveLarge(bytes, static_cast<std::size_t>(st.st_size) + 1);
   bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
   std::size_t got = 0;
   for (;;) {
@@ -45,28 +46,9 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
 }
 
 FileBytes::FileBytes(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return;
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    // Mapping spares copying the file; the pages come from the page cache.
-    void* p = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ,
-                     MAP_PRIVATE | MAP_POPULATE, fd, 0);
-    if (p != MAP_FAILED) {
-      map_ = p;
-      size_ = static_cast<std::size_t>(st.st_size);
-      ok_ = true;
-    }
-  }
-  ::close(fd);
-  if (!ok_) {
-    ok_ = ReadWholeFile(path, copy_);
-    size_ = copy_.size();
-  }
-}
-
-FileBytes::~FileBytes() {
-  if (map_) ::munmap(map_, size_);
+  // Read, not mapped: a mapped file that another program cuts short while it
+  // is being read would end the process at the first page past the new end.
+  ok_ = ReadWholeFile(path, copy_);
 }
 
 bool FdSink::Write(const void* data, std::size_t size) {

@@ -13,24 +13,19 @@ namespace plattero {
 // Reads a whole file. False when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes);
 
-// A whole file mapped into memory for reading (read into memory where it
-// cannot be mapped). Empty when the file cannot be opened.
+// A whole file read into memory. Empty when the file cannot be opened or
+// read.
 class FileBytes {
  public:
   explicit FileBytes(const std::string& path);
   FileBytes(const FileBytes&) = delete;
   FileBytes& operator=(const FileBytes&) = delete;
-  ~FileBytes();
   bool ok() const { return ok_; }
-  const std::uint8_t* data() const {
-    return map_ ? static_cast<const std::uint8_t*>(map_) : copy_.data();
-  }
-  std::size_t size() const { return size_; }
+  const std::uint8_t* data() const { return copy_.data(); }
+  std::size_t size() const { return copy_.size(); }
 
  private:
   bool ok_ = false;
-  void* map_ = nullptr;
-  std::size_t size_ = 0;
   std::vector<std::uint8_t> copy_;
 };
 
