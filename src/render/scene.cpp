@@ -14,9 +14,6 @@ constexpr double kPi = std::numbers::pi;
 // Coordinates beyond this are not drawn: nothing real lies there, and they
 // would stretch the picture until nothing else is visible.
 constexpr double kMaxCoordinate = 1e12;
-// A damaged nesting tree can place a large definition hundreds of thousands
-// of times; the picture stops growing here.
-constexpr std::size_t kMaxShapes = 2'000'000;
 
 bool Usable(double v) {
   return std::isfinite(v) && std::fabs(v) <= kMaxCoordinate;
@@ -63,7 +60,8 @@ std::vector<int> DashRuns(std::uint32_t pattern, std::int32_t period) {
 
 class SceneBuilder {
  public:
-  SceneBuilder(const TJwwData& doc, TScene& scene) : doc_(doc), scene_(scene) {}
+  SceneBuilder(const TJwwData& doc, TScene& scene, std::size_t max_shapes)
+      : doc_(doc), scene_(scene), max_shapes_(max_shapes) {}
 
   void Build() {
     const TMap identity;
@@ -93,7 +91,7 @@ class SceneBuilder {
   }
 
  private:
-  bool Full() const { return scene_.shapes.size() >= kMaxShapes; }
+  bool Full() const { return scene_.shapes.size() >= max_shapes_; }
 
   bool Visible(const TEntJwwAttr& att, bool top) const {
     return !top || LayerShown(doc_, att.nGLayer, att.nLayer);
@@ -313,6 +311,7 @@ class SceneBuilder {
 
   const TJwwData& doc_;
   TScene& scene_;
+  std::size_t max_shapes_;
 };
 
 }  // namespace
@@ -375,9 +374,9 @@ void AddShape(TScene& scene, TShape shape) {
   scene.shapes.push_back(std::move(shape));
 }
 
-TScene BuildScene(const TJwwData& doc) {
+TScene BuildScene(const TJwwData& doc, std::size_t max_shapes) {
   TScene scene;
-  SceneBuilder(doc, scene).Build();
+  SceneBuilder(doc, scene, std::min(max_shapes, kMaxSceneShapes)).Build();
   return scene;
 }
 

@@ -5,6 +5,7 @@
 // hidden layers left out, colours and line types resolved from the drawing's
 // tables. Any canvas can paint it; svg.h writes it as SVG.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -95,9 +96,14 @@ std::uint32_t PenRgb(const TJwwData& doc, std::uint32_t pen_color);
 // (state 0). Layers outside the tables count as shown.
 bool LayerShown(const TJwwData& doc, std::uint32_t group, std::uint32_t layer);
 
+// A damaged nesting tree can place a large definition hundreds of thousands
+// of times; a picture stops growing here.
+inline constexpr std::size_t kMaxSceneShapes = 2'000'000;
+
 // Flattens the drawing. Entities with coordinates that are not finite or
-// beyond 1e12 are left out; so are temporary points.
-TScene BuildScene(const TJwwData& doc);
+// beyond 1e12 are left out; so are temporary points. The scene stops at
+// max_shapes shapes (at most kMaxSceneShapes) and is then marked cut.
+TScene BuildScene(const TJwwData& doc, std::size_t max_shapes = kMaxSceneShapes);
 
 // Adds the shape to the scene and its extents.
 void AddShape(TScene& scene, TShape shape);

@@ -231,10 +231,16 @@ TTilingEngine::TTilingEngine(std::u16string tmp_path, std::u16string tmp_path2)
   JWW2.BindImageExp = JWW2.BindImageExr = true;
 }
 
-std::optional<std::u16string> TTilingEngine::CheckInputs(const TTilingInputs& in) const {
+std::optional<std::u16string> TTilingEngine::CheckInputs(const TTilingInputs& in) {
+  return CheckChoices(in,
+                      !in.files.empty() && !in.base_file.empty() && IsExistingFile(in.base_file));
+}
+
+std::optional<std::u16string> TTilingEngine::CheckChoices(const TTilingInputs& in,
+                                                          bool base_found) {
   if (in.files.empty()) return u"図面ファイルを[追加]して下さい";
   if (in.base_file.empty()) return u"ベース図面を指定して下さい";
-  if (!IsExistingFile(in.base_file)) return u"ベース図面が見つかりません。再指定して下さい";
+  if (!base_found) return kBaseMissingMessage;
   const std::int32_t n = StrToIntOr0(in.count_text);
   if (n <= 0 || n > 1000) return CountLabelFor(in.order) + u" の数値を再入力して下さい。";
   return std::nullopt;

@@ -27,6 +27,7 @@ struct TPaperSize {
 };
 TPaperSize PaperSizeOf(std::int32_t nZumen);
 inline constexpr char16_t kNoPaperCaption[] = u"（用紙）";
+inline constexpr char16_t kBaseMissingMessage[] = u"ベース図面が見つかりません。再指定して下さい";
 
 // The count label for an arrangement order: "縦数：" for columns, else "横数：".
 std::u16string CountLabelFor(int order);
@@ -75,7 +76,11 @@ class TTilingEngine {
   TTilingEngine(std::u16string tmp_path, std::u16string tmp_path2);
 
   // The fixed message of the first failing input check, or nothing.
-  std::optional<std::u16string> CheckInputs(const TTilingInputs& in) const;
+  static std::optional<std::u16string> CheckInputs(const TTilingInputs& in);
+  // The same checks in the same order, told whether the base drawing was
+  // found instead of looking at the disk (a preview checks on the window's
+  // thread, which must not wait for a file system).
+  static std::optional<std::u16string> CheckChoices(const TTilingInputs& in, bool base_found);
 
   // Reads the base drawing into JWW and sets the paper size (also used when
   // the user picks a base drawing, to show its paper).

@@ -22,6 +22,7 @@
 #include "platform/wine_registry.h"
 #include "plattero_version.h"
 #include "ui/file_list.h"
+#include "ui/preview_dialog.h"
 #include "ui/settings.h"
 #include "util/text.h"
 
@@ -183,6 +184,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
 
   Button7 = MakeButton(this, "Button7", u"開始 (&G)");
   Button8 = MakeButton(this, "Button8", u"終了 (&X)");
+  Button9 = MakeButton(this, "Button9", u"プレビュー (&P)");
 
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setObjectName("StatusBar1");
@@ -204,7 +206,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   MemoT->hide();
 
   QWidget* order[] = {ComboBox1, Edit1,   Edit2,   Edit3,   Button1, ListBox1, Button2,
-                      Button3,   Button4, Button5, Button6, Button7, Button8};
+                      Button3,   Button4, Button5, Button6, Button7, Button8,  Button9};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i)
     setTabOrder(order[i], order[i + 1]);
 
@@ -217,15 +219,37 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
   connect(Button7, &QPushButton::clicked, this, [this] { Button7Click(); });
   connect(Button8, &QPushButton::clicked, this, [this] { Button8Click(); });
+  connect(Button9, &QPushButton::clicked, this, [this] { Button9Click(); });
   connect(LabelBase, &TClickLabel::doubleClicked, this, [this] { LabelBaseDblClick(); });
   connect(ListBox1, &TFileListBox::doubleClicked, this, [this] { ListBox1DblClick(); });
   ListBox1->on_drop = [this](const std::vector<std::u16string>& paths) { DropFiles(paths); };
   ListBox1->accepts_drop = [this] { return acceptDrops() && !running_; };
 
+  // The preview follows every change of the list, the order, the count and
+  // the gaps (the base drawing: SetBaseFile).
+  preview_timer_ = new QTimer(this);
+  preview_timer_->setSingleShot(true);
+  preview_timer_->setInterval(150);
+  connect(preview_timer_, &QTimer::timeout, this, [this] { UpdatePreview(); });
+  QAbstractItemModel* list_model = ListBox1->model();
+  connect(list_model, &QAbstractItemModel::rowsInserted, this, [this] { SchedulePreview(); });
+  connect(list_model, &QAbstractItemModel::rowsRemoved, this, [this] { SchedulePreview(); });
+  connect(list_model, &QAbstractItemModel::rowsMoved, this, [this] { SchedulePreview(); });
+  connect(list_model, &QAbstractItemModel::modelReset, this, [this] { SchedulePreview(); });
+  connect(list_model, &QAbstractItemModel::dataChanged, this, [this] { SchedulePreview(); });
+  connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { SchedulePreview(); });
+  for (QLineEdit* edit : {Edit1, Edit2, Edit3})
+    connect(edit, &QLineEdit::textChanged, this, [this] { SchedulePreview(); });
+
   resize(kDesignWidth, kDesignHeight);
 }
 
 TForm1::~TForm1() {
+  // The controls still signal while QWidget deletes them (the list resets its
+  // model): nothing of this object may answer by then.
+  QObject* const senders[] = {ListBox1->model(), ComboBox1, Edit1, Edit2, Edit3};
+  for (QObject* sender : senders)
+    sender->disconnect(this);
   if (worker_.joinable()) worker_.join();
   run_.reset();
   FormClose();
@@ -279,6 +303,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::FormClose() {
   if (!shown_ || closed_) return;
   closed_ = true;
+  preview_timer_->stop();
+  if (Preview) {
+    Preview->Shutdown();  // waits for the drawing being read, if any
+    Preview->close();
+  }
   SaveSettings(Locations.SettingsFile);
   FreeDocuments();
   platform::RemoveImageFolders(Locations);
@@ -402,6 +431,9 @@ void TForm1::LayoutControls() {
   const int bottom_y = h - status_h - kBottomBar;
   Button7->setGeometry(8, bottom_y + 4, 92, 30);
   Button8->setGeometry(112, bottom_y + 4, 92, 30);
+  // The preview button ends the bar on the right, under the button column.
+  const int button9_w = std::max(92, Button9->sizeHint().width());
+  Button9->setGeometry(std::max(216, w - 6 - button9_w), bottom_y + 4, button9_w, 30);
   // Centre: the list, and the button column at the right.
   const int centre_y = base_y + kBaseRow;
   const int centre_h = std::max(0, bottom_y - centre_y);
@@ -421,6 +453,11 @@ std::vector<std::u16string> TForm1::Files() const {
   for (int i = 0; i < ListBox1->count(); ++i)
     files.push_back(U(ListBox1->item(i)->text()));
   return files;
+}
+
+TTilingInputs TForm1::CurrentInputs() const {
+  return TTilingInputs{Files(),          BaseFile,         ComboBox1->currentIndex(),
+                       U(Edit1->text()), U(Edit2->text()), U(Edit3->text())};
 }
 
 int TForm1::SelectedRow() const {
@@ -511,6 +548,26 @@ void TForm1::Button8Click() {
   close();
 }
 
+void TForm1::Button9Click() {
+  if (running_ || closed_) return;
+  if (!Preview) Preview = new TPreviewDialog(this);
+  const bool was_visible = Preview->isVisible();
+  preview_timer_->stop();
+  Preview->SetInputs(CurrentInputs(), base_paper_);
+  if (!was_visible) Preview->Refresh();  // the drawings may have changed while it was closed
+  Preview->show();
+  Preview->raise();
+  Preview->activateWindow();
+}
+
+void TForm1::SchedulePreview() {
+  if (Preview && Preview->isVisible() && !closed_) preview_timer_->start();
+}
+
+void TForm1::UpdatePreview() {
+  if (Preview && Preview->isVisible() && !closed_) Preview->SetInputs(CurrentInputs(), base_paper_);
+}
+
 void TForm1::LabelBaseDblClick() {
   const std::u16string text = U(LabelBase->text());
   if (text.empty() || text == kNoBaseCaption) return;
@@ -559,14 +616,19 @@ void TForm1::SetBaseFile() {
   Engine->SetBaseFile(BaseFile);
   QApplication::restoreOverrideCursor();
   LabelPap->setText(Q(Engine->LabelPap));
+  base_paper_.reset();
+  if (Engine->LabelPap != kNoPaperCaption)
+    base_paper_ = TPaperSize{Engine->papx, Engine->papy, Engine->LabelPap};
+  SchedulePreview();
 }
 
 // --- The tiling run ---------------------------------------------------------------------
 
 void TForm1::SetRunning(bool running) {
   running_ = running;
-  QWidget* controls[] = {ComboBox1, Edit1,   Edit2,   Edit3,   Button1, LabelBase, ListBox1,
-                         Button2,   Button3, Button4, Button5, Button6, Button7,   Button8};
+  QWidget* controls[] = {ComboBox1, Edit1,    Edit2,   Edit3,   Button1,
+                         LabelBase, ListBox1, Button2, Button3, Button4,
+                         Button5,   Button6,  Button7, Button8, Button9};
   for (QWidget* c : controls)
     c->setEnabled(!running);
   Progress->setVisible(running);
@@ -599,8 +661,7 @@ void TForm1::RunInBackground(std::function<void()> work, std::function<void(std:
 
 void TForm1::Button7Click() {
   if (running_ || !Engine) return;
-  run_inputs_ = TTilingInputs{Files(),          BaseFile,         ComboBox1->currentIndex(),
-                              U(Edit1->text()), U(Edit2->text()), U(Edit3->text())};
+  run_inputs_ = CurrentInputs();
   if (const auto message = Engine->CheckInputs(run_inputs_)) {
     dialogs_->ShowMessage(this, *message);
     emit RunFinished();

@@ -7,7 +7,9 @@
 // the settings file live in file_list.h and settings.h; the merge is the
 // tiling engine's. A tiling run merges and saves on a worker thread while
 // every control is disabled; the selection follows the row being merged and
-// a progress bar shows in the status bar. Dialogs go through TDialogs.
+// a progress bar shows in the status bar. Dialogs go through TDialogs. The
+// preview button opens a window that follows the arrangement as it is edited
+// (preview_dialog.h).
 
 #include <QLabel>
 #include <QLineEdit>
@@ -29,8 +31,11 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
+class QTimer;
 
 namespace plattero::ui {
+
+class TPreviewDialog;
 
 // A line edit whose length limit binds typing only: a longer text set by the
 // program is shown in full and can be shortened, not lengthened.
@@ -131,10 +136,13 @@ class TForm1 : public QWidget {
   QListWidget* ListBox2;
   QPushButton* Button7;
   QPushButton* Button8;
+  QPushButton* Button9;  // the arrangement preview
   QStatusBar* StatusBar1;
   QLabel* StatusText;
   QProgressBar* Progress;
   QPlainTextEdit* MemoT;
+  // The preview window, made on the first press of the preview button.
+  TPreviewDialog* Preview = nullptr;
 
   // --- Handlers --------------------------------------------------------------
   void ComboBox1Select();
@@ -146,6 +154,7 @@ class TForm1 : public QWidget {
   void Button6Click();  // sort
   void Button7Click();  // start a tiling run
   void Button8Click();  // close
+  void Button9Click();  // show the arrangement preview
   void LabelBaseDblClick();
   void ListBox1DblClick();
   // Files dropped from a file manager.
@@ -156,6 +165,8 @@ class TForm1 : public QWidget {
   int SelectedRow() const;
   // A tiling run is under way (the controls are disabled).
   bool IsRunning() const { return running_; }
+  // The choices as a tiling run would take them now.
+  TTilingInputs CurrentInputs() const;
 
  signals:
   // A tiling run ended (after its last message, or at a failed check).
@@ -186,6 +197,8 @@ class TForm1 : public QWidget {
   void RunInBackground(std::function<void()> work, std::function<void(std::string)> done);
   void MergeDone(const std::string& error);
   void FinishRun();
+  void SchedulePreview();
+  void UpdatePreview();
 
   std::unique_ptr<TDialogs> own_dialogs_;
   TDialogs* dialogs_;
@@ -197,6 +210,10 @@ class TForm1 : public QWidget {
   std::thread worker_;
   std::optional<TTilingRun> run_;
   TTilingInputs run_inputs_;
+  // The paper of the base drawing as last read by SetBaseFile; none when no
+  // base drawing could be read.
+  std::optional<TPaperSize> base_paper_;
+  QTimer* preview_timer_;  // gathers a burst of edits into one preview update
 };
 
 }  // namespace plattero::ui

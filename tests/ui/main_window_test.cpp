@@ -28,6 +28,7 @@
 
 #include "drawing_builder.h"
 #include "platform/jwcad.h"
+#include "ui/preview_dialog.h"
 #include "util/text.h"
 
 namespace plattero::ui {
@@ -113,6 +114,16 @@ class FormTest : public ::testing::Test {
     }
     return !form.IsRunning();
   }
+  // Lets the window's queued work run until `ready` holds.
+  static bool WaitUntil(const std::function<bool()>& ready) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!ready() && timer.elapsed() < 60000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      QThread::msleep(2);
+    }
+    return ready();
+  }
   void WriteSettings(const std::string& text) {
     std::ofstream(dir.file("plattero.dat"), std::ios::binary) << text;
   }
@@ -131,14 +142,15 @@ class FormTest : public ::testing::Test {
 TEST_F(FormTest, ControlsHaveTheirCaptionsLimitsAndFocusOrder) {
   auto form = MakeForm();
   const std::pair<const char*, const char16_t*> captions[] = {
-      {"Label1", u"並べ方："},     {"Label2", u"横数："},
-      {"LabelPap", u"（用紙）"},   {"Label4", u"横間隔："},
-      {"Label5", u"縦間隔："},     {"Label6", u"[図寸mm]"},
-      {"Label3", u"ベース図面："}, {"LabelBase", u"（ファイル名）"},
-      {"Button1", u"参照 (&B)"},   {"Button2", u"追加 (&A)"},
-      {"Button3", u"削除 (&E)"},   {"Button4", u" ▲  (&U)"},
-      {"Button5", u" ▼  (&D)"},    {"Button6", u"並替 (&S)"},
-      {"Button7", u"開始 (&G)"},   {"Button8", u"終了 (&X)"},
+      {"Label1", u"並べ方："},         {"Label2", u"横数："},
+      {"LabelPap", u"（用紙）"},       {"Label4", u"横間隔："},
+      {"Label5", u"縦間隔："},         {"Label6", u"[図寸mm]"},
+      {"Label3", u"ベース図面："},     {"LabelBase", u"（ファイル名）"},
+      {"Button1", u"参照 (&B)"},       {"Button2", u"追加 (&A)"},
+      {"Button3", u"削除 (&E)"},       {"Button4", u" ▲  (&U)"},
+      {"Button5", u" ▼  (&D)"},        {"Button6", u"並替 (&S)"},
+      {"Button7", u"開始 (&G)"},       {"Button8", u"終了 (&X)"},
+      {"Button9", u"プレビュー (&P)"},
   };
   for (const auto& [name, caption] : captions) {
     QWidget* w = form->findChild<QWidget*>(name);
@@ -174,7 +186,7 @@ TEST_F(FormTest, ControlsHaveTheirCaptionsLimitsAndFocusOrder) {
   // Focus moves through the controls in their designed order.
   const std::vector<std::string> expected = {
       "ComboBox1", "Edit1",   "Edit2",   "Edit3",   "Button1", "ListBox1", "Button2",
-      "Button3",   "Button4", "Button5", "Button6", "Button7", "Button8"};
+      "Button3",   "Button4", "Button5", "Button6", "Button7", "Button8",  "Button9"};
   const std::set<std::string> named(expected.begin(), expected.end());
   std::vector<std::string> chain;
   QWidget* w = form->ComboBox1;
@@ -195,6 +207,10 @@ TEST_F(FormTest, ControlsHaveTheirCaptionsLimitsAndFocusOrder) {
   EXPECT_EQ(form->Button7->geometry().bottom() + 1 + 6 + form->StatusBar1->height(), kDesignHeight);
   EXPECT_EQ(form->ListBox1->geometry().bottom() + 1 + 40 + form->StatusBar1->height(),
             kDesignHeight);
+  // The preview button ends the bottom bar, clear of the designed controls.
+  EXPECT_EQ(form->Button9->geometry().top(), form->Button7->geometry().top());
+  EXPECT_GT(form->Button9->geometry().left(), form->Button8->geometry().right());
+  EXPECT_LE(form->Button9->geometry().right(), kDesignWidth);
 }
 
 TEST_F(FormTest, FirstStartMakesTheFoldersAndCloseWritesTheDefaults) {
@@ -471,7 +487,8 @@ TEST_F(FormTest, StartMergesOffTheWindowThreadAndSavesTheCombinedDrawing) {
   bool disabled_during_dialog = false;
   dialogs.on_save_dialog = [&] {
     disabled_during_dialog = !form->Button7->isEnabled() && !form->ListBox1->isEnabled() &&
-                             !form->Edit1->isEnabled() && !form->Button8->isEnabled();
+                             !form->Edit1->isEnabled() && !form->Button8->isEnabled() &&
+                             !form->Button9->isEnabled();
   };
   std::vector<int> rows;
   QObject::connect(form->ListBox1, &QListWidget::currentRowChanged,
@@ -534,6 +551,125 @@ TEST_F(FormTest, AFailedWriteIsReported) {
   EXPECT_EQ(dialogs.messages[0],
             u"図面ファイル「" + dir.ufile("no-such-folder/out.jww") + u"」の保存に失敗しました。");
   EXPECT_EQ(form->SavePath, dir.ufile("no-such-folder/"));
+}
+
+TEST_F(FormTest, PreviewFollowsTheChoicesAndShowsTheDrawingsOnceRead) {
+  const std::u16string base = Drawing("base.jww");  // A3: tiles 420 x 297
+  const std::u16string one = Drawing("one.jww"), two = Drawing("two.jww");
+  auto form = MakeForm();
+  dialogs.open_answers = {{base}, {one, two}, {dir.ufile("gone.jww")}};
+  form->Button1->click();
+  form->Button9->click();
+  ASSERT_TRUE(form->Preview);
+  TPreviewDialog& preview = *form->Preview;
+  EXPECT_TRUE(preview.isVisible());
+  EXPECT_EQ(U(preview.StatusText->text()), u"図面ファイルを[追加]して下さい");
+
+  auto labels = [&] {
+    std::vector<std::u16string> out;
+    for (const render::TPaperFrame& f : preview.Picture().frames)
+      out.push_back(f.label);
+    return out;
+  };
+  form->Button2->click();
+  ASSERT_TRUE(WaitUntil([&] { return labels().size() == 2 && !preview.IsReading(); }));
+  EXPECT_EQ(labels(), (std::vector<std::u16string>{u"1: one.jww", u"2: two.jww"}));
+  EXPECT_EQ(U(preview.StatusText->text()), u"");
+  // The base drawing where it is, each tile at its offset.
+  const auto& scenes = preview.Picture().scenes;
+  ASSERT_EQ(scenes.size(), 3u);
+  EXPECT_EQ(scenes[0].scene, preview.Scenes().at(base).scene);
+  EXPECT_EQ(scenes[2].scene, preview.Scenes().at(two).scene);
+  EXPECT_EQ(scenes[2].dx, 430);
+  EXPECT_FALSE(scenes[2].scene->shapes.empty());
+  // Painted: the frames in their colour, and the drawings beside them.
+  auto* canvas = preview.findChild<TPreviewCanvas*>();
+  ASSERT_TRUE(canvas);
+  TPreviewCanvas frames_only(nullptr);
+  frames_only.resize(canvas->size());
+  render::TPreviewPicture without = canvas->Picture();
+  without.scenes.clear();
+  frames_only.SetPicture(without);
+  auto count = [](const QImage& image, bool frame) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        const QRgb c = image.pixel(x, y) & 0xFFFFFF;
+        n += frame ? c == 0xD02020 : c != 0xFFFFFF;
+      }
+    }
+    return n;
+  };
+  const QImage painted = canvas->grab().toImage();
+  EXPECT_GT(count(painted, true), 100);
+  EXPECT_GT(count(painted, false), count(frames_only.grab().toImage(), false) + 10);
+
+  // Order, gaps and count.
+  form->ComboBox1->setCurrentIndex(2);
+  ASSERT_TRUE(WaitUntil([&] {
+    return preview.Layout().offsets.size() == 2 &&
+           preview.Layout().offsets[1] == std::make_pair(0.0, 307.0);
+  }));
+  form->Edit3->setText(QStringLiteral("20"));
+  ASSERT_TRUE(WaitUntil([&] {
+    return preview.Layout().offsets.size() == 2 &&
+           preview.Layout().offsets[1] == std::make_pair(0.0, 317.0);
+  }));
+  form->Edit1->setText(QStringLiteral("0"));
+  ASSERT_TRUE(WaitUntil([&] { return preview.Picture().frames.empty(); }));
+  EXPECT_EQ(U(preview.StatusText->text()), u"縦数： の数値を再入力して下さい。");
+  form->Edit1->setText(QStringLiteral("3"));
+
+  // List edits: a move and a missing drawing.
+  form->ListBox1->setCurrentRow(1);
+  form->Button4->click();
+  form->Button2->click();
+  ASSERT_TRUE(WaitUntil([&] { return labels().size() == 3 && !preview.IsReading(); }));
+  EXPECT_EQ(labels(), (std::vector<std::u16string>{u"1: two.jww", u"2: one.jww",
+                                                   u"3: gone.jww（見つかりません）"}));
+
+  // A drawing saved while the preview was closed is read again on reopening.
+  const auto old_one = preview.Scenes().at(one).scene;
+  preview.close();
+  form->Edit1->setText(QStringLiteral("1"));
+  form->Edit2->setText(QStringLiteral("30"));
+  DrawingSpec more;
+  more.lines = 12;
+  Drawing("one.jww", more);
+  fs::last_write_time(dir.file("one.jww"),
+                      fs::last_write_time(dir.file("one.jww")) + std::chrono::seconds(5));
+  form->Button9->click();
+  ASSERT_TRUE(WaitUntil([&] { return !preview.IsReading(); }));
+  EXPECT_NE(preview.Scenes().at(one).scene, old_one);
+  EXPECT_GT(preview.Scenes().at(one).scene->shapes.size(), old_one->shapes.size());
+  EXPECT_EQ(preview.Layout().offsets[1], std::make_pair(450.0, 0.0));  // edits made meanwhile
+}
+
+TEST_F(FormTest, ClosingWhileThePreviewReadsNeitherCrashesNorWaitsLong) {
+  const std::u16string base = Drawing("base.jww");
+  DrawingSpec big;
+  big.lines = 3000;
+  big.arcs = 3000;
+  big.texts = 1000;
+  std::vector<std::u16string> files;
+  for (int i = 0; i < 4; ++i)
+    files.push_back(Drawing("big" + std::to_string(i) + ".jww", big));
+  auto form = MakeForm();
+  dialogs.open_answers = {{base}, files};
+  form->Button1->click();
+  form->Button2->click();
+  form->Button9->click();
+  // The base drawing comes first; the large ones are being read after it.
+  ASSERT_TRUE(WaitUntil([&] { return !form->Preview->Scenes().empty(); }));
+  EXPECT_TRUE(form->Preview->IsReading());
+  QElapsedTimer timer;
+  timer.start();
+  form->close();
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_FALSE(form->Preview->isVisible());
+  form.reset();
+  QCoreApplication::processEvents();  // results queued for the gone window are dropped
+  EXPECT_LT(timer.elapsed(), 20000);
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 // Draws the main window at its designed size with a few drawings listed and
-// saves it as a PNG: `ui_screenshot OUT.png` (run under Xvfb or with
+// saves it as a PNG, and with a second name the arrangement preview too:
+// `ui_screenshot OUT.png [PREVIEW.png]` (run under Xvfb or with
 // QT_QPA_PLATFORM=offscreen).
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPixmap>
+#include <QPushButton>
 #include <QStatusBar>
 #include <filesystem>
 #include <fstream>
@@ -11,13 +14,14 @@
 
 #include "drawing_builder.h"
 #include "ui/main_window.h"
+#include "ui/preview_dialog.h"
 #include "util/text.h"
 
 using namespace plattero;
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: ui_screenshot OUT.png\n";
+  if (argc != 2 && argc != 3) {
+    std::cerr << "usage: ui_screenshot OUT.png [PREVIEW.png]\n";
     return 2;
   }
   QApplication app(argc, argv);
@@ -48,6 +52,14 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 20; ++i)
       QApplication::processEvents();
     if (!form.grab().save(QString::fromLocal8Bit(argv[1]), "PNG")) status = 1;
+    if (argc == 3) {
+      form.Button9->click();
+      QElapsedTimer timer;
+      timer.start();
+      while ((form.Preview->IsReading() || timer.elapsed() < 300) && timer.elapsed() < 30000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+      if (!form.Preview->grab().save(QString::fromLocal8Bit(argv[2]), "PNG")) status = 1;
+    }
     form.close();
   }
   return status;

@@ -1,0 +1,277 @@
+#include "render/preview.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <limits>
+#include <unordered_set>
+
+#include "util/numbers.h"
+#include "util/posix_file.h"
+#include "util/text.h"
+
+namespace plattero::render {
+
+namespace {
+
+// Offsets beyond this (huge gaps) are not drawn, as the scene leaves out
+// coordinates beyond it.
+constexpr double kMaxOffset = 1e12;
+
+bool Usable(double v) {
+  return std::isfinite(v) && std::fabs(v) <= kMaxOffset;
+}
+
+// Gaps as the tiling run takes them: a number too large for a double is 0.
+double GapOf(const std::u16string& text) {
+  const double v = StrToFloatOr0(text);
+  return IsFiniteNumber(v) ? v : 0.0;
+}
+
+std::u16string StateNote(const TPreviewScene& s) {
+  switch (s.state) {
+    case TPreviewState::kMissing:
+      return u"（見つかりません）";
+    case TPreviewState::kPartial:
+      return u"（一部のみ読込）";
+    case TPreviewState::kSkipped:
+      return u"（表示省略）";
+    case TPreviewState::kRead:
+      break;
+  }
+  return s.scene->cut ? u"（一部のみ表示）" : u"";
+}
+
+TPreviewScene EmptyScene(TPreviewState state) {
+  return {std::make_shared<const TScene>(), state};
+}
+
+}  // namespace
+
+// --- Layout -------------------------------------------------------------------
+
+TPreviewLayout LayoutPreview(const TTilingInputs& in, const TPaperSize* paper) {
+  TPreviewLayout layout;
+  // No paper: the window could not read the base drawing.
+  if (auto message = TTilingEngine::CheckChoices(in, paper != nullptr)) {
+    layout.message = std::move(*message);
+    return layout;
+  }
+  const std::int32_t n = StrToIntOr0(in.count_text);
+  layout.offsets = TileOffsets(in.files.size(), in.order, n, GapOf(in.gap_x_text),
+                               GapOf(in.gap_y_text), paper->papx, paper->papy);
+  std::vector<std::u16string> labels;
+  labels.reserve(in.files.size());
+  for (std::size_t i = 0; i < in.files.size(); ++i) {
+    std::u16string name = FileNameOf(in.files[i]);
+    if (name.empty()) name = in.files[i];
+    labels.push_back(IntStr(static_cast<std::int32_t>(i + 1)) + u": " + name);
+  }
+  layout.frames = TileFrames(layout.offsets, paper->papx, paper->papy, labels);
+  return layout;
+}
+
+// --- Reading ------------------------------------------------------------------
+
+TPreviewScene ReadPreviewScene(const std::u16string& path, std::size_t max_shapes) {
+  const std::string os_path = OsPath(path);
+  struct stat st {};
+  // Only regular files: a FIFO or a device could block the reader for ever.
+  if (os_path.empty() || ::stat(os_path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    return EmptyScene(TPreviewState::kMissing);
+  try {
+    TJwwData doc;  // no image folder and no extraction: nothing is written
+    const bool whole = doc.FileIn(path);
+    auto scene = std::make_shared<const TScene>(BuildScene(doc, max_shapes));
+    return {std::move(scene), whole ? TPreviewState::kRead : TPreviewState::kPartial};
+  } catch (const std::exception&) {  // out of memory for this drawing
+    return EmptyScene(TPreviewState::kPartial);
+  }
+}
+
+TSceneCache::TSceneCache(std::size_t max_shapes)
+    : max_shapes_(std::clamp<std::size_t>(max_shapes, 1, kMaxSceneShapes)) {}
+
+std::optional<TSceneCache::TStamp> TSceneCache::StampOf(const std::u16string& path) {
+  const std::string os_path = OsPath(path);
+  struct stat st {};
+  if (os_path.empty() || ::stat(os_path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    return std::nullopt;
+  TStamp s;
+  s.dev = static_cast<std::uint64_t>(st.st_dev);
+  s.ino = static_cast<std::uint64_t>(st.st_ino);
+  s.size = static_cast<std::uint64_t>(st.st_size);
+  s.mtime_s = st.st_mtim.tv_sec;
+  s.mtime_ns = st.st_mtim.tv_nsec;
+  s.ctime_s = st.st_ctim.tv_sec;
+  s.ctime_ns = st.st_ctim.tv_nsec;
+  return s;
+}
+
+std::size_t TSceneCache::Shapes() const {
+  std::lock_guard lock(mutex_);
+  return shapes_;
+}
+
+void TSceneCache::EraseLocked(std::unordered_map<std::u16string, TEntry>::iterator it) {
+  shapes_ -= it->second.value.scene->shapes.size();
+  used_.erase(it->second.used);
+  entries_.erase(it);
+}
+
+TPreviewScene TSceneCache::Get(const std::u16string& path) {
+  const std::optional<TStamp> stamp = StampOf(path);
+  {
+    std::lock_guard lock(mutex_);
+    auto it = entries_.find(path);
+    if (it != entries_.end()) {
+      if (stamp && it->second.stamp == *stamp) {
+        used_.splice(used_.begin(), used_, it->second.used);
+        return it->second.value;
+      }
+      EraseLocked(it);
+    }
+  }
+  if (!stamp) return EmptyScene(TPreviewState::kMissing);
+  // Read without the lock. A file changed meanwhile is kept under the stamp
+  // seen before reading, so the next look reads it again.
+  TPreviewScene value = ReadPreviewScene(path, max_shapes_);
+  if (value.state == TPreviewState::kMissing) return value;
+  std::lock_guard lock(mutex_);
+  if (auto it = entries_.find(path); it != entries_.end()) EraseLocked(it);
+  used_.push_front(path);
+  entries_.emplace(path, TEntry{*stamp, value, used_.begin()});
+  shapes_ += value.scene->shapes.size();
+  // A scene holds at most max_shapes_ shapes, so the newest one always stays.
+  while (shapes_ > max_shapes_ && used_.size() > 1)
+    EraseLocked(entries_.find(used_.back()));
+  return value;
+}
+
+TPreviewReader::TPreviewReader(std::shared_ptr<TSceneCache> cache, OnScene on_scene, OnDone on_done)
+    : cache_(std::move(cache)), on_scene_(std::move(on_scene)), on_done_(std::move(on_done)) {
+  thread_ = std::thread([this] { Run(); });
+}
+
+TPreviewReader::~TPreviewReader() {
+  Stop();
+}
+
+std::uint64_t TPreviewReader::Request(std::vector<std::u16string> paths) {
+  std::lock_guard lock(mutex_);
+  if (stop_) return last_request_;
+  pending_ = std::move(paths);
+  ++last_request_;
+  wake_.notify_one();
+  return last_request_;
+}
+
+void TPreviewReader::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+    pending_.reset();
+  }
+  wake_.notify_one();
+  if (thread_.joinable()) thread_.join();
+}
+
+void TPreviewReader::Run() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return stop_ || pending_.has_value(); });
+    if (stop_) return;
+    const std::vector<std::u16string> paths = std::move(*pending_);
+    pending_.reset();
+    const std::uint64_t request = last_request_;
+    lock.unlock();
+
+    const std::size_t max_shapes = cache_->MaxShapes();
+    std::size_t shapes = 0;
+    std::unordered_set<std::u16string> seen;
+    bool replaced = false;
+    for (const std::u16string& path : paths) {
+      {
+        std::lock_guard check(mutex_);
+        replaced = stop_ || pending_.has_value();
+      }
+      if (replaced) break;
+      if (!seen.insert(path).second) continue;
+      TPreviewScene scene = EmptyScene(TPreviewState::kSkipped);
+      if (shapes < max_shapes) {
+        try {
+          scene = cache_->Get(path);
+        } catch (const std::exception&) {
+          scene = EmptyScene(TPreviewState::kPartial);
+        }
+        const std::size_t n = scene.scene->shapes.size();
+        if (n > max_shapes - shapes) {
+          scene = EmptyScene(TPreviewState::kSkipped);
+          shapes = max_shapes;  // what comes after is not read either
+        } else {
+          shapes += n;
+        }
+      }
+      on_scene_(request, path, scene);
+    }
+    if (!replaced) on_done_(request);
+    lock.lock();
+  }
+}
+
+// --- The picture --------------------------------------------------------------
+
+TPreviewPicture ComposePreview(const TTilingInputs& in, const TPreviewLayout& layout,
+                               const std::unordered_map<std::u16string, TPreviewScene>& scenes) {
+  TPreviewPicture picture;
+  if (!layout.message.empty()) return picture;
+  auto find = [&scenes](const std::u16string& path) -> const TPreviewScene* {
+    const auto it = scenes.find(path);
+    return it == scenes.end() ? nullptr : &it->second;
+  };
+  auto place = [&picture](double dx, double dy, const TPreviewScene* s) {
+    if (!s || s->scene->shapes.empty()) return;
+    picture.scenes.push_back({dx, dy, s->scene});
+    const TBox& e = s->scene->extents;
+    if (e.empty) return;
+    picture.extents.Add(e.min_x + dx, e.min_y + dy);
+    picture.extents.Add(e.max_x + dx, e.max_y + dy);
+  };
+  place(0, 0, find(in.base_file));
+  const std::size_t tiles =
+      std::min({in.files.size(), layout.offsets.size(), layout.frames.size()});
+  for (std::size_t i = 0; i < tiles; ++i) {
+    const auto [dx, dy] = layout.offsets[i];
+    TPaperFrame frame = layout.frames[i];
+    if (!Usable(dx) || !Usable(dy) || !Usable(frame.x) || !Usable(frame.y)) continue;
+    const TPreviewScene* s = find(in.files[i]);
+    if (s) frame.label += StateNote(*s);
+    place(dx, dy, s);
+    picture.extents.Add(frame.x, frame.y);
+    picture.extents.Add(frame.x + frame.width, frame.y + frame.height);
+    picture.frames.push_back(std::move(frame));
+  }
+  return picture;
+}
+
+TPreviewView FitView(const TBox& box, double width, double height, double margin) {
+  TPreviewView view;
+  view.x0 = width / 2;
+  view.y0 = height / 2;
+  if (box.empty) return view;
+  const double room_x = std::max(1.0, width - 2 * margin);
+  const double room_y = std::max(1.0, height - 2 * margin);
+  const double w = box.max_x - box.min_x, h = box.max_y - box.min_y;
+  double scale = std::numeric_limits<double>::infinity();
+  if (w > 0) scale = room_x / w;
+  if (h > 0) scale = std::min(scale, room_y / h);
+  if (!std::isfinite(scale) || !(scale > 0)) scale = 1;
+  view.scale = scale;
+  view.x0 = width / 2 - (box.min_x + box.max_x) / 2 * scale;
+  view.y0 = height / 2 + (box.min_y + box.max_y) / 2 * scale;
+  return view;
+}
+
+}  // namespace plattero::render

@@ -1,0 +1,173 @@
+#pragma once
+
+// The arrangement preview, apart from any screen: the tiles' paper frames for
+// what the user chose, each drawing's scene read once and kept while its file
+// stays the same, a reader thread that fetches the scenes for a window, and
+// the picture they make together.
+//
+// The window's thread only lays out frames and paints; every file is looked
+// at (stat and read) on the reader's thread.
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "render/scene.h"
+#include "render/svg.h"
+#include "tiling/tiling_engine.h"
+
+namespace plattero::render {
+
+// --- Layout -------------------------------------------------------------------
+
+// The tiles as Start would place them.
+struct TPreviewLayout {
+  // Start's message when it would refuse these inputs (no drawings, no base
+  // drawing, a count out of range); nothing is laid out then.
+  std::u16string message;
+  // Offset and paper frame of list row i, labelled "<i + 1>: <file name>".
+  std::vector<std::pair<double, double>> offsets;
+  std::vector<TPaperFrame> frames;
+};
+
+// `paper` is the base drawing's paper, or null when no base drawing could be
+// read. Count and gaps are taken from their texts as the tiling run takes
+// them.
+TPreviewLayout LayoutPreview(const TTilingInputs& in, const TPaperSize* paper);
+
+// --- Reading ------------------------------------------------------------------
+
+enum class TPreviewState {
+  kRead,     // read whole
+  kPartial,  // damaged: what could be read
+  kMissing,  // no regular file at the path
+  kSkipped,  // not read: the drawings before it fill the preview's share of memory
+};
+
+struct TPreviewScene {
+  std::shared_ptr<const TScene> scene;  // never null; empty unless kRead or kPartial
+  TPreviewState state = TPreviewState::kMissing;
+};
+
+// Reads the drawing at `path` without extracting its images (no file is
+// written) and flattens it into at most max_shapes shapes.
+TPreviewScene ReadPreviewScene(const std::u16string& path, std::size_t max_shapes);
+
+// Scenes of drawings by path, each kept while its file keeps its size, times
+// and identity. When the scenes kept hold more than max_shapes shapes, the
+// least recently used ones are dropped. Safe to use from several threads.
+class TSceneCache {
+ public:
+  // A shape takes some 300 bytes: about 150 MB of scenes.
+  static constexpr std::size_t kDefaultMaxShapes = 500'000;
+  explicit TSceneCache(std::size_t max_shapes = kDefaultMaxShapes);
+
+  // The scene of the drawing at `path`: the kept one when the file did not
+  // change, otherwise read now on the calling thread (and cut at max_shapes).
+  TPreviewScene Get(const std::u16string& path);
+
+  std::size_t MaxShapes() const { return max_shapes_; }
+  // Shapes of the scenes kept.
+  std::size_t Shapes() const;
+
+ private:
+  // What identifies one version of a file.
+  struct TStamp {
+    std::uint64_t dev = 0, ino = 0, size = 0;
+    std::int64_t mtime_s = 0, mtime_ns = 0, ctime_s = 0, ctime_ns = 0;
+    bool operator==(const TStamp&) const = default;
+  };
+  struct TEntry {
+    TStamp stamp;
+    TPreviewScene value;
+    std::list<std::u16string>::iterator used;
+  };
+  static std::optional<TStamp> StampOf(const std::u16string& path);
+  void EraseLocked(std::unordered_map<std::u16string, TEntry>::iterator it);
+
+  const std::size_t max_shapes_;
+  mutable std::mutex mutex_;
+  std::list<std::u16string> used_;  // most recently used first
+  std::unordered_map<std::u16string, TEntry> entries_;
+  std::size_t shapes_ = 0;
+};
+
+// Reads the drawings of a preview on a thread of its own. A new request
+// replaces the one under way before its next drawing. The scenes of one
+// request share the cache's bound: once the drawings before hold
+// MaxShapes() shapes, the rest are delivered as kSkipped without reading.
+class TPreviewReader {
+ public:
+  // Called on the reader's thread: each distinct path of a request in order,
+  // then once with the request done.
+  using OnScene = std::function<void(std::uint64_t request, const std::u16string& path,
+                                     const TPreviewScene& scene)>;
+  using OnDone = std::function<void(std::uint64_t request)>;
+
+  TPreviewReader(std::shared_ptr<TSceneCache> cache, OnScene on_scene, OnDone on_done);
+  ~TPreviewReader();
+  TPreviewReader(const TPreviewReader&) = delete;
+  TPreviewReader& operator=(const TPreviewReader&) = delete;
+
+  // Queues the paths (in place of a request not finished) and returns the
+  // request's number, counting from 1.
+  std::uint64_t Request(std::vector<std::u16string> paths);
+
+  // Ends the thread once the drawing being read is done. Nothing is delivered
+  // after it returns; requests are ignored from then on.
+  void Stop();
+
+ private:
+  void Run();
+
+  std::shared_ptr<TSceneCache> cache_;
+  OnScene on_scene_;
+  OnDone on_done_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::uint64_t last_request_ = 0;
+  std::optional<std::vector<std::u16string>> pending_;
+  bool stop_ = false;
+  std::thread thread_;
+};
+
+// --- The picture --------------------------------------------------------------
+
+// A scene drawn moved by (dx, dy).
+struct TPlacedScene {
+  double dx = 0, dy = 0;
+  std::shared_ptr<const TScene> scene;
+};
+
+struct TPreviewPicture {
+  std::vector<TPlacedScene> scenes;  // the base drawing first, then the tiles in order
+  std::vector<TPaperFrame> frames;   // labels say when a drawing is missing or incomplete
+  TBox extents;                      // of the frames and the moved scenes
+};
+
+// The base drawing at (0, 0) and every tile at its offset, with the scenes
+// known so far (`scenes` by path; a path not in it is not read yet). Tiles
+// and frames whose offset is not a usable coordinate are left out.
+TPreviewPicture ComposePreview(const TTilingInputs& in, const TPreviewLayout& layout,
+                               const std::unordered_map<std::u16string, TPreviewScene>& scenes);
+
+// A drawing point (x, y) lies on the canvas at (x0 + x * scale, y0 - y * scale).
+struct TPreviewView {
+  double scale = 1, x0 = 0, y0 = 0;
+};
+
+// The view that fits the box into a canvas of width x height with a margin
+// on every side, centred.
+TPreviewView FitView(const TBox& box, double width, double height, double margin);
+
+}  // namespace plattero::render

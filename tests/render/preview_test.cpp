@@ -1,0 +1,296 @@
+// The arrangement preview without a screen: frames for the user's choices,
+// the scene cache and its bound, the reader thread, the combined picture.
+
+#include "render/preview.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "drawing_builder.h"
+
+namespace plattero::render {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::DrawingSpec;
+using testing::TempDir;
+using testing::WriteDrawing;
+
+using Offsets = std::vector<std::pair<double, double>>;
+
+TTilingInputs Inputs(std::size_t files, int order, std::u16string count, std::u16string gx,
+                     std::u16string gy) {
+  TTilingInputs in;
+  for (std::size_t i = 0; i < files; ++i)
+    in.files.push_back(u"/plans/d" + std::u16string(1, static_cast<char16_t>(u'a' + i)) + u".jww");
+  in.base_file = u"/plans/base.jww";
+  in.order = order;
+  in.count_text = std::move(count);
+  in.gap_x_text = std::move(gx);
+  in.gap_y_text = std::move(gy);
+  return in;
+}
+
+TEST(PreviewLayout, TilesStepAsTheRunStepsThem) {
+  const TPaperSize a3{420, 297, u"（A3）"};
+  const struct {
+    int order;
+    std::u16string count, gx, gy;
+    Offsets expected;
+  } cases[] = {
+      {0, u"3", u"10", u"10", {{0, 0}, {430, 0}, {860, 0}, {0, 307}, {430, 307}}},
+      {1, u"3", u"10", u"10", {{0, 0}, {430, 0}, {860, 0}, {0, -307}, {430, -307}}},
+      {2, u"3", u"10", u"10", {{0, 0}, {0, 307}, {0, 614}, {430, 0}, {430, 307}}},
+      {3, u"3", u"10", u"10", {{0, 0}, {0, -307}, {0, -614}, {430, 0}, {430, -307}}},
+      {-1, u"3", u"10", u"10", {{0, 0}, {0, -307}, {0, -614}, {430, 0}, {430, -307}}},
+      // Gaps as the run reads them: not a number or too large is 0; negative overlaps.
+      {0, u"2", u"abc", u"1e999", {{0, 0}, {420, 0}, {0, 297}, {420, 297}, {0, 594}}},
+      {0, u"1000", u"-5", u"0", {{0, 0}, {415, 0}, {830, 0}, {1245, 0}, {1660, 0}}},
+      {0, u"1", u"10", u"10", {{0, 0}, {0, 307}, {0, 614}, {0, 921}, {0, 1228}}},
+  };
+  for (const auto& c : cases) {
+    const TPreviewLayout layout = LayoutPreview(Inputs(5, c.order, c.count, c.gx, c.gy), &a3);
+    EXPECT_TRUE(layout.message.empty());
+    EXPECT_EQ(layout.offsets, c.expected)
+        << c.order << " " << std::string(c.count.begin(), c.count.end());
+    ASSERT_EQ(layout.frames.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) {
+      // A drawing's origin is the centre of its paper.
+      EXPECT_EQ(layout.frames[i].x, c.expected[i].first - 210);
+      EXPECT_EQ(layout.frames[i].y, c.expected[i].second - 148.5);
+      EXPECT_EQ(layout.frames[i].width, 420);
+      EXPECT_EQ(layout.frames[i].height, 297);
+    }
+  }
+  TTilingInputs in = Inputs(2, 0, u"3", u"10", u"10");
+  in.files[1] = u"C:\\zumen\\平面図.jww";
+  const TPreviewLayout layout = LayoutPreview(in, &a3);
+  EXPECT_EQ(layout.frames[0].label, u"1: da.jww");
+  EXPECT_EQ(layout.frames[1].label, u"2: 平面図.jww");
+}
+
+TEST(PreviewLayout, WhatStartWouldRefuseShowsStartsMessage) {
+  const TPaperSize a4{297, 210, u"（A4）"};
+  TTilingInputs none = Inputs(0, 0, u"3", u"10", u"10");
+  none.base_file.clear();  // the list is checked first
+  EXPECT_EQ(LayoutPreview(none, nullptr).message, u"図面ファイルを[追加]して下さい");
+  TTilingInputs no_base = Inputs(1, 0, u"3", u"10", u"10");
+  no_base.base_file.clear();
+  EXPECT_EQ(LayoutPreview(no_base, &a4).message, u"ベース図面を指定して下さい");
+  EXPECT_EQ(LayoutPreview(Inputs(1, 0, u"3", u"10", u"10"), nullptr).message,
+            u"ベース図面が見つかりません。再指定して下さい");
+  for (const char16_t* count : {u"0", u"", u"abc", u"-1", u"1001"}) {
+    const TPreviewLayout layout = LayoutPreview(Inputs(2, 2, count, u"10", u"10"), &a4);
+    EXPECT_EQ(layout.message, u"縦数： の数値を再入力して下さい。");
+    EXPECT_TRUE(layout.frames.empty());
+  }
+}
+
+TPreviewScene SceneWith(std::size_t lines, TPreviewState state = TPreviewState::kRead) {
+  auto scene = std::make_shared<TScene>();
+  for (std::size_t i = 0; i < lines; ++i) {
+    TShape s;
+    s.a = {0, 0};
+    s.b = {10, 5};
+    AddShape(*scene, s);
+  }
+  return {scene, state};
+}
+
+TEST(PreviewPicture, ScenesMoveWithTheirTilesAndLabelsTellWhatIsMissing) {
+  const TPaperSize a3{420, 297, u"（A3）"};
+  TTilingInputs in = Inputs(4, 0, u"2", u"10", u"10");
+  const TPreviewLayout layout = LayoutPreview(in, &a3);
+  std::unordered_map<std::u16string, TPreviewScene> scenes;
+  scenes[in.base_file] = SceneWith(1);
+  scenes[in.files[0]] = SceneWith(2);
+  scenes[in.files[1]] = SceneWith(0, TPreviewState::kMissing);
+  scenes[in.files[2]] = SceneWith(3, TPreviewState::kPartial);  // in.files[3]: not read yet
+  const TPreviewPicture picture = ComposePreview(in, layout, scenes);
+  ASSERT_EQ(picture.scenes.size(), 3u);
+  EXPECT_EQ(picture.scenes[0].scene, scenes[in.base_file].scene);
+  EXPECT_EQ(picture.scenes[0].dx, 0);
+  EXPECT_EQ(picture.scenes[2].scene, scenes[in.files[2]].scene);
+  EXPECT_EQ(picture.scenes[2].dx, 0);
+  EXPECT_EQ(picture.scenes[2].dy, 307);
+  ASSERT_EQ(picture.frames.size(), 4u);
+  EXPECT_EQ(picture.frames[0].label, u"1: da.jww");
+  EXPECT_EQ(picture.frames[1].label, u"2: db.jww（見つかりません）");
+  EXPECT_EQ(picture.frames[2].label, u"3: dc.jww（一部のみ読込）");
+  EXPECT_EQ(picture.frames[3].label, u"4: dd.jww");
+  EXPECT_EQ(picture.extents.min_x, -210);
+  EXPECT_EQ(picture.extents.max_x, 430 + 210);
+  EXPECT_EQ(picture.extents.max_y, 307 + 148.5);
+
+  // Offsets too far out to draw are left out; the rest stays.
+  const TPreviewLayout far = LayoutPreview(Inputs(3, 0, u"1", u"0", u"1e300"), &a3);
+  const TPreviewPicture near = ComposePreview(Inputs(3, 0, u"1", u"0", u"1e300"), far, {});
+  ASSERT_EQ(near.frames.size(), 1u);
+  EXPECT_EQ(near.extents.max_y, 148.5);
+}
+
+TEST(PreviewPicture, ViewFitsTheBoxWithYUp) {
+  TBox box;
+  box.Add(-100, 0);
+  box.Add(300, 100);
+  const TPreviewView v = FitView(box, 420, 320, 10);
+  EXPECT_DOUBLE_EQ(v.scale, 1);  // width limits: 400 / 400
+  EXPECT_DOUBLE_EQ(v.x0 + -100 * v.scale, 10);
+  EXPECT_DOUBLE_EQ(v.x0 + 300 * v.scale, 410);
+  EXPECT_DOUBLE_EQ(v.y0 - 100 * v.scale, 110);  // the top of the box is above its bottom
+  EXPECT_DOUBLE_EQ(v.y0 - 0 * v.scale, 210);
+  const TPreviewView empty = FitView(TBox{}, 100, 80, 10);
+  EXPECT_EQ(empty.scale, 1);
+}
+
+class SceneCacheTest : public ::testing::Test {
+ protected:
+  std::u16string Drawing(const std::string& name, std::size_t lines) {
+    DrawingSpec spec;
+    spec.lines = lines;
+    EXPECT_TRUE(WriteDrawing(spec, dir.file(name)));
+    return dir.ufile(name);
+  }
+  TempDir dir;
+};
+
+TEST_F(SceneCacheTest, AnUnchangedFileIsReadOnceAndAChangedOneAgain) {
+  const std::u16string path = Drawing("a.jww", 5);
+  TSceneCache cache;
+  const TPreviewScene first = cache.Get(path);
+  EXPECT_EQ(first.state, TPreviewState::kRead);
+  const std::size_t five = first.scene->shapes.size();
+  EXPECT_GT(five, 0u);
+  EXPECT_EQ(cache.Get(path).scene, first.scene);  // the same scene, not read again
+
+  Drawing("a.jww", 9);
+  fs::last_write_time(dir.file("a.jww"),
+                      fs::last_write_time(dir.file("a.jww")) + std::chrono::seconds(5));
+  const TPreviewScene second = cache.Get(path);
+  EXPECT_NE(second.scene, first.scene);
+  EXPECT_GT(second.scene->shapes.size(), five);
+  EXPECT_EQ(cache.Shapes(), second.scene->shapes.size());
+
+  fs::remove(dir.file("a.jww"));
+  EXPECT_EQ(cache.Get(path).state, TPreviewState::kMissing);
+  EXPECT_EQ(cache.Shapes(), 0u);
+}
+
+TEST_F(SceneCacheTest, DamagedMissingAndSpecialFilesGiveEmptyOrPartialScenes) {
+  const std::u16string whole = Drawing("whole.jww", 40);
+  std::ifstream in(dir.file("whole.jww"), std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::ofstream(dir.file("cut.jww"), std::ios::binary) << bytes.substr(0, bytes.size() * 2 / 3);
+  std::ofstream(dir.file("text.jww"), std::ios::binary) << "not a drawing at all";
+  fs::create_directory(dir.file("folder.jww"));
+  ASSERT_EQ(::mkfifo(dir.file("pipe.jww").c_str(), 0600), 0);  // opening it would block
+
+  TSceneCache cache;
+  const TPreviewScene cut = cache.Get(dir.ufile("cut.jww"));
+  EXPECT_EQ(cut.state, TPreviewState::kPartial);
+  EXPECT_LT(cut.scene->shapes.size(), cache.Get(whole).scene->shapes.size());
+  const TPreviewScene text = cache.Get(dir.ufile("text.jww"));
+  EXPECT_EQ(text.state, TPreviewState::kPartial);
+  EXPECT_TRUE(text.scene->shapes.empty());
+  for (const char* name : {"gone.jww", "folder.jww", "pipe.jww", ""}) {
+    const TPreviewScene s = cache.Get(dir.ufile(name));
+    EXPECT_EQ(s.state, TPreviewState::kMissing) << name;
+    ASSERT_TRUE(s.scene) << name;
+    EXPECT_TRUE(s.scene->shapes.empty()) << name;
+  }
+  EXPECT_EQ(cache.Get(u"").state, TPreviewState::kMissing);
+}
+
+TEST_F(SceneCacheTest, TheShapesKeptStayWithinTheBound) {
+  const std::u16string a = Drawing("a.jww", 30), b = Drawing("b.jww", 30);
+  const std::size_t each = ReadPreviewScene(a, kMaxSceneShapes).scene->shapes.size();
+  ASSERT_GT(each, 2u);
+  TSceneCache cache(each + each / 2);
+  const auto first_a = cache.Get(a).scene;
+  cache.Get(b);
+  EXPECT_EQ(cache.Shapes(), each);  // a was let go for b
+  EXPECT_NE(cache.Get(a).scene, first_a);
+
+  // A drawing larger than the bound is cut to it.
+  TSceneCache small(each / 2);
+  const TPreviewScene cut = small.Get(a);
+  EXPECT_EQ(cut.scene->shapes.size(), each / 2);
+  EXPECT_TRUE(cut.scene->cut);
+}
+
+// What a reader delivered, as its thread handed it over.
+struct Delivered {
+  std::mutex mutex;
+  std::vector<std::pair<std::u16string, TPreviewState>> scenes;
+  std::vector<std::uint64_t> done;
+  std::atomic<int> calls{0};
+};
+
+std::unique_ptr<TPreviewReader> ReaderInto(Delivered& d, std::shared_ptr<TSceneCache> cache) {
+  return std::make_unique<TPreviewReader>(
+      std::move(cache),
+      [&d](std::uint64_t, const std::u16string& path, const TPreviewScene& s) {
+        std::lock_guard lock(d.mutex);
+        d.scenes.emplace_back(path, s.state);
+        ++d.calls;
+      },
+      [&d](std::uint64_t request) {
+        std::lock_guard lock(d.mutex);
+        d.done.push_back(request);
+        ++d.calls;
+      });
+}
+
+bool WaitFor(const std::function<bool()>& ready) {
+  for (int i = 0; i < 3000 && !ready(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return ready();
+}
+
+TEST_F(SceneCacheTest, TheReaderDeliversEachDrawingOnceWithinTheBound) {
+  const std::u16string a = Drawing("a.jww", 30), b = Drawing("b.jww", 30), c = Drawing("c.jww", 1);
+  const std::size_t each = ReadPreviewScene(a, kMaxSceneShapes).scene->shapes.size();
+  Delivered d;
+  auto reader = ReaderInto(d, std::make_shared<TSceneCache>(each + each / 2));
+  const std::uint64_t request = reader->Request({a, dir.ufile("gone.jww"), a, b, c});
+  ASSERT_TRUE(WaitFor([&] {
+    std::lock_guard lock(d.mutex);
+    return !d.done.empty();
+  }));
+  std::lock_guard lock(d.mutex);
+  EXPECT_EQ(d.done, std::vector<std::uint64_t>{request});
+  // b does not fit beside a; c comes after it and is not read at all.
+  const std::vector<std::pair<std::u16string, TPreviewState>> expected = {
+      {a, TPreviewState::kRead},
+      {dir.ufile("gone.jww"), TPreviewState::kMissing},
+      {b, TPreviewState::kSkipped},
+      {c, TPreviewState::kSkipped}};
+  EXPECT_EQ(d.scenes, expected);
+}
+
+TEST_F(SceneCacheTest, NothingIsDeliveredOnceTheReaderStopped) {
+  std::vector<std::u16string> paths;
+  for (int i = 0; i < 6; ++i)
+    paths.push_back(Drawing("big" + std::to_string(i) + ".jww", 4000));
+  Delivered d;
+  auto reader = ReaderInto(d, std::make_shared<TSceneCache>());
+  reader->Request(paths);
+  reader->Request(paths);  // replaces the first before or while it runs
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  reader->Stop();
+  const int calls = d.calls;
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(d.calls, calls);
+  EXPECT_EQ(reader->Request(paths), reader->Request(paths));  // ignored after Stop
+  reader.reset();
+  EXPECT_EQ(d.calls, calls);
+}
+
+}  // namespace
+}  // namespace plattero::render
