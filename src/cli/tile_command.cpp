@@ -9,7 +9,6 @@
 #include "cli/temp_dir.h"
 #include "render/svg.h"
 #include "tiling/tiling_engine.h"
-#include "util/numbers.h"
 #include "util/text.h"
 
 namespace plattero::cli {
@@ -30,18 +29,9 @@ bool OrderIndex(const std::string& text, int& order) {
 // The combined drawing with every tile's paper frame, labelled with its
 // number and file name.
 std::string PreviewSvg(const TTilingEngine& engine, const TTilingInputs& in) {
-  auto gap = [](const std::u16string& text) {
-    const double v = StrToFloatOr0(text);
-    return IsFiniteNumber(v) ? v : 0.0;
-  };
-  const auto offsets =
-      TileOffsets(in.files.size(), in.order, StrToIntOr0(in.count_text), gap(in.gap_x_text),
-                  gap(in.gap_y_text), engine.papx, engine.papy);
-  std::vector<std::u16string> labels;
-  for (std::size_t i = 0; i < in.files.size(); ++i)
-    labels.push_back(Utf8ToUtf16(std::to_string(i + 1)) + u": " + FileNameOf(in.files[i]));
-  return render::RenderSvg(engine.JWW,
-                           render::TileFrames(offsets, engine.papx, engine.papy, labels));
+  const auto offsets = TileOffsets(in, engine.papx, engine.papy);
+  return render::RenderSvg(engine.JWW, render::TileFrames(offsets, engine.papx, engine.papy,
+                                                          render::TileLabels(in.files)));
 }
 
 }  // namespace

@@ -245,21 +245,19 @@ class ArchiveWriter {
   }
   void WriteU8(std::uint8_t v) { Write(&v, 1); }
   void WriteU16(std::uint16_t v) {
-    std::uint8_t b[2] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+    std::uint8_t b[2], *p = b;
+    PutU16(p, v);
     Write(b, 2);
   }
   void WriteU32(std::uint32_t v) {
-    std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                         static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+    std::uint8_t b[4], *p = b;
+    PutU32(p, v);
     Write(b, 4);
   }
   void WriteI32(std::int32_t v) { WriteU32(static_cast<std::uint32_t>(v)); }
   void WriteF64(double d) {
-    std::uint64_t u;
-    std::memcpy(&u, &d, sizeof u);
-    std::uint8_t b[8];
-    for (int i = 0; i < 8; ++i)
-      b[i] = static_cast<std::uint8_t>(u >> (8 * i));
+    std::uint8_t b[8], *p = b;
+    PutF64(p, d);
     Write(b, 8);
   }
 

@@ -8,7 +8,6 @@
 #include <limits>
 #include <unordered_set>
 
-#include "util/numbers.h"
 #include "util/posix_file.h"
 #include "util/text.h"
 
@@ -22,12 +21,6 @@ constexpr double kMaxOffset = 1e12;
 
 bool Usable(double v) {
   return std::isfinite(v) && std::fabs(v) <= kMaxOffset;
-}
-
-// Gaps as the tiling run takes them: a number too large for a double is 0.
-double GapOf(const std::u16string& text) {
-  const double v = StrToFloatOr0(text);
-  return IsFiniteNumber(v) ? v : 0.0;
 }
 
 std::u16string StateNote(const TPreviewScene& s) {
@@ -59,28 +52,16 @@ TPreviewLayout LayoutPreview(const TTilingInputs& in, const TPaperSize* paper) {
     layout.message = std::move(*message);
     return layout;
   }
-  const std::int32_t n = StrToIntOr0(in.count_text);
-  layout.offsets = TileOffsets(in.files.size(), in.order, n, GapOf(in.gap_x_text),
-                               GapOf(in.gap_y_text), paper->papx, paper->papy);
-  std::vector<std::u16string> labels;
-  labels.reserve(in.files.size());
-  for (std::size_t i = 0; i < in.files.size(); ++i) {
-    std::u16string name = FileNameOf(in.files[i]);
-    if (name.empty()) name = in.files[i];
-    labels.push_back(IntStr(static_cast<std::int32_t>(i + 1)) + u": " + name);
-  }
-  layout.frames = TileFrames(layout.offsets, paper->papx, paper->papy, labels);
+  layout.offsets = TileOffsets(in, paper->papx, paper->papy);
+  layout.frames = TileFrames(layout.offsets, paper->papx, paper->papy, TileLabels(in.files));
   return layout;
 }
 
 // --- Reading ------------------------------------------------------------------
 
 TPreviewScene ReadPreviewScene(const std::u16string& path, std::size_t max_shapes) {
-  const std::string os_path = OsPath(path);
-  struct stat st {};
   // Only regular files: a FIFO or a device could block the reader for ever.
-  if (os_path.empty() || ::stat(os_path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-    return EmptyScene(TPreviewState::kMissing);
+  if (!IsExistingFile(path)) return EmptyScene(TPreviewState::kMissing);
   try {
     TJwwData doc;  // no image folder and no extraction: nothing is written
     const bool whole = doc.FileIn(path);

@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <numbers>
 
+#include "util/numbers.h"
+#include "util/text.h"
+
 namespace plattero::render {
 
 namespace {
@@ -238,6 +241,17 @@ std::string FormatNumber(double v) {
                           ? std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed)
                           : std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 10);
   return std::string(buf, result.ptr);
+}
+
+std::vector<std::u16string> TileLabels(const std::vector<std::u16string>& files) {
+  std::vector<std::u16string> labels;
+  labels.reserve(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    std::u16string name = FileNameOf(files[i]);
+    if (name.empty()) name = files[i];
+    labels.push_back(IntStr(static_cast<std::int32_t>(i + 1)) + u": " + name);
+  }
+  return labels;
 }
 
 std::vector<TPaperFrame> TileFrames(const std::vector<std::pair<double, double>>& offsets,

@@ -29,6 +29,10 @@ struct TPaperFrame {
   std::u16string label;
 };
 
+// The labels of the tiles of these drawings: "<i + 1>: <file name>" (the
+// whole path where it names no file).
+std::vector<std::u16string> TileLabels(const std::vector<std::u16string>& files);
+
 // The paper frames of tiles whose papers are papx by papy and centred on the
 // tile offsets (a drawing's origin is the centre of its paper). labels[i]
 // labels tile i; missing labels are empty.

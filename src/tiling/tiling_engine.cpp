@@ -223,6 +223,12 @@ std::vector<std::pair<double, double>> TileOffsets(std::size_t files, int order,
   return offsets;
 }
 
+std::vector<std::pair<double, double>> TileOffsets(const TTilingInputs& in, double papx,
+                                                   double papy) {
+  return TileOffsets(in.files.size(), in.order, StrToIntOr0(in.count_text), GapOf(in.gap_x_text),
+                     GapOf(in.gap_y_text), papx, papy);
+}
+
 TTilingEngine::TTilingEngine(std::u16string tmp_path, std::u16string tmp_path2)
     : TmpPath(std::move(tmp_path)), TmpPath2(std::move(tmp_path2)) {
   JWW.BindImageFolder = TmpPath;
@@ -271,10 +277,6 @@ void TTilingEngine::SetBaseFile(const std::u16string& base_file) {
 
 void TTilingEngine::Merge(const TTilingInputs& in, const std::function<void(std::size_t)>& on_row) {
   warnings_.clear();
-  const std::int32_t n = StrToIntOr0(in.count_text);
-  const double gx = GapOf(in.gap_x_text);
-  const double gy = GapOf(in.gap_y_text);
-
   SetBaseFile(in.base_file);
   GetBlockName1();
   JWWGetCrvNo();
@@ -282,7 +284,7 @@ void TTilingEngine::Merge(const TTilingInputs& in, const std::function<void(std:
   AddEntRoom(JWW, nullptr);
   GFile = JWW.BindImage;
 
-  const auto offsets = TileOffsets(in.files.size(), in.order, n, gx, gy, papx, papy);
+  const auto offsets = TileOffsets(in, papx, papy);
   // File sizes, so that the lists can be sized for the drawings still to come.
   std::vector<std::uint64_t> sizes(in.files.size());
   std::uint64_t bytes_ahead = 0;

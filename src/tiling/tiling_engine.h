@@ -68,6 +68,11 @@ struct TTileWarning {
 // The tile offsets of n files for an order, count and gaps.
 std::vector<std::pair<double, double>> TileOffsets(std::size_t files, int order, std::int32_t n,
                                                    double gx, double gy, double papx, double papy);
+// The tile offsets of the listed drawings, with the count and the gaps taken
+// from their texts as a run takes them (a gap that is no number, or too large
+// for a double, is 0).
+std::vector<std::pair<double, double>> TileOffsets(const TTilingInputs& in, double papx,
+                                                   double papy);
 
 class TTilingEngine {
  public:

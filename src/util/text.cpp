@@ -423,18 +423,24 @@ std::u16string ChangeExt(std::u16string_view path, std::u16string_view ext) {
   return out;
 }
 
-bool IsExistingFile(std::u16string_view path) {
+namespace {
+
+// Fills `st` for an existing regular file.
+bool StatRegularFile(std::u16string_view path, struct stat& st) {
   const std::string os_path = OsPath(path);
-  if (os_path.empty()) return false;
+  return !os_path.empty() && ::stat(os_path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+bool IsExistingFile(std::u16string_view path) {
   struct stat st {};
-  return ::stat(os_path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return StatRegularFile(path, st);
 }
 
 std::uint64_t RegularFileSize(std::u16string_view path) {
-  const std::string os_path = OsPath(path);
-  if (os_path.empty()) return 0;
   struct stat st {};
-  if (::stat(os_path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return 0;
+  if (!StatRegularFile(path, st) || st.st_size < 0) return 0;
   return static_cast<std::uint64_t>(st.st_size);
 }
 
