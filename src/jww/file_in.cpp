@@ -97,9 +97,12 @@ bool IsSafeImageName(const std::u16string& name) {
 bool ReadImageSection(ArchiveReader& r, TJwwData& doc) {
   const std::int32_t n = r.ReadI32();
   if (n <= 0) return true;
-  const bool extract = doc.BindImageExp && !doc.BindImageFolder.empty();
-  doc.BindImage.reserve(
-      std::min<std::size_t>(static_cast<std::uint32_t>(n), r.Remaining() / kMinImageRowBytes + 1));
+  const bool keep = doc.BindImageKeep;
+  const bool extract = doc.BindImageExp && !doc.BindImageFolder.empty() && !keep;
+  const std::size_t rows =
+      std::min<std::size_t>(static_cast<std::uint32_t>(n), r.Remaining() / kMinImageRowBytes + 1);
+  doc.BindImage.reserve(rows);
+  if (keep) doc.BindImageBytes.reserve(rows);
   for (std::int32_t i = 0; i < n; ++i) {
     if (r.AtEnd()) {
       r.Fail("images: data ends before the list");
@@ -110,6 +113,7 @@ bool ReadImageSection(ArchiveReader& r, TJwwData& doc) {
     row.Fsize = r.ReadI32();
     if (row.Fname.empty() || row.Fsize <= 0) {
       doc.BindImage.push_back(std::move(row));
+      if (keep) doc.BindImageBytes.emplace_back();
       continue;
     }
     const std::size_t offset = r.Position();
@@ -122,6 +126,10 @@ bool ReadImageSection(ArchiveReader& r, TJwwData& doc) {
       WriteWholeFile(Utf16ToUtf8(doc.BindImageFolder + row.Fname), bytes, got);
     }
     doc.BindImage.push_back(std::move(row));
+    if (keep) {
+      doc.BindImageBytes.emplace_back();
+      if (complete) doc.BindImageBytes.back().assign(bytes, bytes + got);
+    }
     if (!complete) {
       r.Fail(offset, "images: data ends inside an image");
       return false;
@@ -154,7 +162,7 @@ bool ReadDrawing(ArchiveReader& r, TJwwData& doc, const std::u16string& name, bo
   where.images = r.Position();
   if (ver >= 700) {
     doc.BindImageInit();
-    if (doc.BindImageExp || doc.BindImageExr) {
+    if (doc.BindImageExp || doc.BindImageExr || doc.BindImageKeep) {
       if (!ReadImageSection(r, doc)) return false;
     } else if (r.Remaining() < 4) {
       r.MarkShortRead();  // not read, but the image count must be there

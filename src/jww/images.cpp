@@ -64,6 +64,19 @@ bool IsGzImageName(const std::u16string& name) {
 
 void TJwwData::BindImageInit() {
   BindImage.clear();
+  BindImageBytes.clear();
+}
+
+void TJwwData::BindImageWriteKept() {
+  if (!BindImageFolder.empty()) {
+    for (std::size_t i = 0; i < BindImage.size() && i < BindImageBytes.size(); ++i) {
+      const std::vector<std::uint8_t>& bytes = BindImageBytes[i];
+      if (bytes.empty()) continue;
+      // A file that cannot be written is left out; the row stays.
+      WriteWholeFile(Utf16ToUtf8(BindImageFolder + BindImage[i].Fname), bytes.data(), bytes.size());
+    }
+  }
+  BindImageBytes.clear();
 }
 
 void TJwwData::BindImageExplode() {

@@ -76,6 +76,42 @@ void TJwwData::DataFree() {
   DataInit();
 }
 
+void TJwwData::SwapContents(TJwwData& other) noexcept {
+  using std::swap;
+  swap(Enthd, other.Enthd);
+  swap(EntLgrp, other.EntLgrp);
+  swap(EntLay, other.EntLay);
+  swap(EntCol, other.EntCol);
+  swap(EntLtp1, other.EntLtp1);
+  swap(EntLtp2, other.EntLtp2);
+  swap(EntLtp3, other.EntLtp3);
+  swap(EntColS, other.EntColS);
+  swap(EntLtpS, other.EntLtpS);
+  swap(EntMoj, other.EntMoj);
+  swap(EntNo, other.EntNo);
+  swap(EntLine, other.EntLine);
+  swap(EntEnko, other.EntEnko);
+  swap(EntTen, other.EntTen);
+  swap(EntMoji, other.EntMoji);
+  swap(EntSunpo, other.EntSunpo);
+  swap(EntSolid, other.EntSolid);
+  swap(EntBlock, other.EntBlock);
+  swap(EntBlockDef, other.EntBlockDef);
+  swap(EntBlockTree, other.EntBlockTree);
+  swap(EntBlockNum, other.EntBlockNum);
+  swap(EntBlockTreeCut, other.EntBlockTreeCut);
+  swap(BindImage, other.BindImage);
+  swap(BindImageBytes, other.BindImageBytes);
+  swap(FileOutOpt, other.FileOutOpt);
+  swap(MojiEncode, other.MojiEncode);
+  swap(FontNames, other.FontNames);
+  swap(myMinWx, other.myMinWx);
+  swap(myMinWy, other.myMinWy);
+  swap(myMaxWx, other.myMaxWx);
+  swap(myMaxWy, other.myMaxWy);
+  swap(status_, other.status_);
+}
+
 void TJwwData::SetFileOutOption(std::int32_t n) {
   FileOutOpt = (n >= 0 && n <= 63) ? n : 0;
 }

@@ -38,6 +38,10 @@ class TJwwData {
   void DataInit();
   // Releases every list, nested ones included, then DataInit.
   void DataFree();
+  // Exchanges everything read from a drawing (header, lists, image list and
+  // kept image bytes, status, extents) with `other`; both keep their image
+  // folder and options.
+  void SwapContents(TJwwData& other) noexcept;
   // FileOutOpt := n for 0 <= n <= 63, else 0.
   void SetFileOutOption(std::int32_t n);
 
@@ -67,6 +71,9 @@ class TJwwData {
   // Embedded images.
   void BindImageInit();
   void BindImageExplode();
+  // Writes the kept image bytes into BindImageFolder, as reading would have
+  // extracted them, and lets them go.
+  void BindImageWriteKept();
   void BindImageDeleteGzFile();
   void BindImageDeleteNonGzFile();
 
@@ -100,6 +107,11 @@ class TJwwData {
   std::vector<TBindImageType> BindImage;
   bool BindImageExp = false;  // extract the image files when reading
   bool BindImageExr = false;  // read the image section even without extracting
+  // Keep the image files' bytes in BindImageBytes (one entry per row of
+  // BindImage, empty where nothing was carried) instead of extracting them;
+  // BindImageWriteKept extracts them later.
+  bool BindImageKeep = false;
+  std::vector<std::vector<std::uint8_t>> BindImageBytes;
 
   std::int32_t FileOutOpt = 0;
   bool MojiEncode = false;  // a UTF-16 string was met while reading

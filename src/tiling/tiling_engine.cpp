@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <future>
 #include <new>
 #include <stdexcept>
+#include <system_error>
 
 #include "jww/entity_io.h"
 #include "util/memory.h"
@@ -293,16 +295,33 @@ void TTilingEngine::Merge(const TTilingInputs& in, const std::function<void(std:
     bytes_ahead += sizes[i];
   }
   CrvNo = static_cast<std::int64_t>(CrvNo1.size()) + 1;
+  // Each drawing is read on a second thread while the one before it is
+  // appended. Leaving the loop in any way waits for that read to end.
+  std::future<TAheadRead> ahead;
+  if (!in.files.empty()) ahead = ReadAhead(in.files[0]);
   for (std::size_t i = 0; i < in.files.size(); ++i) {
     if (on_row) on_row(i);
     drawings_ahead_ =
         sizes[i] ? static_cast<double>(bytes_ahead) / static_cast<double>(sizes[i]) : 1.0;
     bytes_ahead -= sizes[i];
-    LoadAddFile(in.files[i], offsets[i].first, offsets[i].second);
+    const TAheadRead read = ahead.get();
+    if (read != TAheadRead::kMissing) {
+      EmptyJww2();
+      JWW2.SwapContents(*ahead_doc_);
+      JWW2.BindImageWriteKept();
+      if (read == TAheadRead::kPartlyRead) {
+        warnings_.push_back({TTileWarning::kPartlyRead, in.files[i], JWW2.Status().reason});
+      }
+    } else {
+      warnings_.push_back({TTileWarning::kMissing, in.files[i], {}});
+    }
+    if (i + 1 < in.files.size()) ahead = ReadAhead(in.files[i + 1]);
+    if (read != TAheadRead::kMissing) AppendAddFile(offsets[i].first, offsets[i].second);
     CrvNo += static_cast<std::int64_t>(CrvNo1.size());
   }
   drawings_ahead_ = 1.0;
   JwwDataFree(JWW2);
+  ahead_doc_->DataFree();
   JWW.EntBlockDef.shrink_to_fit();
   JWW.MakeBlockTree();
   JWW.BindImage = GFile;
@@ -341,6 +360,7 @@ void TTilingEngine::Cleanup() {
   GFile.clear();
   JwwDataFree(JWW);
   JwwDataFree(JWW2);
+  ahead_doc_->DataFree();
   image_renames_.clear();
 }
 
@@ -640,17 +660,46 @@ void TTilingEngine::RenameImageReferences(std::vector<TEntJwwMoji>& texts) const
 // --- Adding one drawing --------------------------------------------------------------
 
 void TTilingEngine::LoadAddFile(const std::u16string& fn, double x, double y) {
-  if (fn.empty() || !IsExistingFile(fn)) {
-    warnings_.push_back({TTileWarning::kMissing, fn, {}});
-    return;
-  }
+  if (ReadAddFile(fn)) AppendAddFile(x, y);
+}
+
+void TTilingEngine::EmptyJww2() {
   // Emptied but not freed: the drawing read next reuses this one's room,
   // which spares the system handing out fresh memory for every drawing.
   JWW2.BindImageDeleteGzFile();
   JWW2.BindImageDeleteNonGzFile();
   JWW2.DataInit();
   JWW2.BindImageInit();
+}
+
+bool TTilingEngine::ReadAddFile(const std::u16string& fn) {
+  if (fn.empty() || !IsExistingFile(fn)) {
+    warnings_.push_back({TTileWarning::kMissing, fn, {}});
+    return false;
+  }
+  EmptyJww2();
   if (!JWW2.FileIn(fn)) warnings_.push_back({TTileWarning::kPartlyRead, fn, JWW2.Status().reason});
+  return true;
+}
+
+std::future<TTilingEngine::TAheadRead> TTilingEngine::ReadAhead(const std::u16string& fn) {
+  TJwwData* doc = ahead_doc_.get();
+  auto read = [doc, fn] {
+    // The images are kept in memory, to be extracted into the folder of the
+    // drawing being added when this one's turn comes.
+    doc->BindImageKeep = true;
+    doc->DataInit();
+    if (fn.empty() || !IsExistingFile(fn)) return TAheadRead::kMissing;
+    return doc->FileIn(fn) ? TAheadRead::kRead : TAheadRead::kPartlyRead;
+  };
+  try {
+    return std::async(std::launch::async, read);
+  } catch (const std::system_error&) {
+    return std::async(std::launch::deferred, read);  // no thread to be had: read when asked
+  }
+}
+
+void TTilingEngine::AppendAddFile(double x, double y) {
   if (JWW2.MojiEncode) JwwMoji = true;
   JWW2.BindImageExplode();
   MergeImages();

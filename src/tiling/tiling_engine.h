@@ -11,6 +11,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -148,6 +150,15 @@ class TTilingEngine {
   void ResetCurveNumbers();
   void MergeImages();
   void RenameImageReferences(std::vector<TEntJwwMoji>& texts) const;
+  // LoadAddFile in two halves: reading the drawing into JWW2 (false when the
+  // file is missing), and appending JWW2 at an offset.
+  bool ReadAddFile(const std::u16string& fn);
+  void AppendAddFile(double x, double y);
+  void EmptyJww2();
+  // What reading a drawing ahead found.
+  enum class TAheadRead { kMissing, kRead, kPartlyRead };
+  // Starts reading fn into ahead_doc_ on another thread.
+  std::future<TAheadRead> ReadAhead(const std::u16string& fn);
 
   std::unordered_map<std::u16string, std::int32_t> name_row_;    // nam2 -> first row
   std::unordered_map<std::uint32_t, std::int32_t> nn_row_;       // nn -> first row
@@ -160,6 +171,10 @@ class TTilingEngine {
   // Bytes of the drawing being added and of those after it, over its own
   // bytes: how many drawings like it the run still expects.
   double drawings_ahead_ = 1.0;
+  // The next listed drawing, read on another thread while the current one is
+  // appended. Its images are kept in memory, so it never touches the image
+  // folders.
+  std::unique_ptr<TJwwData> ahead_doc_ = std::make_unique<TJwwData>();
 };
 
 // Runs Cleanup when it goes out of scope, whatever happened meanwhile.

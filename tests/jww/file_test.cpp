@@ -419,6 +419,76 @@ TEST(Images, ReferencedImagesAreMarkedWrittenAndExtracted) {
   EXPECT_TRUE(old.BindImage.empty());
 }
 
+TEST(Images, KeptImagesStayInMemoryUntilWrittenOut) {
+  ScratchDir src, dst, none;
+  TJwwData d;
+  MakeEmptyDrawing(d);
+  d.BindImageFolder = src.upath();
+  d.BindImageExp = d.BindImageExr = true;
+  const Bytes pic = Gzip(Bytes(3000, 'q'));
+  WriteFileBytes(src.file("a.bmp"), Bytes(10, 'a'));
+  WriteFileBytes(src.file("b.bmp.gz"), pic);
+  d.BindImage = {{u"a.bmp", 10, false},
+                 {u"b.bmp.gz", static_cast<std::int32_t>(pic.size()), false}};
+  AddText(d, Text(u"^@BM%temp%a.bmp,1"));
+  AddText(d, Text(u"^@BM%temp%b.bmp,1"));
+  ASSERT_TRUE(d.FileOut(dst.file("out.jww"), 700));
+
+  // Kept, not extracted, even with a folder and extraction asked for.
+  TJwwData kept;
+  kept.BindImageFolder = none.upath();
+  kept.BindImageExp = kept.BindImageKeep = true;
+  ASSERT_TRUE(kept.FileIn(dst.file("out.jww")));
+  EXPECT_TRUE(std::filesystem::is_empty(none.path()));
+  ASSERT_EQ(kept.BindImage.size(), 2u);
+  ASSERT_EQ(kept.BindImageBytes.size(), 2u);
+  EXPECT_EQ(kept.BindImageBytes[0], Bytes(10, 'a'));
+  EXPECT_EQ(kept.BindImageBytes[1], pic);
+
+  // Written out, they are the files reading would have extracted.
+  ScratchDir folder;
+  kept.BindImageFolder = folder.upath();
+  kept.BindImageWriteKept();
+  EXPECT_TRUE(kept.BindImageBytes.empty());
+  EXPECT_EQ(ReadFileBytes(folder.file("a.bmp")), Bytes(10, 'a'));
+  EXPECT_EQ(ReadFileBytes(folder.file("b.bmp.gz")), pic);
+
+  // An image cut short keeps its row but no bytes.
+  Bytes file = ReadFileBytes(dst.file("out.jww"));
+  file.resize(file.size() - 5);
+  TJwwData cut;
+  cut.BindImageKeep = true;
+  EXPECT_FALSE(cut.FileInBytes(file.data(), file.size()));
+  ASSERT_EQ(cut.BindImage.size(), 2u);
+  ASSERT_EQ(cut.BindImageBytes.size(), 2u);
+  EXPECT_TRUE(cut.BindImageBytes[1].empty());
+}
+
+TEST(FileIn, SwappedContentsLeaveFoldersAndOptions) {
+  ScratchDir dir;
+  TJwwData rich;
+  MakeRichDrawing(rich);
+  const Bytes b = WriteToBytes(rich, 700, dir);
+  TJwwData a, c, expected;
+  ASSERT_TRUE(a.FileInBytes(b.data(), b.size()));
+  ASSERT_TRUE(expected.FileInBytes(b.data(), b.size()));
+  a.BindImageFolder = u"/a/";
+  c.BindImageFolder = u"/c/";
+  c.BindImageKeep = true;
+  c.Enthd.nZumen = 4;
+  c.SwapContents(a);
+  EXPECT_EQ(a.BindImageFolder, u"/a/");
+  EXPECT_EQ(c.BindImageFolder, u"/c/");
+  EXPECT_TRUE(c.BindImageKeep);
+  EXPECT_FALSE(a.BindImageKeep);
+  EXPECT_EQ(a.Enthd.nZumen, 4);
+  EXPECT_TRUE(a.EntNo.empty());
+  c.BindImageFolder = expected.BindImageFolder;
+  const Bytes swapped = WriteToBytes(c, 700, dir);
+  EXPECT_FALSE(swapped.empty());
+  EXPECT_EQ(swapped, WriteToBytes(expected, 700, dir));
+}
+
 TEST(Images, ATextInsideABlockMarksItsImage) {
   ScratchDir src, dst;
   TJwwData d;
