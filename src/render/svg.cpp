@@ -200,7 +200,9 @@ class SvgWriter {
     } else if (s.spacing != 0) {
       out_ += " letter-spacing=\"" + N(s.spacing) + "\"";
     }
-    out_ += ">" + EscapeXml(s.text) + "</text>\n";
+    out_ += '>';
+    out_ += EscapeXml(s.text);
+    out_ += "</text>\n";
   }
 
   // An image reference or a paper frame: a rectangle with a label inside its
