@@ -237,6 +237,9 @@ TTilingEngine::TTilingEngine(std::u16string tmp_path, std::u16string tmp_path2)
   JWW2.BindImageFolder = TmpPath2;
   JWW.BindImageExp = JWW.BindImageExr = true;
   JWW2.BindImageExp = JWW2.BindImageExr = true;
+  // A drawing read ahead keeps its images in memory; they are extracted into
+  // JWW2's folder when its turn comes.
+  ahead_doc_->BindImageKeep = true;
 }
 
 std::optional<std::u16string> TTilingEngine::CheckInputs(const TTilingInputs& in) {
@@ -304,19 +307,9 @@ void TTilingEngine::Merge(const TTilingInputs& in, const std::function<void(std:
     drawings_ahead_ =
         sizes[i] ? static_cast<double>(bytes_ahead) / static_cast<double>(sizes[i]) : 1.0;
     bytes_ahead -= sizes[i];
-    const TAheadRead read = ahead.get();
-    if (read != TAheadRead::kMissing) {
-      EmptyJww2();
-      JWW2.SwapContents(*ahead_doc_);
-      JWW2.BindImageWriteKept();
-      if (read == TAheadRead::kPartlyRead) {
-        warnings_.push_back({TTileWarning::kPartlyRead, in.files[i], JWW2.Status().reason});
-      }
-    } else {
-      warnings_.push_back({TTileWarning::kMissing, in.files[i], {}});
-    }
+    const bool found = TakeAhead(ahead.get(), in.files[i]);
     if (i + 1 < in.files.size()) ahead = ReadAhead(in.files[i + 1]);
-    if (read != TAheadRead::kMissing) AppendAddFile(offsets[i].first, offsets[i].second);
+    if (found) AppendAddFile(offsets[i].first, offsets[i].second);
     CrvNo += static_cast<std::int64_t>(CrvNo1.size());
   }
   drawings_ahead_ = 1.0;
@@ -660,34 +653,12 @@ void TTilingEngine::RenameImageReferences(std::vector<TEntJwwMoji>& texts) const
 // --- Adding one drawing --------------------------------------------------------------
 
 void TTilingEngine::LoadAddFile(const std::u16string& fn, double x, double y) {
-  if (ReadAddFile(fn)) AppendAddFile(x, y);
-}
-
-void TTilingEngine::EmptyJww2() {
-  // Emptied but not freed: the drawing read next reuses this one's room,
-  // which spares the system handing out fresh memory for every drawing.
-  JWW2.BindImageDeleteGzFile();
-  JWW2.BindImageDeleteNonGzFile();
-  JWW2.DataInit();
-  JWW2.BindImageInit();
-}
-
-bool TTilingEngine::ReadAddFile(const std::u16string& fn) {
-  if (fn.empty() || !IsExistingFile(fn)) {
-    warnings_.push_back({TTileWarning::kMissing, fn, {}});
-    return false;
-  }
-  EmptyJww2();
-  if (!JWW2.FileIn(fn)) warnings_.push_back({TTileWarning::kPartlyRead, fn, JWW2.Status().reason});
-  return true;
+  if (TakeAhead(ReadAhead(fn).get(), fn)) AppendAddFile(x, y);
 }
 
 std::future<TTilingEngine::TAheadRead> TTilingEngine::ReadAhead(const std::u16string& fn) {
   TJwwData* doc = ahead_doc_.get();
   auto read = [doc, fn] {
-    // The images are kept in memory, to be extracted into the folder of the
-    // drawing being added when this one's turn comes.
-    doc->BindImageKeep = true;
     doc->DataInit();
     if (fn.empty() || !IsExistingFile(fn)) return TAheadRead::kMissing;
     return doc->FileIn(fn) ? TAheadRead::kRead : TAheadRead::kPartlyRead;
@@ -697,6 +668,25 @@ std::future<TTilingEngine::TAheadRead> TTilingEngine::ReadAhead(const std::u16st
   } catch (const std::system_error&) {
     return std::async(std::launch::deferred, read);  // no thread to be had: read when asked
   }
+}
+
+bool TTilingEngine::TakeAhead(TAheadRead read, const std::u16string& fn) {
+  if (read == TAheadRead::kMissing) {
+    warnings_.push_back({TTileWarning::kMissing, fn, {}});
+    return false;
+  }
+  // The previous drawing's lists are emptied but not freed and go back to
+  // the reading thread, so reading reuses their room instead of asking the
+  // system for fresh memory for every drawing.
+  JWW2.BindImageDeleteGzFile();
+  JWW2.BindImageDeleteNonGzFile();
+  JWW2.DataInit();
+  JWW2.SwapContents(*ahead_doc_);
+  JWW2.BindImageWriteKept();
+  if (read == TAheadRead::kPartlyRead) {
+    warnings_.push_back({TTileWarning::kPartlyRead, fn, JWW2.Status().reason});
+  }
+  return true;
 }
 
 void TTilingEngine::AppendAddFile(double x, double y) {

@@ -150,15 +150,13 @@ class TTilingEngine {
   void ResetCurveNumbers();
   void MergeImages();
   void RenameImageReferences(std::vector<TEntJwwMoji>& texts) const;
-  // LoadAddFile in two halves: reading the drawing into JWW2 (false when the
-  // file is missing), and appending JWW2 at an offset.
-  bool ReadAddFile(const std::u16string& fn);
-  void AppendAddFile(double x, double y);
-  void EmptyJww2();
-  // What reading a drawing ahead found.
+  // LoadAddFile in three steps: reading the drawing into ahead_doc_ on
+  // another thread, taking it into JWW2 (false when the file is missing),
+  // and appending JWW2 at an offset.
   enum class TAheadRead { kMissing, kRead, kPartlyRead };
-  // Starts reading fn into ahead_doc_ on another thread.
   std::future<TAheadRead> ReadAhead(const std::u16string& fn);
+  bool TakeAhead(TAheadRead read, const std::u16string& fn);
+  void AppendAddFile(double x, double y);
 
   std::unordered_map<std::u16string, std::int32_t> name_row_;    // nam2 -> first row
   std::unordered_map<std::uint32_t, std::int32_t> nn_row_;       // nn -> first row

@@ -329,6 +329,24 @@ TEST(Tiling, PartlyReadDrawingsAreMergedAndNamed) {
   EXPECT_NE(result.message.find(u"は一部しか読み込めませんでした。"), std::u16string::npos);
 }
 
+TEST(Tiling, LoadAddFileAppendsOneDrawingOrNotesItMissing) {
+  Fixture f;
+  TJwwData a;
+  InitDrawing(a);
+  AddLine(a, Line(1, 2, 3, 4));
+  const std::u16string file = f.Write(a, "a.jww");
+  f.engine.JWW.EntLine.clear();
+  f.engine.JWW.EntNo.clear();
+  f.engine.LoadAddFile(file, 100, -50);
+  f.engine.LoadAddFile(f.files.ufile("missing.jww"), 0, 0);
+  ASSERT_EQ(f.engine.JWW.EntLine.size(), 1u);
+  EXPECT_EQ(f.engine.JWW.EntLine[0].start_x, 101);
+  EXPECT_EQ(f.engine.JWW.EntLine[0].end_y, -46);
+  ASSERT_EQ(f.engine.Warnings().size(), 1u);
+  EXPECT_EQ(f.engine.Warnings()[0].kind, TTileWarning::kMissing);
+  f.engine.Cleanup();
+}
+
 std::vector<std::uint8_t> Gzip(const std::string& raw) {
   z_stream z{};
   deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
