@@ -51,6 +51,7 @@ struct TileOptions {
   std::string output;
   std::string preview;  // when set: an SVG picture of the result with the tiles' paper frames
   std::vector<std::string> drawings;
+  bool strict = false;  // any warning is an error: nothing is written
 };
 int RunTile(const TileOptions& opt, std::ostream& out, std::ostream& err);
 CommandDef TileCommand();
@@ -66,6 +67,6 @@ CommandDef SvgCommand();
 
 // Writes text to path through a temporary file beside it; on failure writes
 // one error line to err and leaves no file behind.
-bool WriteTextFile(const std::string& path, const std::string& text, std::ostream& err);
+bool WriteTextFile(const std::u16string& path, const std::string& text, std::ostream& err);
 
 }  // namespace plattero::cli

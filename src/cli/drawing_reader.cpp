@@ -1,44 +1,69 @@
 #include "cli/drawing_reader.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstring>
-
+#include "cli/cli_app.h"
 #include "cli/json_dump.h"
+#include "platform/file_system.h"
 #include "util/text.h"
 
 namespace plattero::cli {
 
-std::string ErrorLine(std::string_view what, const std::string& path, std::string_view why) {
+std::string Shown(const std::u16string& path) {
+  return Printable(Utf16ToUtf8(DisplayText(path)));
+}
+
+std::string ErrorLine(std::string_view what, const std::u16string& path, std::string_view why) {
   std::string line = "plattero-cli: ";
   line += what;
-  line += " \"" + Printable(Utf16ToUtf8(Utf8ToUtf16(path))) + "\": ";
+  line += " \"" + Shown(path) + "\": ";
   line += why;
   return line;
 }
 
-ReadResult ReadDrawing(const std::string& path, TJwwData& doc, const std::string& image_folder,
-                       std::ostream& err) {
-  // Checked before reading: opening a FIFO or a device would wait for ever,
-  // and the reader only says that it could not open the file, not why.
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    err << ErrorLine("cannot read", path, std::strerror(errno)) << '\n';
+ReadResult ReadDrawing(const std::u16string& path, TJwwData& doc,
+                       const std::u16string& image_folder, std::ostream& err) {
+  // Looked at before reading, so that the line can say why a file that is no
+  // drawing file at all was not read.
+  platform::TInputFile probe;
+  if (!probe.Open(path)) {
+    err << ErrorLine("cannot read", path, platform::FileErrorText(probe.Status())) << '\n';
     return ReadResult::kNotOpened;
   }
-  if (!S_ISREG(st.st_mode)) {
-    err << ErrorLine("cannot read", path, "not a regular file") << '\n';
-    return ReadResult::kNotOpened;
-  }
-  doc.BindImageFolder = image_folder.empty() ? std::u16string() : Utf8ToUtf16(image_folder + "/");
+  probe.Close();
+  doc.BindImageFolder = image_folder.empty() ? std::u16string() : image_folder + u"/";
   doc.BindImageExp = !image_folder.empty();
   doc.BindImageExr = true;
-  if (doc.FileIn(Utf8ToUtf16(path))) return ReadResult::kComplete;
+  if (doc.FileIn(path)) return ReadResult::kComplete;
   const TJwwReadStatus& status = doc.Status();
   err << ErrorLine("cannot read", path, status.reason + " at byte " + std::to_string(status.offset))
       << '\n';
   return ReadResult::kPartial;
+}
+
+int CheckOutputs(const std::vector<std::u16string>& inputs,
+                 const std::vector<std::u16string>& outputs, std::ostream& err) {
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const std::u16string& out = outputs[i];
+    for (const std::u16string& in : inputs) {
+      if (platform::SameFile(out, in)) {
+        err << ErrorLine("will not write", out,
+                         "it is the same file as the input \"" + Shown(in) + "\"")
+            << '\n';
+        return kExitUsage;
+      }
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      if (platform::SameFile(out, outputs[j])) {
+        err << ErrorLine("will not write", out, "it is the same file as another output") << '\n';
+        return kExitUsage;
+      }
+    }
+    platform::TFileStatus status;
+    if (!platform::CheckOutputTarget(out, &status)) {
+      err << ErrorLine("cannot write", out, platform::FileErrorText(status)) << '\n';
+      return kExitWriteFailed;
+    }
+  }
+  return kExitOk;
 }
 
 }  // namespace plattero::cli

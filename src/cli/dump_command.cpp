@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/drawing_reader.h"
 #include "cli/json_dump.h"
+#include "platform/arguments.h"
 
 namespace plattero::cli {
 
@@ -10,7 +11,8 @@ int RunDump(const DumpOptions& opt, std::ostream& out, std::ostream& err) {
   TJwwData doc;
   // The image section is read (so a damaged one is reported) but no image
   // file is written: the dump does not show images.
-  const ReadResult result = ReadDrawing(opt.file, doc, std::string(), err);
+  const ReadResult result =
+      ReadDrawing(platform::ArgumentText(opt.file), doc, std::u16string(), err);
   if (result == ReadResult::kNotOpened) return kExitReadFailed;
   WriteDump(doc, out);
   return result == ReadResult::kComplete ? kExitOk : kExitReadFailed;

@@ -4,6 +4,8 @@
 #include "cli/drawing_reader.h"
 #include "cli/json_dump.h"
 #include "cli/temp_dir.h"
+#include "platform/arguments.h"
+#include "util/text.h"
 
 namespace plattero::cli {
 
@@ -17,10 +19,11 @@ int RunInfo(const InfoOptions& opt, std::ostream& out, std::ostream& err) {
     if (!images.ok()) {
       err << "plattero-cli: " << images.error() << "; images are listed, not extracted\n";
     }
-    result = ReadDrawing(opt.file, doc, images.path(), err);
+    result = ReadDrawing(platform::ArgumentText(opt.file), doc, images.path(), err);
   }
   if (result == ReadResult::kNotOpened) return kExitReadFailed;
-  const Json info = InfoJson(doc, opt.file, result == ReadResult::kComplete);
+  const Json info = InfoJson(doc, Utf16ToUtf8(DisplayText(platform::ArgumentText(opt.file))),
+                             result == ReadResult::kComplete);
   if (opt.json) {
     out << info.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
   } else {

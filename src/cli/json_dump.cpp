@@ -362,7 +362,7 @@ std::optional<Extents> TopLevelExtents(const TJwwData& doc) {
 
 Json InfoJson(const TJwwData& doc, const std::string& file, bool read_ok) {
   Json j;
-  j["file"] = Utf16ToUtf8(Utf8ToUtf16(file));
+  j["file"] = file;
   j["read_ok"] = read_ok;
   if (!read_ok) {
     j["error"] = {{"offset", doc.Status().offset}, {"reason", doc.Status().reason}};

@@ -56,7 +56,7 @@ struct Extents {
 // Empty when no point is left.
 std::optional<Extents> TopLevelExtents(const TJwwData& doc);
 
-// The summary of `info`. `file` is the path as given; the read status comes
+// The summary of `info`. `file` is the path as shown (UTF-8); the read status comes
 // from doc.Status().
 Json InfoJson(const TJwwData& doc, const std::string& file, bool read_ok);
 // The same summary in readable form, texts in UTF-8 with control characters

@@ -1,43 +1,33 @@
 // svg: a drawing as an SVG picture.
 
-#include <cstdio>
-#include <fstream>
 #include <memory>
 
 #include "cli/commands.h"
 #include "cli/drawing_reader.h"
+#include "platform/arguments.h"
+#include "platform/file_system.h"
 #include "render/svg.h"
 
 namespace plattero::cli {
 
-bool WriteTextFile(const std::string& path, const std::string& text, std::ostream& err) {
-  // Written beside the target and renamed over it when complete, so that a
-  // failed write leaves no half picture behind.
-  const std::string part = path + ".part";
-  {
-    std::ofstream file(part, std::ios::binary | std::ios::trunc);
-    file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    file.close();
-    if (!file) {
-      std::remove(part.c_str());
-      err << ErrorLine("cannot write", path, "write failed") << '\n';
-      return false;
-    }
-  }
-  if (std::rename(part.c_str(), path.c_str()) != 0) {
-    std::remove(part.c_str());
-    err << ErrorLine("cannot write", path, "rename failed") << '\n';
-    return false;
-  }
-  return true;
+bool WriteTextFile(const std::u16string& path, const std::string& text, std::ostream& err) {
+  // The one way every output is written: beside the target, then renamed
+  // over it when complete, so a failed write leaves no half picture behind.
+  platform::TFileStatus status;
+  if (platform::WriteFileReplacing(path, text.data(), text.size(), &status)) return true;
+  err << ErrorLine("cannot write", path, platform::FileErrorText(status)) << '\n';
+  return false;
 }
 
 int RunSvg(const SvgOptions& opt, std::ostream& /*out*/, std::ostream& err) {
+  const std::u16string input = platform::ArgumentText(opt.input);
+  const std::u16string output = platform::ArgumentText(opt.output);
+  if (const int refused = CheckOutputs({input}, {output}, err)) return refused;
   TJwwData doc;
   // Image frames need only the names: the image files are not extracted.
-  const ReadResult result = ReadDrawing(opt.input, doc, std::string(), err);
+  const ReadResult result = ReadDrawing(input, doc, std::u16string(), err);
   if (result == ReadResult::kNotOpened) return kExitReadFailed;
-  if (!WriteTextFile(opt.output, render::RenderSvg(doc), err)) return kExitWriteFailed;
+  if (!WriteTextFile(output, render::RenderSvg(doc), err)) return kExitWriteFailed;
   return result == ReadResult::kComplete ? kExitOk : kExitReadFailed;
 }
 

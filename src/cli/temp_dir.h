@@ -2,17 +2,13 @@
 
 // A private temporary folder that lives for one command.
 
-#include <csignal>
 #include <string>
 
 namespace plattero::cli {
 
-// Creates a folder of mode 0700 under $TMPDIR (under /tmp when TMPDIR is unset
-// or empty) and removes it with everything in it when destroyed.
-//
-// While the folder exists, SIGINT, SIGTERM, SIGHUP and SIGQUIT are held back,
-// so an interrupt cannot leave it behind: a signal that arrived meanwhile takes
-// effect as soon as the folder is gone.
+// Creates a folder only this user may enter under the system's folder for
+// temporary files, and removes it with everything in it when destroyed. An
+// interrupt meanwhile removes it too (main installs that).
 class ScopedTempDir {
  public:
   ScopedTempDir();
@@ -22,7 +18,7 @@ class ScopedTempDir {
 
   bool ok() const { return !path_.empty(); }
   // The folder, without a trailing separator; empty when creating it failed.
-  const std::string& path() const { return path_; }
+  const std::u16string& path() const { return path_; }
   // Why creating the folder failed.
   const std::string& error() const { return error_; }
 
@@ -30,10 +26,8 @@ class ScopedTempDir {
   void Remove();
 
  private:
-  std::string path_;
+  std::u16string path_;
   std::string error_;
-  sigset_t saved_mask_{};
-  bool mask_saved_ = false;
 };
 
 }  // namespace plattero::cli

@@ -1,12 +1,13 @@
 // tile: the main job without a window. The same checks, messages and merge as
 // the window's Start button, driven through the one tiling engine.
 
-#include <sys/stat.h>
-
 #include <map>
 
 #include "cli/commands.h"
+#include "cli/drawing_reader.h"
 #include "cli/temp_dir.h"
+#include "platform/arguments.h"
+#include "platform/file_system.h"
 #include "render/svg.h"
 #include "tiling/tiling_engine.h"
 #include "util/text.h"
@@ -44,11 +45,19 @@ int RunTile(const TileOptions& opt, std::ostream& out, std::ostream& err) {
     return kExitUsage;
   }
   for (const std::string& f : opt.drawings)
-    in.files.push_back(Utf8ToUtf16(f));
-  in.base_file = Utf8ToUtf16(opt.base);
-  in.count_text = Utf8ToUtf16(opt.count);
-  in.gap_x_text = Utf8ToUtf16(opt.gap_x);
-  in.gap_y_text = Utf8ToUtf16(opt.gap_y);
+    in.files.push_back(platform::ArgumentText(f));
+  in.base_file = platform::ArgumentText(opt.base);
+  in.count_text = platform::ArgumentText(opt.count);
+  in.gap_x_text = platform::ArgumentText(opt.gap_x);
+  in.gap_y_text = platform::ArgumentText(opt.gap_y);
+  const std::u16string output = platform::ArgumentText(opt.output);
+  const std::u16string preview_file = platform::ArgumentText(opt.preview);
+
+  std::vector<std::u16string> inputs = in.files;
+  inputs.push_back(in.base_file);
+  std::vector<std::u16string> outputs = {output};
+  if (!preview_file.empty()) outputs.push_back(preview_file);
+  if (const int refused = CheckOutputs(inputs, outputs, err)) return refused;
 
   // The image folders live in a private folder for this run only.
   ScopedTempDir folder;
@@ -56,36 +65,50 @@ int RunTile(const TileOptions& opt, std::ostream& out, std::ostream& err) {
     err << "plattero-cli: " << folder.error() << '\n';
     return kExitWriteFailed;
   }
-  const std::string tmp = folder.path() + "/TEMP/";
-  const std::string tmp2 = folder.path() + "/TEMP2/";
-  if (::mkdir(tmp.c_str(), 0700) != 0 || ::mkdir(tmp2.c_str(), 0700) != 0) {
-    err << "plattero-cli: cannot create the image folders in \"" << folder.path() << "\"\n";
+  const std::u16string tmp = folder.path() + u"/TEMP/";
+  const std::u16string tmp2 = folder.path() + u"/TEMP2/";
+  if (!platform::MakeFolders(tmp) || !platform::MakeFolders(tmp2)) {
+    err << ErrorLine("cannot create the image folders in", folder.path(), "no room or no right")
+        << '\n';
     return kExitWriteFailed;
   }
-  TTilingEngine engine(Utf8ToUtf16(tmp), Utf8ToUtf16(tmp2));
+  TTilingEngine engine(tmp, tmp2);
   if (auto message = engine.CheckInputs(in)) {
     err << Utf16ToUtf8(*message) << '\n';
     return kExitReadFailed;
   }
   TTilingRun run(engine);
-  engine.Merge(in);
-  const std::string preview = opt.preview.empty() ? std::string() : PreviewSvg(engine, in);
-  const TTilingEngine::TSaveResult saved = engine.Save(Utf8ToUtf16(opt.output));
-  if (!saved.ok) {
-    err << Utf16ToUtf8(saved.message) << '\n';
-    return kExitWriteFailed;
+  if (auto message = engine.Merge(in)) {
+    err << Utf16ToUtf8(*message);
+    if (!engine.JWW.Status().header && !engine.JWW.Status().reason.empty()) {
+      err << " (" << Shown(in.base_file) << ": " << engine.JWW.Status().reason << ")";
+    }
+    err << '\n';
+    return kExitReadFailed;
   }
-  if (!opt.preview.empty() && !WriteTextFile(opt.preview, preview, err)) return kExitWriteFailed;
-  // The first line is the fixed success message; the lines after it name the
-  // drawings that were skipped or only partly read.
-  const std::string message = Utf16ToUtf8(saved.message);
-  const std::size_t newline = message.find('\n');
-  out << message.substr(0, newline) << '\n';
   for (const TTileWarning& w : engine.Warnings()) {
-    err << "plattero-cli: warning: " << Utf16ToUtf8(TTilingEngine::WarningLine(w));
+    err << "plattero-cli: " << (opt.strict ? "error: " : "warning: ")
+        << Utf16ToUtf8(TTilingEngine::WarningLine(w));
     if (!w.reason.empty()) err << " (" << w.reason << ")";
     err << '\n';
   }
+  if (opt.strict && !engine.Warnings().empty()) {
+    err << "plattero-cli: tile: --strict: nothing was written\n";
+    return kExitReadFailed;
+  }
+  const std::string preview = preview_file.empty() ? std::string() : PreviewSvg(engine, in);
+  const TTilingEngine::TSaveResult saved = engine.Save(output);
+  if (!saved.ok) {
+    // The window's fixed message, then the reason in the command line's form.
+    const std::string message = Utf16ToUtf8(saved.message);
+    err << message.substr(0, message.find('\n')) << '\n'
+        << ErrorLine("cannot write", output, platform::FileErrorText(saved.status)) << '\n';
+    return kExitWriteFailed;
+  }
+  if (!preview_file.empty() && !WriteTextFile(preview_file, preview, err)) return kExitWriteFailed;
+  // The first line is the fixed success message; the warnings went to err.
+  const std::string message = Utf16ToUtf8(saved.message);
+  out << message.substr(0, message.find('\n')) << '\n';
   return kExitOk;
 }
 
@@ -108,6 +131,9 @@ CommandDef TileCommand() {
     sub.add_option("--preview", opt->preview,
                    "also write an SVG picture of the result with each tile's paper frame");
     sub.add_option("drawings", opt->drawings, "the drawings to tile, in order");
+    sub.add_flag("--strict", opt->strict,
+                 "treat every warning (a drawing skipped or partly read, an image left out, a "
+                 "block without definition) as an error: exit code 1, nothing written");
     return [opt](CliStreams& io) { return RunTile(*opt, io.out, io.err); };
   };
   return def;

@@ -1,5 +1,7 @@
 #include "jww/archive.h"
 
+#include <cstring>
+
 #include "jww/limits.h"
 #include "util/text.h"
 
@@ -14,7 +16,7 @@ std::uint32_t ArchiveReader::ReadCount(bool* delivered) {
   return n;
 }
 
-std::u16string ArchiveReader::ReadCString() {
+std::u16string ArchiveReader::ReadCString(bool* held_nul) {
   std::uint32_t len = ReadU8();
   if (len == 0xFF) {
     len = ReadU16();
@@ -25,16 +27,19 @@ std::u16string ArchiveReader::ReadCString() {
       if (units == 0xFF) units = ReadU16();
       std::size_t got = 0;
       const std::uint8_t* p = Take(std::size_t{units} * 2, got);
-      return Utf16BytesToStr(p, got);
+      std::u16string text = Utf16BytesToStr(p, got);
+      if (held_nul) *held_nul = text.size() < got / 2;
+      return text;
     }
   }
   std::size_t got = 0;
   const std::uint8_t* p = Take(len, got);
+  if (held_nul) *held_nul = got > 0 && std::memchr(p, 0, got) != nullptr;
   return SjisBytesToStr(p, got);
 }
 
-std::u16string ArchiveReader::ReadName() {
-  std::u16string s = ReadCString();
+std::u16string ArchiveReader::ReadName(bool* held_nul) {
+  std::u16string s = ReadCString(held_nul);
   for (char16_t c : s) {
     if (c < 0x20) return RemoveCtrlChars(s);
   }

@@ -93,9 +93,11 @@ class ArchiveReader {
   std::uint32_t ReadCount(bool* delivered = nullptr);
 
   // One string in either form. Meeting the UTF-16 marker sets SawUtf16().
-  std::u16string ReadCString();
+  // The text ends before a NUL among its bytes; `held_nul` tells whether
+  // there was one.
+  std::u16string ReadCString(bool* held_nul = nullptr);
   // ReadCString with every character below U+0020 removed.
-  std::u16string ReadName();
+  std::u16string ReadName(bool* held_nul = nullptr);
   bool SawUtf16() const { return saw_utf16_; }
 
   // Remembers the first failure.

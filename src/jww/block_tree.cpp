@@ -201,7 +201,7 @@ std::uint32_t TJwwData::ChangeBlockNo(std::uint32_t n) const {
   for (const TEntJwwBlockDef& b : EntBlockDef) {
     if (b.nNumber == n) return b.ref_flag ? static_cast<std::uint32_t>(b.ref_no) : n;
   }
-  return 0;
+  return DanglingBlockNo(n, EntBlockNum);
 }
 
 }  // namespace plattero

@@ -1,13 +1,15 @@
 // Reading a whole drawing: header, entity list, block definitions and images.
 
 #include <algorithm>
+#include <new>
 
 #include "jww/archive.h"
 #include "jww/entity_io.h"
 #include "jww/entity_lists.h"
-#include "jww/file_io.h"
 #include "jww/header_io.h"
 #include "jww/jww_data.h"
+#include "jww/limits.h"
+#include "util/memory.h"
 #include "util/numbers.h"
 #include "util/text.h"
 
@@ -109,7 +111,8 @@ bool ReadImageSection(ArchiveReader& r, TJwwData& doc) {
       return false;
     }
     TBindImageType row;
-    row.Fname = r.ReadName();
+    bool held_nul = false;
+    row.Fname = r.ReadName(&held_nul);
     row.Fsize = r.ReadI32();
     if (row.Fname.empty() || row.Fsize <= 0) {
       doc.BindImage.push_back(std::move(row));
@@ -120,17 +123,28 @@ bool ReadImageSection(ArchiveReader& r, TJwwData& doc) {
     std::size_t got = 0;
     const std::uint8_t* bytes = r.Take(static_cast<std::uint32_t>(row.Fsize), got);
     const bool complete = got == static_cast<std::uint32_t>(row.Fsize);
-    if (!IsSafeImageName(row.Fname)) continue;  // its bytes are passed over, the row dropped
-    if (extract && complete) {
-      // A file that cannot be written is left out; the row stays.
-      WriteWholeFile(Utf16ToUtf8(doc.BindImageFolder + row.Fname), bytes, got);
-    }
-    doc.BindImage.push_back(std::move(row));
-    if (keep) {
-      doc.BindImageBytes.emplace_back();
-      if (complete) doc.BindImageBytes.back().assign(bytes, bytes + got);
+    // A name that could only name a file elsewhere, or that no file can have
+    // (its NUL cut it short, so it would name another), is left out: its
+    // bytes are passed over and the row dropped.
+    if (held_nul || !IsSafeImageName(row.Fname)) {
+      doc.BindImageLeftOut.push_back(
+          {held_nul ? TImageLeftOut::kNameWithNul : TImageLeftOut::kUnusableName, row.Fname, {}});
+    } else {
+      if (extract && complete) {
+        // A file that cannot be written is left out and noted; the row stays.
+        platform::TFileStatus status;
+        if (!platform::WriteScratchFile(doc.BindImageFolder + row.Fname, bytes, got, &status)) {
+          doc.BindImageLeftOut.push_back({TImageLeftOut::kNotWritten, row.Fname, status});
+        }
+      }
+      doc.BindImage.push_back(row);
+      if (keep) {
+        doc.BindImageBytes.emplace_back();
+        if (complete) doc.BindImageBytes.back().assign(bytes, bytes + got);
+      }
     }
     if (!complete) {
+      doc.BindImageLeftOut.push_back({TImageLeftOut::kCut, row.Fname, {}});
       r.Fail(offset, "images: data ends inside an image");
       return false;
     }
@@ -194,10 +208,12 @@ bool TJwwData::FileInBytes(const std::uint8_t* data, std::size_t size) {
 bool TJwwData::ReadBytes(const std::uint8_t* data, std::size_t size, const std::u16string& name,
                          bool& header_ok) {
   DataInit();
+  source_bytes_ = size;
   ArchiveReader r(data, size);
   status_ = TJwwReadStatus{};
   bool ok = ReadDrawing(r, *this, name, header_ok, status_);
   MojiEncode = r.SawUtf16();
+  status_.header = header_ok;
   if (!ok) {
     status_.ok = false;
     status_.offset = r.FailOffset();
@@ -210,18 +226,74 @@ bool TJwwData::FileIn(const std::u16string& FName) {
   bool header_ok = false;
   bool ok = false;
   {
-    FileBytes bytes(Utf16ToUtf8(FName));
-    if (!bytes.ok()) {
-      DataInit();
-      MakeBlockTree();
-      status_ = TJwwReadStatus{false, 0, "cannot open the file"};
-      return false;
-    }
+    std::vector<std::uint8_t> bytes;
+    if (!ReadDrawingBytes(FName, bytes)) return false;
     ok = ReadBytes(bytes.data(), bytes.size(), FName, header_ok);
   }
   // The file's bytes are released before the tree is built.
   if (header_ok) MakeBlockTree();
   return ok;
+}
+
+bool TJwwData::ReadDrawingBytes(const std::u16string& FName, std::vector<std::uint8_t>& bytes) {
+  platform::TInputFile in;
+  if (!in.Open(FName)) {
+    DataInit();
+    MakeBlockTree();
+    status_ =
+        TJwwReadStatus{false, 0, "cannot open the file: " + platform::FileErrorText(in.Status())};
+    return false;
+  }
+  // The signature and the version come first: a file that is no drawing is
+  // refused after a dozen bytes, whatever its size.
+  std::uint8_t head[kSignatureBytes] = {};
+  const std::ptrdiff_t got = in.ReadFully(head, sizeof head);
+  if (got < 0) {
+    DataInit();
+    MakeBlockTree();
+    status_ =
+        TJwwReadStatus{false, 0, "cannot read the file: " + platform::FileErrorText(in.Status())};
+    return false;
+  }
+  {
+    DataInit();
+    ArchiveReader r(head, static_cast<std::size_t>(got));
+    SizeHeaderTables(*this);
+    if (!ReadSignature(r, Enthd)) {
+      status_ = TJwwReadStatus{false, r.FailOffset(), r.FailReason()};
+      return false;
+    }
+  }
+  // The rest in one read; the size may change meanwhile, so read on until the
+  // end whatever it was. One byte more than the size, so the read that finds
+  // the end needs no growth (growing would copy the whole file once more).
+  const std::uint64_t size = std::max<std::uint64_t>(in.Size(), sizeof head);
+  try {
+    ReserveLarge(bytes, static_cast<std::size_t>(size) + 1);
+    bytes.resize(static_cast<std::size_t>(size) + 1);
+  } catch (const std::bad_alloc&) {
+    bytes.clear();
+    status_ = TJwwReadStatus{false, 0, "not enough memory for the file"};
+    return false;
+  }
+  std::copy(head, head + got, bytes.begin());
+  std::size_t have = static_cast<std::size_t>(got);
+  for (;;) {
+    if (have == bytes.size()) bytes.resize(bytes.size() + 65536);
+    const std::ptrdiff_t n = in.Read(bytes.data() + have, bytes.size() - have);
+    if (n < 0) {
+      bytes.clear();
+      DataInit();
+      MakeBlockTree();
+      status_ = TJwwReadStatus{false, have,
+                               "cannot read the file: " + platform::FileErrorText(in.Status())};
+      return false;
+    }
+    if (n == 0) break;
+    have += static_cast<std::size_t>(n);
+  }
+  bytes.resize(have);
+  return true;
 }
 
 }  // namespace plattero

@@ -2,13 +2,7 @@
 // target's folder and renamed over the target only when every byte was written
 // and flushed, so a failed save never destroys the previous file.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <cerrno>
-#include <cstdio>
-#include <random>
-
+#include <memory>
 #include <unordered_map>
 #include <utility>
 
@@ -18,6 +12,7 @@
 #include "jww/file_io.h"
 #include "jww/header_io.h"
 #include "jww/jww_data.h"
+#include "platform/file_system.h"
 #include "util/text.h"
 
 namespace plattero {
@@ -103,16 +98,15 @@ void MarkReferencedImages(TJwwData& doc) {
 
 struct OpenImage {
   std::size_t row;
-  int fd;
+  std::unique_ptr<platform::TInputFile> file;
   std::uint32_t size;
 };
 
-bool CopyImage(ArchiveWriter& w, const OpenImage& img) {
+bool CopyImage(ArchiveWriter& w, OpenImage& img) {
   std::uint8_t buf[65536];
   std::uint32_t left = img.size;
   while (left > 0) {
-    ssize_t n = ::read(img.fd, buf, left < sizeof buf ? left : sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
+    const std::ptrdiff_t n = img.file->Read(buf, left < sizeof buf ? left : sizeof buf);
     if (n <= 0) return false;  // the file shrank under us
     w.Write(buf, static_cast<std::size_t>(n));
     left -= static_cast<std::uint32_t>(n);
@@ -130,16 +124,11 @@ bool WriteImageSection(ArchiveWriter& w, TJwwData& doc) {
       TBindImageType& row = doc.BindImage[i];
       if (!row.exf) continue;
       row.exf = false;
-      std::string path = Utf16ToUtf8(doc.BindImageFolder + row.Fname);
-      int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd < 0) continue;
-      struct stat st {};
-      if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > 0x7FFFFFFF) {
-        ::close(fd);
-        continue;
-      }
+      auto file = std::make_unique<platform::TInputFile>();
+      if (!file->Open(doc.BindImageFolder + row.Fname) || file->Size() > 0x7FFFFFFF) continue;
       row.exf = true;
-      images.push_back({i, fd, static_cast<std::uint32_t>(st.st_size)});
+      const auto size = static_cast<std::uint32_t>(file->Size());
+      images.push_back({i, std::move(file), size});
     }
   } else {
     for (TBindImageType& row : doc.BindImage)
@@ -147,51 +136,29 @@ bool WriteImageSection(ArchiveWriter& w, TJwwData& doc) {
   }
   bool ok = true;
   w.WriteI32(static_cast<std::int32_t>(images.size()));
-  for (const OpenImage& img : images) {
-    if (ok) {
-      w.WriteCString(doc.BindImage[img.row].Fname);
-      w.WriteI32(static_cast<std::int32_t>(img.size));
-      ok = CopyImage(w, img);
-    }
-    ::close(img.fd);
+  for (OpenImage& img : images) {
+    if (!ok) break;
+    w.WriteCString(doc.BindImage[img.row].Fname);
+    w.WriteI32(static_cast<std::int32_t>(img.size));
+    ok = CopyImage(w, img);
   }
   return ok;
-}
-
-std::string TempNameBeside(const std::string& target) {
-  std::size_t slash = target.find_last_of('/');
-  std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  static thread_local std::mt19937_64 rng{std::random_device{}()};
-  char suffix[17];
-  std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(rng()));
-  return dir + "." + base + "." + suffix + ".tmp";
 }
 
 }  // namespace
 
 bool TJwwData::FileOut(const std::u16string& FName, std::int32_t Ver) {
-  if (!HoldsDrawing(*this) || FName.empty()) return false;
-  const std::string target = Utf16ToUtf8(FName);
-
-  // A file that already exists keeps its permissions.
-  mode_t mode = 0666;
-  struct stat target_stat {};
-  if (::stat(target.c_str(), &target_stat) == 0) {
-    if (S_ISDIR(target_stat.st_mode)) return false;
-    mode = target_stat.st_mode & 07777;
+  write_status_ = {};
+  if (!HoldsDrawing(*this)) {
+    write_status_ = {platform::TFileError::kOther, 0, "the document holds no drawing"};
+    return false;
   }
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-    temp = TempNameBeside(target);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    if (fd < 0 && errno != EEXIST) break;
+  platform::TOutputFile file;
+  if (!file.Open(FName)) {
+    write_status_ = file.Status();
+    return false;
   }
-  if (fd < 0) return false;
-  if (mode != 0666) ::fchmod(fd, mode);
-
-  FdSink sink(fd, /*early_writeback=*/true);
+  FileSink<platform::TOutputFile> sink(file);
   ArchiveWriter w(sink);
   w.SetUtf16((FileOutOpt & 0x20) != 0);
 
@@ -205,7 +172,7 @@ bool TJwwData::FileOut(const std::u16string& FName, std::int32_t Ver) {
   ctx.options = FileOutOpt;
   ctx.block_no = [&](std::uint32_t n) -> std::uint32_t {
     auto it = first_def.find(n);
-    if (it == first_def.end()) return 0;
+    if (it == first_def.end()) return DanglingBlockNo(n, EntBlockNum);
     const TEntJwwBlockDef& b = EntBlockDef[it->second];
     return b.ref_flag ? static_cast<std::uint32_t>(b.ref_no) : n;
   };
@@ -220,11 +187,18 @@ bool TJwwData::FileOut(const std::u16string& FName, std::int32_t Ver) {
   bool ok = true;
   if (Ver >= 700) ok = WriteImageSection(w, *this);
   ok = w.Flush() && ok;
-  if (ok && ::fsync(fd) != 0) ok = false;
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  if (!ok) {
+    write_status_ = file.Status();
+    if (write_status_.ok())
+      write_status_ = {platform::TFileError::kOther, 0, "an image file shrank"};
+    file.Discard();
+    return false;
+  }
+  if (!file.Commit()) {
+    write_status_ = file.Status();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace plattero

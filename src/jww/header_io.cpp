@@ -63,10 +63,7 @@ void SizeHeaderTables(TJwwData& doc) {
   doc.EntLtpS.resize(kLineTypeExCount);
 }
 
-bool ReadHeader(ArchiveReader& r, TJwwData& doc, TJwwReadStatus* where) {
-  SizeHeaderTables(doc);
-  TEntJwwHeader& h = doc.Enthd;
-
+bool ReadSignature(ArchiveReader& r, TEntJwwHeader& h) {
   std::uint8_t sig[8];
   r.Read(sig, 8);
   h.jwID = SjisBytesToStr(sig, 8);
@@ -79,6 +76,13 @@ bool ReadHeader(ArchiveReader& r, TJwwData& doc, TJwwReadStatus* where) {
     r.Fail(8, "header: version " + std::to_string(h.jwVer) + " outside 220..700");
     return false;
   }
+  return true;
+}
+
+bool ReadHeader(ArchiveReader& r, TJwwData& doc, TJwwReadStatus* where) {
+  SizeHeaderTables(doc);
+  TEntJwwHeader& h = doc.Enthd;
+  if (!ReadSignature(r, h)) return false;
   const std::int32_t ver = h.jwVer;
   h.strMemo = r.ReadCString();
   h.nZumen = r.ReadI32();

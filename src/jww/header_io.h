@@ -10,6 +10,12 @@
 
 namespace plattero {
 
+// The signature "JwwData." and the version: the first bytes of a drawing.
+inline constexpr std::size_t kSignatureBytes = 12;
+// Reads them into h.jwID and h.jwVer. False (with the reader's failure set)
+// for a wrong signature or a version outside 220..700.
+bool ReadSignature(ArchiveReader& r, TEntJwwHeader& h);
+
 // Sizes the tables, then reads the header into doc.Enthd and the tables.
 // False (with the reader's failure set) for a wrong signature, a version
 // outside 220..700, or a header that ends before its last field.

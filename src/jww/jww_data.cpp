@@ -58,6 +58,7 @@ void TJwwData::DataInit() {
   Enthd.abReserved1.fill(0x20);
   Enthd.abReserved2.fill(0);
   status_ = TJwwReadStatus{};
+  source_bytes_ = 0;
 }
 
 void TJwwData::DataFree() {
@@ -102,6 +103,7 @@ void TJwwData::SwapContents(TJwwData& other) noexcept {
   swap(EntBlockTreeCut, other.EntBlockTreeCut);
   swap(BindImage, other.BindImage);
   swap(BindImageBytes, other.BindImageBytes);
+  swap(BindImageLeftOut, other.BindImageLeftOut);
   swap(FileOutOpt, other.FileOutOpt);
   swap(MojiEncode, other.MojiEncode);
   swap(FontNames, other.FontNames);
@@ -110,6 +112,7 @@ void TJwwData::SwapContents(TJwwData& other) noexcept {
   swap(myMaxWx, other.myMaxWx);
   swap(myMaxWy, other.myMaxWy);
   swap(status_, other.status_);
+  swap(source_bytes_, other.source_bytes_);
 }
 
 void TJwwData::SetFileOutOption(std::int32_t n) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "jww/jwwtype.h"
+#include "platform/file_system.h"
 
 namespace plattero {
 
@@ -24,6 +25,22 @@ struct TJwwReadStatus {
   // differently, lie between ext_names_begin and ext_names_end.
   std::uint64_t ext_names_begin = 0, ext_names_end = 0;
   std::uint64_t entities = 0, block_defs = 0, images = 0;
+  bool header = false;  // the header was read: the file is a drawing
+};
+
+// An embedded image that a read, or the unpacking after it, could not carry
+// over: the texts of the drawing that show it find no file.
+struct TImageLeftOut {
+  enum Kind {
+    kUnusableName,  // a folder part, "." or "..": no file is ever written for it
+    kNameWithNul,   // the stored name holds a NUL: no file can have it
+    kNotWritten,    // the file could not be written (status says why)
+    kCut,           // the drawing ends inside the image
+    kNotUnpacked,   // a gzip image with damaged data, or one that could not be written
+    kOverLimit,     // unpacking would pass the limit on unpacked bytes
+  } kind = kNotWritten;
+  std::u16string name;  // as the drawing names it
+  platform::TFileStatus status;
 };
 
 class TJwwData {
@@ -56,21 +73,32 @@ class TJwwData {
   // extracted into BindImageFolder as for a file.
   bool FileInBytes(const std::uint8_t* data, std::size_t size);
   const TJwwReadStatus& Status() const { return status_; }
+  // The number of bytes of the drawing last read.
+  std::uint64_t SourceBytes() const { return source_bytes_; }
 
   // Writes the document as a drawing of version Ver. The file is written under
   // a temporary name beside FName and renamed over it only when complete; on
-  // failure FName is left as it was. Never throws.
+  // failure FName is left as it was and WriteStatus() says why. A name that
+  // exists and is not a regular file is never replaced. Never throws.
   bool FileOut(const std::u16string& FName, std::int32_t Ver);
+  const platform::TFileStatus& WriteStatus() const { return write_status_; }
 
   // Rebuilds the block nesting tree, the ref_flag/ref_no of every definition
   // and EntBlockNum.
   void MakeBlockTree();
-  // The number under which block number n is written.
+  // The number under which block number n is written: the ref_no of the
+  // first definition numbered n when it is flagged, n when it is not, and
+  // DanglingBlockNo when no definition has that number.
   std::uint32_t ChangeBlockNo(std::uint32_t n) const;
 
   // Embedded images.
   void BindImageInit();
-  void BindImageExplode();
+  // Unpacks each gzip image of the list beside itself, each name once. The
+  // bytes unpacked stay within kMaxUnpackedImageBytes per image and, in all,
+  // within UnpackAllowance(SourceBytes()) and *budget when given (which is
+  // lowered by what was unpacked). An image over the limit, or one that
+  // cannot be unpacked, is noted in BindImageLeftOut.
+  void BindImageExplode(std::uint64_t* budget = nullptr);
   // Writes the kept image bytes into BindImageFolder, as reading would have
   // extracted them, and lets them go.
   void BindImageWriteKept();
@@ -112,6 +140,9 @@ class TJwwData {
   // BindImageWriteKept extracts them later.
   bool BindImageKeep = false;
   std::vector<std::vector<std::uint8_t>> BindImageBytes;
+  // The images of the last read that could not be carried over (emptied with
+  // the image list).
+  std::vector<TImageLeftOut> BindImageLeftOut;
 
   std::int32_t FileOutOpt = 0;
   bool MojiEncode = false;  // a UTF-16 string was met while reading
@@ -120,11 +151,24 @@ class TJwwData {
   double myMinWx = 0, myMinWy = 0, myMaxWx = 0, myMaxWy = 0;
 
  private:
+  // Reads the file's bytes, refusing after its first bytes a file that is no
+  // drawing. False (status set, document emptied) when it was not read.
+  bool ReadDrawingBytes(const std::u16string& FName, std::vector<std::uint8_t>& bytes);
   bool ReadBytes(const std::uint8_t* data, std::size_t size, const std::u16string& name,
                  bool& header_ok);
 
   TJwwReadStatus status_;
+  std::uint64_t source_bytes_ = 0;
+  platform::TFileStatus write_status_;
 };
+
+// The number written for a reference to a definition the drawing does not
+// have: one that no written definition takes (they are numbered 0 ..
+// written_defs - 1), so the reference keeps pointing at nothing. n itself
+// when that is free, else 0xFFFFFFFF.
+inline std::uint32_t DanglingBlockNo(std::uint32_t n, std::int32_t written_defs) {
+  return written_defs >= 0 && n >= static_cast<std::uint32_t>(written_defs) ? n : 0xFFFFFFFFu;
+}
 
 // True for an image file name with the extension ".gz" (any case).
 bool IsGzImageName(const std::u16string& name);

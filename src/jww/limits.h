@@ -21,4 +21,15 @@ inline constexpr std::size_t kMaxStringLength = 0xFFFF;
 // to an enormous one).
 inline constexpr std::uint64_t kMaxUnpackedImageBytes = std::uint64_t{1} << 29;
 
+// What the gzip images of a drawing of `drawing_bytes` bytes may unpack to in
+// all: real images shrink to a fraction of their size at most; a drawing
+// whose images grow by more is refused the rest.
+inline constexpr std::uint64_t kUnpackRatio = 16;
+inline constexpr std::uint64_t kUnpackAllowanceBytes = std::uint64_t{64} << 20;
+inline std::uint64_t UnpackAllowance(std::uint64_t drawing_bytes) {
+  const std::uint64_t cap = UINT64_MAX / 2;
+  const std::uint64_t scaled =
+      drawing_bytes > cap / kUnpackRatio ? cap : drawing_bytes * kUnpackRatio;
+  return scaled + kUnpackAllowanceBytes;
+}
 }  // namespace plattero

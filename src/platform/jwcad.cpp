@@ -2,7 +2,8 @@
 
 #include <cstdlib>
 
-#include "platform/files.h"
+#include "platform/environment.h"
+#include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/wine_registry.h"
 #include "util/text.h"
@@ -73,8 +74,9 @@ bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path,
   if (!IsExistingFile(file)) return false;
   const std::string wine = WineProgram();
   if (wine.empty()) return false;
-  return StartDetached(wine, {Utf16ToUtf8(jww_path + u"Jw_win.exe"), Utf16ToUtf8(WinePathOf(file))},
-                       Utf16ToUtf8(LocalFolderOf(prefix, jww_path)));
+  return StartDetached(
+      wine, {OsBytesFromText(jww_path + u"Jw_win.exe"), OsBytesFromText(WinePathOf(file))},
+      OsBytesFromText(LocalFolderOf(prefix, jww_path)));
 }
 
 }  // namespace plattero::platform

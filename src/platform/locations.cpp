@@ -1,68 +1,63 @@
 #include "platform/locations.h"
 
-#include <pwd.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <vector>
-
-#include "platform/files.h"
+#include "platform/temporary.h"
 #include "util/text.h"
 
 namespace plattero::platform {
 
 namespace {
 
-std::u16string WithSlash(std::u16string folder) {
-  if (folder.empty() || folder.back() != u'/') folder += u'/';
+constexpr char16_t kLockName[] = u".plattero-lock";
+constexpr char16_t kPrivatePrefix[] = u"plattero-";
+
+std::u16string WithSeparator(std::u16string folder) {
+  if (folder.empty() || (folder.back() != u'/' && folder.back() != PathSeparator()))
+    folder += PathSeparator();
   return folder;
 }
 
-std::u16string HomeFolder() {
-  std::u16string home = EnvText("HOME");
-  if (!home.empty()) return home;
-  std::vector<char> buf(16384);
-  passwd pw{};
-  passwd* found = nullptr;
-  if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found &&
-      found->pw_dir) {
-    return Utf8ToUtf16(found->pw_dir);
+// Takes TEMP and TEMP2 inside `root` for this window, emptying them of what
+// a window that was killed left there.
+bool TakeImageFolders(TLocations& loc, const std::u16string& root) {
+  const std::u16string tmp = root + u"TEMP" + PathSeparator();
+  const std::u16string tmp2 = root + u"TEMP2" + PathSeparator();
+  if (!MakeFolders(tmp) || !MakeFolders(tmp2)) return false;
+  auto lock = std::make_shared<TLockFile>();
+  if (!lock->TryLock(tmp + kLockName)) return false;  // another window's
+  for (const std::u16string& folder : {tmp, tmp2}) {
+    for (const std::u16string& name : FolderEntries(folder)) {
+      if (name == kLockName) continue;
+      const std::u16string path = folder + name;
+      if (KindOf(path) == TFileKind::kFolder) {
+        RemoveTree(path);
+      } else {
+        DeleteFileQuiet(path);
+      }
+    }
   }
-  return {};
+  loc.TmpPath = tmp;
+  loc.TmpPath2 = tmp2;
+  loc.Lock = std::move(lock);
+  return true;
 }
 
-bool MakeImageFolders(const std::u16string& tmp, const std::u16string& tmp2) {
-  return MakeFolders(tmp) && MakeFolders(tmp2);
+// Removes the private folders under `root` whose window is gone: their lock
+// is free. A folder without a lock file is left alone (it may be being made).
+void RemoveAbandonedFolders(const std::u16string& root) {
+  const std::u16string folder = WithSeparator(root);
+  for (const std::u16string& name : FolderEntries(root)) {
+    if (name.rfind(kPrivatePrefix, 0) != 0 || name.size() != 15) continue;
+    const std::u16string dir = folder + name + PathSeparator();
+    const std::u16string lock_path = dir + u"TEMP" + PathSeparator() + kLockName;
+    if (!IsRegularFile(lock_path)) continue;
+    TLockFile probe;
+    if (!probe.TryLock(lock_path)) continue;  // its window is still running
+    probe.Release();
+    RemoveTree(folder + name);
+  }
 }
 
 }  // namespace
-
-std::u16string ExecutableFile() {
-  std::vector<char> buf(4096);
-  for (;;) {
-    const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
-    if (n < 0) return {};
-    if (static_cast<std::size_t>(n) < buf.size()) return Utf8ToUtf16({buf.data(), std::size_t(n)});
-    if (buf.size() >= (1u << 20)) return {};
-    buf.resize(buf.size() * 2);
-  }
-}
-
-std::u16string ConfigHome() {
-  const std::u16string xdg = EnvText("XDG_CONFIG_HOME");
-  if (!xdg.empty() && xdg.front() == u'/') return WithSlash(xdg);
-  const std::u16string home = HomeFolder();
-  if (home.empty()) return {};
-  return WithSlash(home) + u".config/";
-}
-
-std::u16string TempRoot() {
-  std::u16string root = EnvText("TMPDIR");
-  if (root.empty()) root = u"/tmp";
-  while (root.size() > 1 && root.back() == u'/')
-    root.pop_back();
-  return root;
-}
 
 TLocations LocationsFor(const std::u16string& exe_file) {
   TLocations loc;
@@ -70,26 +65,36 @@ TLocations LocationsFor(const std::u16string& exe_file) {
   loc.beside_exe = !loc.ExePath.empty() && IsWritableFolder(loc.ExePath);
   if (loc.beside_exe) {
     loc.SettingsFile = ChangeExt(exe_file, u".dat");
-    loc.TmpPath = loc.ExePath + u"TEMP/";
-    loc.TmpPath2 = loc.ExePath + u"TEMP2/";
+    loc.TmpPath = loc.ExePath + u"TEMP" + PathSeparator();
+    loc.TmpPath2 = loc.ExePath + u"TEMP2" + PathSeparator();
   } else {
     const std::u16string config = ConfigHome();
-    if (!config.empty()) loc.SettingsFile = config + u"plattero/plattero.dat";
+    if (!config.empty()) {
+      loc.SettingsFile = config + u"plattero" + PathSeparator() + u"plattero.dat";
+    }
+    const std::u16string root = InstalledImageRoot();
+    if (!root.empty()) {
+      loc.TmpPath = root + u"TEMP" + PathSeparator();
+      loc.TmpPath2 = root + u"TEMP2" + PathSeparator();
+    }
   }
   return loc;
 }
 
 bool PrepareImageFolders(TLocations& loc) {
-  if (!loc.TmpPath.empty() && MakeImageFolders(loc.TmpPath, loc.TmpPath2)) return true;
-  // Beside the executable failed (or was not wanted): this run's own folder.
-  std::string pattern = Utf16ToUtf8(TempRoot()) + "/plattero-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (::mkdtemp(buf.data()) != nullptr) {
-    loc.PrivateDir = Utf8ToUtf16(buf.data()) + u"/";
-    loc.TmpPath = loc.PrivateDir + u"TEMP/";
-    loc.TmpPath2 = loc.PrivateDir + u"TEMP2/";
-    if (MakeImageFolders(loc.TmpPath, loc.TmpPath2)) return true;
+  // The folders named for this program, unless another window has them.
+  if (!loc.TmpPath.empty()) {
+    const std::u16string root = FolderOf(loc.TmpPath.substr(0, loc.TmpPath.size() - 1));
+    if (TakeImageFolders(loc, root)) return true;
+  }
+  // Else a private folder of this window's own.
+  const std::u16string private_root = PrivateImageRoot();
+  RemoveAbandonedFolders(private_root);
+  loc.TmpPath.clear();
+  loc.TmpPath2.clear();
+  if (const auto made = MakePrivateFolder(private_root, kPrivatePrefix)) {
+    loc.PrivateDir = *made + PathSeparator();
+    if (TakeImageFolders(loc, loc.PrivateDir)) return true;
     RemoveImageFolders(loc);
   }
   loc.TmpPath.clear();
@@ -98,10 +103,17 @@ bool PrepareImageFolders(TLocations& loc) {
   return false;
 }
 
-void RemoveImageFolders(const TLocations& loc) {
+void RemoveImageFolders(TLocations& loc) {
+  if (loc.Lock) loc.Lock->Release();
+  loc.Lock.reset();
   if (!loc.TmpPath2.empty()) RemoveFolderQuiet(loc.TmpPath2);
   if (!loc.TmpPath.empty()) RemoveFolderQuiet(loc.TmpPath);
-  if (!loc.PrivateDir.empty()) RemoveFolderQuiet(loc.PrivateDir);
+  if (!loc.PrivateDir.empty()) {
+    RemoveFolderQuiet(loc.PrivateDir);
+    // Registered without its final separator when it was made.
+    if (!IsExistingFolder(loc.PrivateDir))
+      UnregisterCleanup(loc.PrivateDir.substr(0, loc.PrivateDir.size() - 1));
+  }
 }
 
 }  // namespace plattero::platform

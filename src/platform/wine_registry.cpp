@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/files.h"
+#include "platform/environment.h"
+#include "platform/file_system.h"
 #include "util/text.h"
 
 namespace plattero::platform {
@@ -24,7 +25,8 @@ int HexValue(char c) {
 class LineReader {
  public:
   explicit LineReader(const std::u16string& path)
-      : file_(path.empty() ? nullptr : std::fopen(Utf16ToUtf8(path).c_str(), "rb"), &std::fclose) {}
+      : file_(path.empty() ? nullptr : std::fopen(OsBytesFromText(path).c_str(), "rb"),
+              &std::fclose) {}
   bool ok() const { return file_ != nullptr; }
 
   bool Next(std::string& line) {

@@ -1,14 +1,11 @@
 #include "render/preview.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cmath>
 #include <exception>
 #include <limits>
 #include <unordered_set>
 
-#include "util/posix_file.h"
 #include "util/text.h"
 
 namespace plattero::render {
@@ -52,6 +49,10 @@ TPreviewLayout LayoutPreview(const TTilingInputs& in, const TPaperSize* paper) {
     layout.message = std::move(*message);
     return layout;
   }
+  if (auto message = TTilingEngine::CheckOffsets(in, paper->papx, paper->papy)) {
+    layout.message = std::move(*message);
+    return layout;
+  }
   layout.offsets = TileOffsets(in, paper->papx, paper->papy);
   layout.frames = TileFrames(layout.offsets, paper->papx, paper->papy, TileLabels(in.files));
   return layout;
@@ -75,22 +76,6 @@ TPreviewScene ReadPreviewScene(const std::u16string& path, std::size_t max_shape
 TSceneCache::TSceneCache(std::size_t max_shapes)
     : max_shapes_(std::clamp<std::size_t>(max_shapes, 1, kMaxSceneShapes)) {}
 
-std::optional<TSceneCache::TStamp> TSceneCache::StampOf(const std::u16string& path) {
-  const std::string os_path = OsPath(path);
-  struct stat st {};
-  if (os_path.empty() || ::stat(os_path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-    return std::nullopt;
-  TStamp s;
-  s.dev = static_cast<std::uint64_t>(st.st_dev);
-  s.ino = static_cast<std::uint64_t>(st.st_ino);
-  s.size = static_cast<std::uint64_t>(st.st_size);
-  s.mtime_s = st.st_mtim.tv_sec;
-  s.mtime_ns = st.st_mtim.tv_nsec;
-  s.ctime_s = st.st_ctim.tv_sec;
-  s.ctime_ns = st.st_ctim.tv_nsec;
-  return s;
-}
-
 std::size_t TSceneCache::Shapes() const {
   std::lock_guard lock(mutex_);
   return shapes_;
@@ -103,7 +88,7 @@ void TSceneCache::EraseLocked(std::unordered_map<std::u16string, TEntry>::iterat
 }
 
 TPreviewScene TSceneCache::Get(const std::u16string& path) {
-  const std::optional<TStamp> stamp = StampOf(path);
+  const std::optional<platform::TFileStamp> stamp = platform::FileStampOf(path);
   {
     std::lock_guard lock(mutex_);
     auto it = entries_.find(path);

@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "render/scene.h"
 #include "render/svg.h"
 #include "tiling/tiling_engine.h"
@@ -81,18 +82,11 @@ class TSceneCache {
   std::size_t Shapes() const;
 
  private:
-  // What identifies one version of a file.
-  struct TStamp {
-    std::uint64_t dev = 0, ino = 0, size = 0;
-    std::int64_t mtime_s = 0, mtime_ns = 0, ctime_s = 0, ctime_ns = 0;
-    bool operator==(const TStamp&) const = default;
-  };
   struct TEntry {
-    TStamp stamp;
+    platform::TFileStamp stamp;  // identifies one version of the file
     TPreviewScene value;
     std::list<std::u16string>::iterator used;
   };
-  static std::optional<TStamp> StampOf(const std::u16string& path);
   void EraseLocked(std::unordered_map<std::u16string, TEntry>::iterator it);
 
   const std::size_t max_shapes_;

@@ -67,10 +67,24 @@ class SceneBuilder {
     const TMap identity;
     DrawList(doc_.EntLine, doc_.EntEnko, doc_.EntTen, doc_.EntMoji, doc_.EntSunpo, doc_.EntSolid,
              identity, true);
-    // Rows of the nesting tree come parent first; a row is shown when the
-    // top-level reference it descends from lies on a shown layer.
+    // Rows of the nesting tree come parent first. What each placement would
+    // draw with everything placed below it is counted first, so that one
+    // that cannot fit whole is passed over instead of walked: a nest of
+    // doubling blocks places a leaf millions of times.
     const auto& tree = doc_.EntBlockTree;
+    std::vector<std::uint64_t> below(tree.size(), 0);
+    for (std::size_t k = tree.size(); k-- > 0;) {
+      below[k] = SaturatingAdd(below[k], OwnShapes(tree[k]));
+      const std::int32_t parent = tree[k].parent;
+      if (parent >= 0 && static_cast<std::size_t>(parent) < k) {
+        below[static_cast<std::size_t>(parent)] =
+            SaturatingAdd(below[static_cast<std::size_t>(parent)], below[k]);
+      }
+    }
+    // A row is shown when the top-level reference it descends from lies on a
+    // shown layer, and everything above it was drawn.
     std::vector<char> shown(tree.size(), 1);
+    // Once the picture is full every row left is passed over at once.
     for (std::size_t k = 0; k < tree.size(); ++k) {
       const TEntJwwBlockTree& row = tree[k];
       if (row.parent < 0) {
@@ -81,6 +95,11 @@ class SceneBuilder {
       if (!shown[k] || row.defno < 0 ||
           static_cast<std::size_t>(row.defno) >= doc_.EntBlockDef.size())
         continue;
+      if (below[k] > max_shapes_ - scene_.shapes.size()) {
+        shown[k] = 0;  // neither this placement nor anything below it
+        scene_.cut = true;
+        continue;
+      }
       const TMap map{row.x, row.y, row.r1, row.r2, row.r3, row.r4};
       if (!Usable(map.x) || !Usable(map.y) || !Usable(map.r1) || !Usable(map.r2) ||
           !Usable(map.r3) || !Usable(map.r4))
@@ -93,6 +112,19 @@ class SceneBuilder {
  private:
   bool Full() const { return scene_.shapes.size() >= max_shapes_; }
 
+  static std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
+    return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+  }
+
+  // The most shapes a row's definition draws itself (a dimension is up to
+  // three lines and a text).
+  std::uint64_t OwnShapes(const TEntJwwBlockTree& row) const {
+    if (row.defno < 0 || static_cast<std::size_t>(row.defno) >= doc_.EntBlockDef.size()) return 0;
+    const TEntJwwBlockDef& d = doc_.EntBlockDef[static_cast<std::size_t>(row.defno)];
+    return d.mLine.size() + d.mEnko.size() + d.mTen.size() + d.mMoji.size() + 4 * d.mSunpo.size() +
+           d.mSolid.size();
+  }
+
   bool Visible(const TEntJwwAttr& att, bool top) const {
     return !top || LayerShown(doc_, att.nGLayer, att.nLayer);
   }
@@ -102,19 +134,34 @@ class SceneBuilder {
                 const std::vector<TEntJwwTen>& points, const std::vector<TEntJwwMoji>& texts,
                 const std::vector<TEntJwwSunpo>& dims, const std::vector<TEntJwwSolid>& solids,
                 const TMap& map, bool top) {
-    for (const auto& s : solids)
+    // Once full, nothing more is looked at.
+    for (const auto& s : solids) {
+      if (Full()) return Stop();
       if (Visible(s.att, top)) Solid(s, map);
-    for (const auto& l : lines)
+    }
+    for (const auto& l : lines) {
+      if (Full()) return Stop();
       if (Visible(l.att, top)) Line(l, map, TShapeSource::kEntity);
-    for (const auto& e : arcs)
+    }
+    for (const auto& e : arcs) {
+      if (Full()) return Stop();
       if (Visible(e.att, top)) Arc(e, map);
-    for (const auto& p : points)
+    }
+    for (const auto& p : points) {
+      if (Full()) return Stop();
       if (Visible(p.att, top)) Point(p, map);
-    for (const auto& d : dims)
+    }
+    for (const auto& d : dims) {
+      if (Full()) return Stop();
       if (Visible(d.att, top)) Dimension(d, map);
-    for (const auto& t : texts)
+    }
+    for (const auto& t : texts) {
+      if (Full()) return Stop();
       if (Visible(t.att, top)) Text(t, map, TShapeSource::kEntity);
+    }
   }
+
+  void Stop() { scene_.cut = true; }
 
   void Add(TShape&& shape) {
     if (Full()) {

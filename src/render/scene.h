@@ -98,7 +98,7 @@ bool LayerShown(const TJwwData& doc, std::uint32_t group, std::uint32_t layer);
 
 // A damaged nesting tree can place a large definition hundreds of thousands
 // of times; a picture stops growing here.
-inline constexpr std::size_t kMaxSceneShapes = 2'000'000;
+inline constexpr std::size_t kMaxSceneShapes = 1'000'000;
 
 // Flattens the drawing. Entities with coordinates that are not finite or
 // beyond 1e12 are left out; so are temporary points. The scene stops at

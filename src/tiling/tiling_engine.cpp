@@ -9,6 +9,8 @@
 #include <system_error>
 
 #include "jww/entity_io.h"
+#include "jww/limits.h"
+#include "platform/file_system.h"
 #include "util/memory.h"
 #include "util/numbers.h"
 #include "util/text.h"
@@ -18,6 +20,14 @@ namespace plattero {
 namespace {
 
 constexpr char16_t kSigMarker[] = u"@@SFIGORGFLAG@@";
+
+TTileWarning Warning(TTileWarning::Kind kind, const std::u16string& file, std::string reason = {}) {
+  TTileWarning w;
+  w.kind = kind;
+  w.file = file;
+  w.reason = std::move(reason);
+  return w;
+}
 
 EntityListsOut TopLevel(TJwwData& d) {
   return {d.EntNo, d.EntLine, d.EntEnko, d.EntTen, d.EntMoji, d.EntSunpo, d.EntSolid, d.EntBlock};
@@ -68,27 +78,31 @@ std::uint32_t Renumbered(std::int64_t index_plus_base, bool negative) {
 }
 
 bool SameFileContents(const std::u16string& a, const std::u16string& b) {
-  FILE* fa = std::fopen(Utf16ToUtf8(a).c_str(), "rb");
-  if (!fa) return false;
-  FILE* fb = std::fopen(Utf16ToUtf8(b).c_str(), "rb");
-  if (!fb) {
-    std::fclose(fa);
-    return false;
-  }
-  bool same = true;
-  std::vector<char> ba(65536), bb(65536);
+  platform::TInputFile fa, fb;
+  if (!fa.Open(a) || !fb.Open(b) || fa.Size() != fb.Size()) return false;
+  std::vector<std::uint8_t> ba(65536), bb(65536);
   for (;;) {
-    std::size_t na = std::fread(ba.data(), 1, ba.size(), fa);
-    std::size_t nb = std::fread(bb.data(), 1, bb.size(), fb);
-    if (na != nb || !std::equal(ba.begin(), ba.begin() + na, bb.begin())) {
-      same = false;
-      break;
-    }
-    if (na == 0) break;
+    const std::ptrdiff_t na = fa.ReadFully(ba.data(), ba.size());
+    const std::ptrdiff_t nb = fb.ReadFully(bb.data(), bb.size());
+    if (na < 0 || na != nb) return false;
+    if (!std::equal(ba.begin(), ba.begin() + na, bb.begin())) return false;
+    if (na == 0) return true;
   }
-  std::fclose(fa);
-  std::fclose(fb);
-  return same;
+}
+
+// A hash of a file's contents (FNV-1a, 64 bits); 0 for a file that cannot be
+// read. Equal files have equal hashes; SameFileContents decides.
+std::uint64_t ContentHash(const std::u16string& path) {
+  platform::TInputFile f;
+  if (!f.Open(path)) return 0;
+  std::uint64_t h = 0xcbf29ce484222325ull;
+  std::vector<std::uint8_t> buf(65536);
+  for (;;) {
+    const std::ptrdiff_t n = f.Read(buf.data(), buf.size());
+    if (n <= 0) return n < 0 ? 0 : h;
+    for (std::ptrdiff_t i = 0; i < n; ++i)
+      h = (h ^ buf[static_cast<std::size_t>(i)]) * 0x100000001b3ull;
+  }
 }
 
 // Gives a list room for `incoming` more entries, and at least `spare`. A list
@@ -138,15 +152,23 @@ void AddEntRoom(TJwwData& to, const TJwwData* from, double scale = 1.0) {
   }
 }
 
-// Copies source to destination when the destination does not exist yet; a
-// failed copy leaves nothing behind.
-void CopyIfAbsent(const std::u16string& source, const std::u16string& destination) {
-  if (!IsExistingFile(source) || IsExistingFile(destination)) return;
+// Moves an image file of the drawing being added into the combined
+// drawing's folder, under `destination` when no file has that name yet (the
+// two folders lie side by side, so this is a rename: nothing is copied). A
+// file that cannot be moved is copied; false when neither worked.
+bool MoveIfAbsent(const std::u16string& source, const std::u16string& destination,
+                  platform::TFileStatus& status) {
+  if (!IsExistingFile(source) || IsExistingFile(destination)) return true;
+  if (platform::MoveFileNoReplace(source, destination, &status)) return true;
+  if (platform::KindOf(destination) != platform::TFileKind::kMissing) return true;
   try {
     CopyFileKeepTimes(source, destination);
   } catch (...) {
-    DeleteFileQuiet(destination);
   }
+  if (IsExistingFile(destination)) return true;
+  DeleteFileQuiet(destination);
+  if (status.ok()) status = {platform::TFileError::kOther, 0, "could not be copied"};
+  return false;
 }
 
 }  // namespace
@@ -182,6 +204,39 @@ TPaperSize PaperSizeOf(std::int32_t nZumen) {
 
 std::u16string CountLabelFor(int order) {
   return order > 1 ? u"縦数：" : u"横数：";
+}
+
+std::u16string ReenterMessage(std::u16string_view caption) {
+  return std::u16string(caption) + u" の数値を再入力して下さい。";
+}
+
+std::u16string FileErrorReason(const platform::TFileStatus& status) {
+  using platform::TFileError;
+  switch (status.error) {
+    case TFileError::kNone:
+      return {};
+    case TFileError::kNotFound:
+      return u"ファイルまたはフォルダーが見つかりません。";
+    case TFileError::kPermission:
+      return u"アクセスが拒否されました。";
+    case TFileError::kNoSpace:
+      return u"ディスクの空き容量が足りません。";
+    case TFileError::kTooLarge:
+      return u"ファイルが大きすぎます（ファイルサイズの上限を超えます）。";
+    case TFileError::kNameTooLong:
+      return u"ファイル名が長すぎます。";
+    case TFileError::kNotRegular:
+      return u"通常のファイルではありません（デバイス、FIFO など）。";
+    case TFileError::kIsFolder:
+      return u"同じ名前のフォルダーがあります。";
+    case TFileError::kInUse:
+      return u"ほかのプログラムが使用中です。";
+    case TFileError::kSameFile:
+      return u"読み込む図面と同じファイルです。";
+    case TFileError::kOther:
+      break;
+  }
+  return u"ファイルを書き込めませんでした。";
 }
 
 std::u16string BlockNameKey(const std::u16string& name) {
@@ -253,7 +308,20 @@ std::optional<std::u16string> TTilingEngine::CheckChoices(const TTilingInputs& i
   if (in.base_file.empty()) return u"ベース図面を指定して下さい";
   if (!base_found) return kBaseMissingMessage;
   const std::int32_t n = StrToIntOr0(in.count_text);
-  if (n <= 0 || n > 1000) return CountLabelFor(in.order) + u" の数値を再入力して下さい。";
+  if (n <= 0 || n > 1000) return ReenterMessage(CountLabelFor(in.order));
+  // A gap too large for a double (typed, say, as 1e400) is refused rather
+  // than taken as 0.
+  if (!IsFiniteNumber(StrToFloatOr0(in.gap_x_text))) return ReenterMessage(kGapXCaption);
+  if (!IsFiniteNumber(StrToFloatOr0(in.gap_y_text))) return ReenterMessage(kGapYCaption);
+  return std::nullopt;
+}
+
+std::optional<std::u16string> TTilingEngine::CheckOffsets(const TTilingInputs& in, double papx,
+                                                          double papy) {
+  for (const auto& [x, y] : TileOffsets(in, papx, papy)) {
+    if (!IsFiniteNumber(x)) return ReenterMessage(kGapXCaption);
+    if (!IsFiniteNumber(y)) return ReenterMessage(kGapYCaption);
+  }
   return std::nullopt;
 }
 
@@ -267,12 +335,19 @@ void TTilingEngine::JwwDataFree(TJwwData& doc) {
 void TTilingEngine::SetBaseFile(const std::u16string& base_file) {
   JwwMoji = false;
   LabelPap = kNoPaperCaption;
+  base_read_ = false;
   if (base_file.empty() || !IsExistingFile(base_file)) return;
   JwwDataFree(JWW);
   if (!JWW.FileIn(base_file)) {
-    warnings_.push_back({TTileWarning::kBasePartlyRead, base_file, JWW.Status().reason});
+    // A file that is no drawing has no paper to show, and no run can be
+    // based on it.
+    if (!JWW.Status().header) return;
+    warnings_.push_back(Warning(TTileWarning::kBasePartlyRead, base_file, JWW.Status().reason));
   }
-  JWW.BindImageExplode();
+  base_read_ = true;
+  if (unpack_budget_ == 0) unpack_budget_ = RunUnpackBudget({base_file});
+  JWW.BindImageExplode(&unpack_budget_);
+  NoteImagesLeftOut(JWW, base_file);
   TPaperSize paper = PaperSizeOf(JWW.Enthd.nZumen);
   papx = paper.papx;
   papy = paper.papy;
@@ -280,14 +355,25 @@ void TTilingEngine::SetBaseFile(const std::u16string& base_file) {
   if (JWW.MojiEncode) JwwMoji = true;
 }
 
-void TTilingEngine::Merge(const TTilingInputs& in, const std::function<void(std::size_t)>& on_row) {
+std::optional<std::u16string> TTilingEngine::Merge(const TTilingInputs& in,
+                                                   const std::function<void(std::size_t)>& on_row) {
   warnings_.clear();
+  renamed_.clear();
+  std::vector<std::u16string> inputs = in.files;
+  inputs.push_back(in.base_file);
+  unpack_budget_ = RunUnpackBudget(inputs);
   SetBaseFile(in.base_file);
+  if (!base_read_) return kBaseNotDrawingMessage;
+  if (auto message = CheckOffsets(in, papx, papy)) return message;
   GetBlockName1();
   JWWGetCrvNo();
   SetBlockNumber1();
+  NoteDanglingBlocks(in.base_file);
   AddEntRoom(JWW, nullptr);
   GFile = JWW.BindImage;
+  gfile_rows_.clear();
+  for (std::size_t i = 0; i < GFile.size(); ++i)
+    gfile_rows_.emplace(UpperStr(GFile[i].Fname), i);
 
   const auto offsets = TileOffsets(in, papx, papy);
   // File sizes, so that the lists can be sized for the drawings still to come.
@@ -318,30 +404,114 @@ void TTilingEngine::Merge(const TTilingInputs& in, const std::function<void(std:
   JWW.EntBlockDef.shrink_to_fit();
   JWW.MakeBlockTree();
   JWW.BindImage = GFile;
+  return std::nullopt;
+}
+
+std::uint64_t TTilingEngine::RunUnpackBudget(const std::vector<std::u16string>& inputs) const {
+  std::uint64_t bytes = 0;
+  for (const std::u16string& f : inputs)
+    bytes += RegularFileSize(f);
+  std::uint64_t budget = UnpackAllowance(bytes);
+  // Never more than the disk can hold besides the result, which is about as
+  // large as the drawings together.
+  if (const auto free = platform::FreeSpace(TmpPath)) {
+    budget = std::min(budget, *free > bytes ? *free - bytes : 0);
+  }
+  return std::max<std::uint64_t>(budget, 1);
+}
+
+void TTilingEngine::NoteImagesLeftOut(const TJwwData& doc, const std::u16string& file) {
+  for (const TImageLeftOut& left : doc.BindImageLeftOut) {
+    TTileWarning w = Warning(TTileWarning::kImageLeftOut, file, ImageLeftOutReason(left));
+    w.image = left.name;
+    w.image_problem = left.kind;
+    w.status = left.status;
+    warnings_.push_back(std::move(w));
+  }
+}
+
+void TTilingEngine::NoteDanglingBlocks(const std::u16string& file) {
+  if (dangling_blocks_ == 0) return;
+  warnings_.push_back(
+      Warning(TTileWarning::kDanglingBlock, file,
+              std::to_string(dangling_blocks_) + " block reference(s) without definition"));
+  dangling_blocks_ = 0;
 }
 
 TTilingEngine::TSaveResult TTilingEngine::Save(const std::u16string& fn) {
   JWW.SetFileOutOption(JwwMoji ? 32 : 0);
   TSaveResult result;
   result.ok = JWW.FileOut(fn, 700);
+  const std::u16string shown = DisplayText(fn);
   if (!result.ok) {
-    result.message = u"図面ファイル「" + fn + u"」の保存に失敗しました。";
+    result.status = JWW.WriteStatus();
+    result.message = u"図面ファイル「" + shown + u"」の保存に失敗しました。";
+    const std::u16string reason = FileErrorReason(result.status);
+    if (!reason.empty()) result.message += u"\n" + reason;
     return result;
   }
-  result.message = u"図面ファイル「" + fn + u"」を保存しました。";
+  result.message = u"図面ファイル「" + shown + u"」を保存しました。";
   for (const TTileWarning& w : warnings_)
     result.message += u"\n" + WarningLine(w);
   return result;
 }
 
 std::u16string TTilingEngine::WarningLine(const TTileWarning& w) {
+  const std::u16string file = DisplayText(w.file);
   switch (w.kind) {
     case TTileWarning::kMissing:
-      return u"図面ファイル「" + w.file + u"」が見つからないため、追加しませんでした。";
+      return u"図面ファイル「" + file + u"」が見つからないため、追加しませんでした。";
     case TTileWarning::kPartlyRead:
-      return u"図面ファイル「" + w.file + u"」は一部しか読み込めませんでした。";
+      return u"図面ファイル「" + file + u"」は一部しか読み込めませんでした。";
     case TTileWarning::kBasePartlyRead:
-      return u"ベース図面「" + w.file + u"」は一部しか読み込めませんでした。";
+      return u"ベース図面「" + file + u"」は一部しか読み込めませんでした。";
+    case TTileWarning::kImageLeftOut: {
+      std::u16string why;
+      switch (w.image_problem) {
+        case TImageLeftOut::kUnusableName:
+          why = u"ファイル名として使えない名前です。";
+          break;
+        case TImageLeftOut::kNameWithNul:
+          why = u"名前に NUL 文字が含まれています。";
+          break;
+        case TImageLeftOut::kNotWritten:
+          why = FileErrorReason(w.status);
+          break;
+        case TImageLeftOut::kCut:
+          why = u"図面が画像の途中で終わっています。";
+          break;
+        case TImageLeftOut::kNotUnpacked:
+          why = w.status.ok() ? u"圧縮データを展開できません。" : FileErrorReason(w.status);
+          break;
+        case TImageLeftOut::kOverLimit:
+          why = u"展開すると大きさが上限を超えます。";
+          break;
+      }
+      return u"図面ファイル「" + file + u"」の画像「" + DisplayText(w.image) +
+             u"」は結合できませんでした。" + why;
+    }
+    case TTileWarning::kDanglingBlock:
+      return u"図面ファイル「" + file +
+             u"」には定義のないブロックへの参照があります（参照先のないまま残しました）。";
+  }
+  return {};
+}
+
+std::string ImageLeftOutReason(const TImageLeftOut& left) {
+  switch (left.kind) {
+    case TImageLeftOut::kUnusableName:
+      return "its name cannot be a file name";
+    case TImageLeftOut::kNameWithNul:
+      return "its name holds a NUL character";
+    case TImageLeftOut::kNotWritten:
+      return platform::FileErrorText(left.status);
+    case TImageLeftOut::kCut:
+      return "the drawing ends inside the image";
+    case TImageLeftOut::kNotUnpacked:
+      return left.status.ok() ? "its compressed data is damaged"
+                              : platform::FileErrorText(left.status);
+    case TImageLeftOut::kOverLimit:
+      return "it would unpack to more than the limit";
   }
   return {};
 }
@@ -355,6 +525,9 @@ void TTilingEngine::Cleanup() {
   JwwDataFree(JWW2);
   ahead_doc_->DataFree();
   image_renames_.clear();
+  renamed_.clear();
+  gfile_rows_.clear();
+  unpack_budget_ = 0;
 }
 
 // --- Block names -------------------------------------------------------------
@@ -392,13 +565,20 @@ std::int32_t TTilingEngine::GetBlockNameNo(const std::u16string& s) const {
 
 std::uint32_t TTilingEngine::GetBlockNumberNo(std::uint32_t n) const {
   auto it = nn_row_.find(n);
-  return it == nn_row_.end() ? 0 : static_cast<std::uint32_t>(it->second);
+  if (it != nn_row_.end()) return static_cast<std::uint32_t>(it->second);
+  // No definition of the drawing has this number: the reference points at
+  // nothing, as it did in its own drawing, and not at whatever row 0 is.
+  ++dangling_blocks_;
+  return kNoBlockRow;
 }
 
 std::uint32_t TTilingEngine::GetBlockNumberNo2(std::uint32_t n) const {
   auto it = jww2_def_of_.find(n);
-  if (it == jww2_def_of_.end()) return 0;
-  return static_cast<std::uint32_t>(GetBlockNameNo(JWW2.EntBlockDef[it->second].strName));
+  const std::int32_t row =
+      it == jww2_def_of_.end() ? -1 : GetBlockNameNo(JWW2.EntBlockDef[it->second].strName);
+  if (row >= 0) return static_cast<std::uint32_t>(row);
+  ++dangling_blocks_;
+  return kNoBlockRow;
 }
 
 void TTilingEngine::SetBlockNumber1() {
@@ -560,20 +740,27 @@ void Append(std::vector<Rec>& list, std::vector<TEntJwwNo>& order, int kind, Rec
 
 // --- Images ------------------------------------------------------------------------
 
-void TTilingEngine::MergeImages() {
+void TTilingEngine::MergeImages(const std::u16string& file) {
   image_renames_.clear();
-  std::unordered_map<std::u16string, std::size_t> listed;  // upper-cased name -> GFile row
-  for (std::size_t i = 0; i < GFile.size(); ++i)
-    listed.emplace(UpperStr(GFile[i].Fname), i);
-
+  auto move = [&](const std::u16string& from, const std::u16string& to,
+                  const std::u16string& image) {
+    platform::TFileStatus status;
+    if (MoveIfAbsent(from, to, status)) return;
+    TTileWarning w = Warning(TTileWarning::kImageLeftOut, file, platform::FileErrorText(status));
+    w.image = image;
+    w.image_problem = TImageLeftOut::kNotWritten;
+    w.status = status;
+    warnings_.push_back(std::move(w));
+  };
   for (const TBindImageType& row : JWW2.BindImage) {
     const std::u16string upper = UpperStr(row.Fname);
     if (row.Fname.empty()) {
-      if (listed.emplace(upper, GFile.size()).second) GFile.push_back(row);
+      if (gfile_rows_.emplace(upper, GFile.size()).second) GFile.push_back(row);
       continue;
     }
     const bool gz = IsGzImageName(row.Fname);
     const std::u16string plain = gz ? ChangeExt(row.Fname, u"") : std::u16string();
+    const std::u16string source = TmpPath2 + row.Fname;
     // Does a file of this name, with other contents, already stand for
     // another drawing's image?
     auto clashes = [&](const std::u16string& name) {
@@ -581,61 +768,70 @@ void TTilingEngine::MergeImages() {
       return IsExistingFile(dest) && IsExistingFile(TmpPath2 + name) &&
              !SameFileContents(TmpPath2 + name, dest);
     };
-    auto it = listed.find(upper);
-    bool clash = false;
-    if (it != listed.end()) {
+    auto it = gfile_rows_.find(upper);
+    if (it != gfile_rows_.end()) {
       // Listed already (names compare regardless of case): the same image
       // is shared, another one under that name is a clash.
       const std::u16string listed_file = TmpPath + GFile[it->second].Fname;
-      clash = IsExistingFile(TmpPath2 + row.Fname) && IsExistingFile(listed_file) &&
-              !SameFileContents(TmpPath2 + row.Fname, listed_file);
+      const bool clash = IsExistingFile(source) && IsExistingFile(listed_file) &&
+                         !SameFileContents(source, listed_file);
       if (!clash) continue;
-    } else {
-      clash = clashes(row.Fname) || (gz && clashes(plain));
-      if (!clash) {
-        CopyIfAbsent(TmpPath2 + row.Fname, TmpPath + row.Fname);
-        if (gz) CopyIfAbsent(TmpPath2 + plain, TmpPath + plain);
-        listed.emplace(upper, GFile.size());
-        GFile.push_back(row);
-        continue;
-      }
+    } else if (!clashes(row.Fname) && !(gz && clashes(plain))) {
+      move(source, TmpPath + row.Fname, row.Fname);
+      if (gz) move(TmpPath2 + plain, TmpPath + plain, row.Fname);
+      gfile_rows_.emplace(upper, GFile.size());
+      GFile.push_back(row);
+      continue;
     }
     // Another image under the same name: this drawing's image takes a name of
-    // its own (or that of an earlier tile's identical image), and its
-    // references are rewritten to it.
+    // its own, or that of an earlier tile's identical image, and its
+    // references are rewritten to it. Identical images are found by their
+    // contents' hash, so each clash costs the same however many came before.
     const std::u16string shown = gz ? plain : row.Fname;
-    const std::size_t dot = shown.find_last_of(u'.');
-    const std::u16string stem = dot == std::u16string::npos ? shown : shown.substr(0, dot);
-    const std::u16string ext = dot == std::u16string::npos ? std::u16string() : shown.substr(dot);
-    std::u16string new_shown, new_name;
-    bool reuse = false;
-    for (std::int32_t k = 2;; ++k) {
-      new_shown = stem + u"_" + IntStr(k) + ext;
-      new_name = gz ? new_shown + row.Fname.substr(plain.size()) : new_shown;
-      auto found = listed.find(UpperStr(new_name));
-      if (found != listed.end()) {
-        if (SameFileContents(TmpPath2 + row.Fname, TmpPath + GFile[found->second].Fname)) {
-          new_name = GFile[found->second].Fname;
-          new_shown = gz ? ChangeExt(new_name, u"") : new_name;
-          reuse = true;
-          break;
-        }
-        continue;
-      }
-      if (!listed.count(UpperStr(new_shown)) && !IsExistingFile(TmpPath + new_name) &&
-          !IsExistingFile(TmpPath + new_shown)) {
-        break;
-      }
+    const std::u16string gz_suffix = gz ? row.Fname.substr(plain.size()) : std::u16string();
+    TRenames& renames = renamed_[UpperStr(shown)];
+    const std::uint64_t hash = ContentHash(source);
+    std::u16string new_name, new_shown;
+    const auto [first, last] = renames.by_hash.equal_range(hash);
+    for (auto r = first; r != last && new_name.empty(); ++r) {
+      if (SameFileContents(source, TmpPath + GFile[r->second].Fname))
+        new_name = GFile[r->second].Fname;
+    }
+    const bool reuse = !new_name.empty();
+    if (reuse) {
+      new_shown = gz ? ChangeExt(new_name, u"") : new_name;
+    } else {
+      new_shown = FreeImageName(shown, gz_suffix);
+      new_name = new_shown + gz_suffix;
     }
     image_renames_[UpperStr(shown)] = new_shown;
     if (gz) image_renames_[upper] = new_name;
     if (reuse) continue;
-    CopyIfAbsent(TmpPath2 + row.Fname, TmpPath + new_name);
-    if (gz) CopyIfAbsent(TmpPath2 + plain, TmpPath + new_shown);
+    move(source, TmpPath + new_name, row.Fname);
+    if (gz) move(TmpPath2 + plain, TmpPath + new_shown, row.Fname);
     TBindImageType renamed = row;
     renamed.Fname = new_name;
-    listed.emplace(UpperStr(new_name), GFile.size());
+    renames.by_hash.emplace(hash, GFile.size());
+    gfile_rows_.emplace(UpperStr(new_name), GFile.size());
     GFile.push_back(std::move(renamed));
+  }
+}
+
+std::u16string TTilingEngine::FreeImageName(const std::u16string& shown,
+                                            const std::u16string& gz_suffix) {
+  const std::size_t dot = shown.find_last_of(u'.');
+  const std::u16string stem = dot == std::u16string::npos ? shown : shown.substr(0, dot);
+  const std::u16string ext = dot == std::u16string::npos ? std::u16string() : shown.substr(dot);
+  // The numbers already given for this name are not tried again.
+  std::int32_t& next = renamed_[UpperStr(shown)].next;
+  for (;; ++next) {
+    const std::u16string candidate = stem + u"_" + IntStr(next) + ext;
+    const std::u16string packed = candidate + gz_suffix;
+    if (!gfile_rows_.count(UpperStr(packed)) && !gfile_rows_.count(UpperStr(candidate)) &&
+        !IsExistingFile(TmpPath + packed) && !IsExistingFile(TmpPath + candidate)) {
+      ++next;
+      return candidate;
+    }
   }
 }
 
@@ -671,8 +867,9 @@ std::future<TTilingEngine::TAheadRead> TTilingEngine::ReadAhead(const std::u16st
 }
 
 bool TTilingEngine::TakeAhead(TAheadRead read, const std::u16string& fn) {
+  current_file_ = fn;
   if (read == TAheadRead::kMissing) {
-    warnings_.push_back({TTileWarning::kMissing, fn, {}});
+    warnings_.push_back(Warning(TTileWarning::kMissing, fn));
     return false;
   }
   // The previous drawing's lists are emptied but not freed and go back to
@@ -684,15 +881,16 @@ bool TTilingEngine::TakeAhead(TAheadRead read, const std::u16string& fn) {
   JWW2.SwapContents(*ahead_doc_);
   JWW2.BindImageWriteKept();
   if (read == TAheadRead::kPartlyRead) {
-    warnings_.push_back({TTileWarning::kPartlyRead, fn, JWW2.Status().reason});
+    warnings_.push_back(Warning(TTileWarning::kPartlyRead, fn, JWW2.Status().reason));
   }
   return true;
 }
 
 void TTilingEngine::AppendAddFile(double x, double y) {
   if (JWW2.MojiEncode) JwwMoji = true;
-  JWW2.BindImageExplode();
-  MergeImages();
+  JWW2.BindImageExplode(&unpack_budget_);
+  NoteImagesLeftOut(JWW2, current_file_);
+  MergeImages(current_file_);
   RenameImageReferences(JWW2.EntMoji);
 
   try {
@@ -814,6 +1012,7 @@ void TTilingEngine::AppendAddFile(double x, double y) {
       }
     }
   }
+  NoteDanglingBlocks(current_file_);
 }
 
 }  // namespace plattero

@@ -30,6 +30,17 @@ struct TPaperSize {
 TPaperSize PaperSizeOf(std::int32_t nZumen);
 inline constexpr char16_t kNoPaperCaption[] = u"（用紙）";
 inline constexpr char16_t kBaseMissingMessage[] = u"ベース図面が見つかりません。再指定して下さい";
+inline constexpr char16_t kBaseNotDrawingMessage[] =
+    u"ベース図面を図面ファイルとして読み込めません。再指定して下さい";
+
+// The message for a count or gap field whose value cannot be used: the
+// field's caption followed by " の数値を再入力して下さい。".
+std::u16string ReenterMessage(std::u16string_view caption);
+inline constexpr char16_t kGapXCaption[] = u"横間隔：";
+inline constexpr char16_t kGapYCaption[] = u"縦間隔：";
+
+// Why a file could not be written, in the words of the window's messages.
+std::u16string FileErrorReason(const platform::TFileStatus& status);
 
 // The count label for an arrangement order: "縦数：" for columns, else "横数：".
 std::u16string CountLabelFor(int order);
@@ -60,12 +71,25 @@ std::u16string BlockNameKey(const std::u16string& name);
 // A text the merge leaves out: start equal to end, or placed at (0,0)-(0.01,0.01).
 bool IsFilteredText(const TEntJwwMoji& m);
 
-// What became of one listed drawing that did not merge whole.
+// What became of one drawing that did not merge whole.
 struct TTileWarning {
-  enum Kind { kMissing, kPartlyRead, kBasePartlyRead } kind;
+  enum Kind {
+    kMissing = 0,     // a listed drawing that does not exist: skipped
+    kPartlyRead,      // a listed drawing read only in part
+    kBasePartlyRead,  // the base drawing read only in part
+    kImageLeftOut,    // an embedded image of `file` (base or listed) not carried over
+    kDanglingBlock,   // `file` places blocks it has no definition for
+  } kind = kMissing;
   std::u16string file;
-  std::string reason;  // the reader's reason, for kPartlyRead
+  std::string reason;  // why, in English, for the command line
+  // kImageLeftOut: the image and why it was left out.
+  std::u16string image;
+  TImageLeftOut::Kind image_problem = TImageLeftOut::kNotWritten;
+  platform::TFileStatus status;
 };
+
+// Why an image was left out, in English, for the command line.
+std::string ImageLeftOutReason(const TImageLeftOut& left);
 
 // The tile offsets of n files for an order, count and gaps.
 std::vector<std::pair<double, double>> TileOffsets(std::size_t files, int order, std::int32_t n,
@@ -88,21 +112,33 @@ class TTilingEngine {
   // found instead of looking at the disk (a preview checks on the window's
   // thread, which must not wait for a file system).
   static std::optional<std::u16string> CheckChoices(const TTilingInputs& in, bool base_found);
+  // The gap message when a tile offset for this paper would not be a finite
+  // number (a gap too large for the format), else nothing.
+  static std::optional<std::u16string> CheckOffsets(const TTilingInputs& in, double papx,
+                                                    double papy);
 
   // Reads the base drawing into JWW and sets the paper size (also used when
-  // the user picks a base drawing, to show its paper).
+  // the user picks a base drawing, to show its paper). A file whose header
+  // cannot be read leaves the paper caption at "（用紙）" and BaseRead()
+  // false.
   void SetBaseFile(const std::u16string& base_file);
+  bool BaseRead() const { return base_read_; }
 
   // Reads the base drawing and appends every listed drawing. `on_row` is
   // called with each row's index as it starts. CheckInputs must have passed.
-  void Merge(const TTilingInputs& in, const std::function<void(std::size_t)>& on_row = {});
+  // Returns the message that stops the run before any drawing is added (a
+  // base drawing that is no drawing, a gap too large), or nothing.
+  std::optional<std::u16string> Merge(const TTilingInputs& in,
+                                      const std::function<void(std::size_t)>& on_row = {});
 
   // Writes the combined drawing with version 700. Returns the fixed success
-  // message (with one more line per drawing that was skipped or only partly
-  // read) or the failure message.
+  // message (with one more line per warning: a drawing skipped or only partly
+  // read, an image left out, a block without definition) or the failure
+  // message with the reason on a second line.
   struct TSaveResult {
     bool ok = false;
     std::u16string message;
+    platform::TFileStatus status;  // why it failed
   };
   TSaveResult Save(const std::u16string& fn);
 
@@ -143,12 +179,24 @@ class TTilingEngine {
   void JWW2SetCrvNo1(std::uint32_t& c) const;
   void JWW2SetCrvNo1(TEntJwwAttr& att) const { JWW2SetCrvNo1(att.lGroup); }
 
+  // The number a block reference gets when its drawing has no definition for
+  // it: no row of the block name table and no definition of the combined
+  // drawing takes it, so the reference keeps pointing at nothing.
+  static constexpr std::uint32_t kNoBlockRow = 0x80000000u;
+
  private:
   void AppendBlockRow(std::int32_t idx, std::uint32_t nn, const std::u16string& name);
   void CountCurveNumber(std::int32_t c);
   std::int32_t CurveIndex(std::int32_t c) const;
   void ResetCurveNumbers();
-  void MergeImages();
+  void MergeImages(const std::u16string& file);
+  void NoteImagesLeftOut(const TJwwData& doc, const std::u16string& file);
+  void NoteDanglingBlocks(const std::u16string& file);
+  // What the gzip images of a run over these drawings may unpack to.
+  std::uint64_t RunUnpackBudget(const std::vector<std::u16string>& inputs) const;
+  // A name of its own for an image of the drawing being added that clashes
+  // with another image of the same name.
+  std::u16string FreeImageName(const std::u16string& shown, const std::u16string& gz_suffix);
   void RenameImageReferences(std::vector<TEntJwwMoji>& texts) const;
   // LoadAddFile in three steps: reading the drawing into ahead_doc_ on
   // another thread, taking it into JWW2 (false when the file is missing),
@@ -166,6 +214,23 @@ class TTilingEngine {
   // name -> new name), so its references show its own image.
   std::unordered_map<std::u16string, std::u16string> image_renames_;
   std::vector<TTileWarning> warnings_;
+  bool base_read_ = false;
+  // References renumbered to kNoBlockRow since the last NoteDanglingBlocks.
+  mutable std::size_t dangling_blocks_ = 0;
+  // What the run's gzip images may still unpack to.
+  std::uint64_t unpack_budget_ = 0;
+  // Renamed images by upper-cased stem: the next number to try, and the
+  // images given a name of that stem by their contents' hash (so that an
+  // identical image of a later tile shares the name).
+  struct TRenames {
+    std::int32_t next = 2;
+    std::unordered_multimap<std::uint64_t, std::size_t> by_hash;  // hash -> GFile row
+  };
+  std::unordered_map<std::u16string, TRenames> renamed_;
+  // Upper-cased name -> first row of GFile with that name.
+  std::unordered_map<std::u16string, std::size_t> gfile_rows_;
+  // The drawing being added, for its warnings.
+  std::u16string current_file_;
   // Bytes of the drawing being added and of those after it, over its own
   // bytes: how many drawings like it the run still expects.
   double drawings_ahead_ = 1.0;

@@ -1,13 +1,12 @@
 #include "ui/file_list.h"
 
-#include <unicode/ucol.h>
-#include <unicode/uloc.h>
-
 #include <algorithm>
 #include <numeric>
 #include <string>
 #include <unordered_set>
 
+#include "platform/file_system.h"
+#include "platform/text_services.h"
 #include "util/numbers.h"
 #include "util/text.h"
 
@@ -89,48 +88,6 @@ std::u16string SortKey(const std::u16string& path, std::size_t index) {
   return SortNameOf(path) + u" :" + Hex7(index) + path;
 }
 
-struct TFileNameCollator::Impl {
-  UCollator* collator = nullptr;
-  ~Impl() {
-    if (collator) ucol_close(collator);
-  }
-};
-
-TFileNameCollator::TFileNameCollator() : impl_(std::make_unique<Impl>()) {
-  UErrorCode status = U_ZERO_ERROR;
-  // The "C" and POSIX locales collate by code point, capitals first: the root
-  // collation serves them instead.
-  const std::string locale = uloc_getDefault();
-  const bool posix = locale.find("POSIX") != std::string::npos || locale == "c";
-  impl_->collator = ucol_open(posix ? "" : locale.c_str(), &status);
-  if (U_FAILURE(status)) {
-    if (impl_->collator) ucol_close(impl_->collator);
-    status = U_ZERO_ERROR;
-    impl_->collator = ucol_open("", &status);  // the root collation
-    if (U_FAILURE(status)) {
-      if (impl_->collator) ucol_close(impl_->collator);
-      impl_->collator = nullptr;
-      return;
-    }
-  }
-  ucol_setStrength(impl_->collator, UCOL_SECONDARY);  // letter case does not count
-  ucol_setAttribute(impl_->collator, UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
-}
-
-TFileNameCollator::~TFileNameCollator() = default;
-
-int TFileNameCollator::Compare(const std::u16string& a, const std::u16string& b) const {
-  if (!impl_->collator) {
-    const std::u16string ua = UpperStr(a), ub = UpperStr(b);
-    return ua < ub ? -1 : (ub < ua ? 1 : 0);
-  }
-  const auto too_long = [](const std::u16string& s) { return s.size() > INT32_MAX; };
-  if (too_long(a) || too_long(b)) return a.compare(b);
-  const UCollationResult r = ucol_strcoll(impl_->collator, a.data(), static_cast<int32_t>(a.size()),
-                                          b.data(), static_cast<int32_t>(b.size()));
-  return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
-}
-
 TSortResult SortFileList(const TFileList& list, bool descending) {
   TSortResult result;
   std::vector<std::size_t> order(list.size());
@@ -139,7 +96,7 @@ TSortResult SortFileList(const TFileList& list, bool descending) {
   names.reserve(list.size());
   for (const std::u16string& p : list)
     names.push_back(SortNameOf(p));
-  const TFileNameCollator collator;
+  const platform::TFileNameCollator collator;
   // The position breaks ties, as the digits after the name do in the key.
   std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
     const int c = collator.Compare(names[a], names[b]);

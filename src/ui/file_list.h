@@ -37,23 +37,6 @@ std::u16string SortNameOf(const std::u16string& path);
 // seven upper-case hex digits, then the path.
 std::u16string SortKey(const std::u16string& path, std::size_t index);
 
-// Compares file names in the user's locale, without regard to case, digit
-// runs by their numeric value ("sheet2" before "sheet10").
-class TFileNameCollator {
- public:
-  TFileNameCollator();
-  ~TFileNameCollator();
-  TFileNameCollator(const TFileNameCollator&) = delete;
-  TFileNameCollator& operator=(const TFileNameCollator&) = delete;
-
-  // Negative, zero or positive, as for a < b, a == b, a > b.
-  int Compare(const std::u16string& a, const std::u16string& b) const;
-
- private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
-};
-
 struct TSortResult {
   TFileList list;                    // the entries in their new order
   std::vector<std::u16string> keys;  // the sort keys, ascending

@@ -17,7 +17,7 @@
 #include <algorithm>
 
 #include "jww/entity_io.h"
-#include "platform/files.h"
+#include "platform/file_system.h"
 #include "platform/jwcad.h"
 #include "platform/wine_registry.h"
 #include "plattero_version.h"
@@ -671,9 +671,10 @@ void TForm1::Button7Click() {
   Progress->setRange(0, static_cast<int>(run_inputs_.files.size()));
   Progress->setValue(0);
   run_.emplace(*Engine);
+  merge_stop_.reset();
   RunInBackground(
       [this] {
-        Engine->Merge(run_inputs_, [this](std::size_t row) {
+        merge_stop_ = Engine->Merge(run_inputs_, [this](std::size_t row) {
           QMetaObject::invokeMethod(
               this,
               [this, row] {
@@ -691,6 +692,11 @@ void TForm1::MergeDone(const std::string& error) {
   Progress->setValue(Progress->maximum());
   if (!error.empty()) {
     dialogs_->ShowMessage(this, kMergeFailed + (u"\n" + Utf8ToUtf16(error)));
+    FinishRun();
+    return;
+  }
+  if (merge_stop_) {  // a base drawing that is no drawing, a gap too large
+    dialogs_->ShowMessage(this, *merge_stop_);
     FinishRun();
     return;
   }

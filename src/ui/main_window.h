@@ -210,6 +210,7 @@ class TForm1 : public QWidget {
   std::thread worker_;
   std::optional<TTilingRun> run_;
   TTilingInputs run_inputs_;
+  std::optional<std::u16string> merge_stop_;  // why the last merge stopped early
   // The paper of the base drawing as last read by SetBaseFile; none when no
   // base drawing could be read.
   std::optional<TPaperSize> base_paper_;

@@ -1,6 +1,6 @@
 #include "ui/settings.h"
 
-#include "platform/files.h"
+#include "platform/file_system.h"
 #include "util/numbers.h"
 #include "util/text.h"
 
@@ -113,7 +113,8 @@ bool SaveSettingsFile(const std::u16string& path, const TSettings& s) {
   if (!folder.empty() && !platform::IsExistingFolder(folder) && !platform::MakeFolders(folder)) {
     return false;
   }
-  return platform::WriteFileReplacing(path, EncodeSettingsLines(SettingsLines(s)));
+  const std::vector<std::uint8_t> bytes = EncodeSettingsLines(SettingsLines(s));
+  return platform::WriteFileReplacing(path, bytes.data(), bytes.size());
 }
 
 }  // namespace plattero::ui

@@ -8,12 +8,9 @@
 #include <cstddef>
 #include <vector>
 
-namespace plattero {
+#include "platform/memory.h"
 
-// Asks the system to back the whole 2 MiB pages inside [data, data + bytes)
-// with huge pages. Only a hint: does nothing where unsupported or when the
-// range holds no whole huge page.
-void AdviseHugePages(const void* data, std::size_t bytes);
+namespace plattero {
 
 // reserve() that also advises huge pages for the room not yet in use, where
 // the room is large.
@@ -21,7 +18,7 @@ template <class T>
 void ReserveLarge(std::vector<T>& list, std::size_t capacity) {
   if (capacity <= list.capacity()) return;
   list.reserve(capacity);
-  AdviseHugePages(list.data() + list.size(), (list.capacity() - list.size()) * sizeof(T));
+  platform::AdviseHugePages(list.data() + list.size(), (list.capacity() - list.size()) * sizeof(T));
 }
 
 }  // namespace plattero

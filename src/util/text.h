@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/unicode.h"
+
 namespace plattero {
 
 using ByteBuffer = std::vector<std::uint8_t>;
@@ -118,14 +120,15 @@ std::uint64_t RegularFileSize(std::u16string_view path);
 bool DeleteFileQuiet(std::u16string_view path);
 
 // Copies source to destination in 4096-byte blocks and gives the copy the
-// source's access and modification times. Throws std::runtime_error when the
-// source is missing or cannot be opened (nothing is written then). A failure
-// while writing deletes the destination and is not passed on.
+// source's time stamps. Throws std::runtime_error when the source is missing
+// or cannot be opened (nothing is written then). A failure while writing
+// deletes the destination and is not passed on; a destination that is a
+// link or anything but a regular file is never written.
 void CopyFileKeepTimes(std::u16string_view source, std::u16string_view destination);
 
-// --- Bridges to the operating system's byte paths and to UTF-8 --------------
-
-std::string Utf16ToUtf8(std::u16string_view text);
-std::u16string Utf8ToUtf16(std::string_view text);
+// The text as it can be shown: the bytes of a file name that were no UTF-8
+// (see platform/unicode.h) become the characters they are in Shift-JIS, or
+// U+FFFD where they are not that either. Everything else stays.
+std::u16string DisplayText(std::u16string_view text);
 
 }  // namespace plattero

@@ -17,6 +17,7 @@
 #include "cli/temp_dir.h"
 #include "cli_test_util.h"
 #include "drawing_builder.h"
+#include "platform/temporary.h"
 #include "util/text.h"
 
 namespace plattero::cli_test {
@@ -410,13 +411,14 @@ TEST(ExitCodes, UsageReadAndWriteFailures) {
       {{"info", good}, 0, ""},
       {{"info", missing},
        1,
-       "plattero-cli: cannot read \"" + missing + "\": No such file or directory\n"},
-      {{"dump", dir.path()}, 1, "plattero-cli: cannot read \"" + dir.path() + "\": not a regular"},
+       "plattero-cli: cannot read \"" + missing + "\": no such file or folder\n"},
+      {{"dump", dir.path()}, 1, "plattero-cli: cannot read \"" + dir.path() + "\": it is a folder"},
       {{"dump", cut}, 1, "plattero-cli: cannot read \"" + cut + "\": "},
       {{"convert", cut, dir.file("o.jww")}, 1, "plattero-cli: cannot read \"" + cut + "\": "},
       {{"convert", good, dir.file("no/such/folder/o.jww")},
        3,
-       "plattero-cli: cannot write \"" + dir.file("no/such/folder/o.jww") + "\": folder"},
+       "plattero-cli: cannot write \"" + dir.file("no/such/folder/o.jww") +
+           "\": no such file or folder"},
       {{"convert", good, dir.path()}, 3, "plattero-cli: cannot write \""},
   };
   for (const Case& c : cases) {
@@ -454,28 +456,31 @@ TEST(ScopedTempDir, PrivateUnderTmpdirAndGoneEvenWhenInterrupted) {
   {
     cli::ScopedTempDir d;
     ASSERT_TRUE(d.ok()) << d.error();
-    EXPECT_EQ(fs::path(d.path()).parent_path(), fs::path(tmp.path()).parent_path());
+    const std::string path = Utf16ToUtf8(d.path());
+    EXPECT_EQ(fs::path(path).parent_path(), fs::path(tmp.path()).parent_path());
     struct stat st {};
-    ASSERT_EQ(::stat(d.path().c_str(), &st), 0);
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
-    std::ofstream(d.path() + "/x.bmp") << "x";
-    fs::create_directory(d.path() + "/sub");
+    std::ofstream(path + "/x.bmp") << "x";
+    fs::create_directory(path + "/sub");
   }
   EXPECT_EQ(CountEntries(tmp.path()), 0u);
 
-  // SIGINT arriving while the folder exists takes effect once it is removed.
+  // An interrupt while the folder exists removes it, then ends the program
+  // as the interrupt would have.
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
   const pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
-    {
-      cli::ScopedTempDir d;
-      std::ofstream(d.path() + "/image.bmp") << "x";
-      ::raise(SIGINT);
-      [[maybe_unused]] ssize_t n = ::write(fds[1], d.path().data(), d.path().size());
-    }
-    ::_exit(0);  // not reached: SIGINT ends the child here
+    platform::InstallInterruptCleanup();
+    cli::ScopedTempDir d;
+    const std::string path = Utf16ToUtf8(d.path());
+    std::ofstream(path + "/image.bmp") << "x";
+    [[maybe_unused]] ssize_t n = ::write(fds[1], path.data(), path.size());
+    ::kill(::getpid(), SIGINT);
+    for (;;)
+      ::pause();  // the interrupt ends the child here
   }
   ::close(fds[1]);
   char buf[4096];

@@ -82,7 +82,9 @@ TEST(CliTile, AFailedWriteSaysSoAndExits3) {
   const std::string out = dir.file("no/such/out.jww");
   CliRun r = RunArgs({"tile", "--base", Example(1), "-o", out, Example(2)});
   EXPECT_EQ(r.code, 3);
-  EXPECT_EQ(r.err, "図面ファイル「" + out + "」の保存に失敗しました。\n");
+  EXPECT_EQ(r.err, "図面ファイル「" + out +
+                       "」の保存に失敗しました。\nplattero-cli: cannot write \"" + out +
+                       "\": no such file or folder\n");
 }
 
 TEST(CliTile, RealDrawingsTileIntoOneReadableDrawing) {

@@ -51,7 +51,7 @@ TEST(BlockTree, FlagsAndCompactNumbers) {
   EXPECT_EQ(d.ChangeBlockNo(9), 1u);
   EXPECT_EQ(d.ChangeBlockNo(5), 0u);
   EXPECT_EQ(d.ChangeBlockNo(7), 7u);
-  EXPECT_EQ(d.ChangeBlockNo(8), 0u);
+  EXPECT_EQ(d.ChangeBlockNo(8), 8u);  // no such definition: written as a number none takes
   ASSERT_EQ(d.EntBlockTree.size(), 2u);
   EXPECT_EQ(d.EntBlockTree[1].name, u"五");
   EXPECT_EQ(d.EntBlockTree[1].parent, 0);
@@ -98,7 +98,8 @@ TEST(BlockTree, DuplicatesMissingDefinitionsAndBreadthFirstOrder) {
   EXPECT_EQ(rows, (std::vector<std::pair<int, std::uint32_t>>{
                       {-1, 1}, {-1, 2}, {-1, 42}, {0, 3}, {0, 3}, {1, 3}}));
   EXPECT_EQ(d.EntBlockTree[2].defno, -1);
-  EXPECT_EQ(d.ChangeBlockNo(42), 0u);
+  EXPECT_EQ(d.ChangeBlockNo(42), 42u);
+  EXPECT_EQ(d.ChangeBlockNo(0), 0xFFFFFFFFu);  // 0 is a written definition's new number
   EXPECT_EQ(d.EntBlockNum, 3);
 }
 

@@ -301,7 +301,7 @@ TEST(FileIn, RefusedFilesAndMissingFiles) {
   d.Enthd.nZumen = 5;
   EXPECT_FALSE(d.FileIn(u"/nonexistent/x.jww"));
   EXPECT_EQ(d.Enthd.nZumen, 0);
-  EXPECT_EQ(d.Status().reason, "cannot open the file");
+  EXPECT_EQ(d.Status().reason.rfind("cannot open the file", 0), 0u) << d.Status().reason;
   Bytes junk = {'J', 'w', 'w', 'D', 'a', 't', 'a', '.', 0xBD, 0x02, 0, 0};
   EXPECT_FALSE(d.FileInBytes(junk.data(), junk.size()));
   EXPECT_NE(d.Status().reason.find("version"), std::string::npos);

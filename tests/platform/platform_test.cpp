@@ -14,10 +14,11 @@
 #include <thread>
 
 #include "drawing_builder.h"
-#include "platform/files.h"
+#include "platform/file_system.h"
 #include "platform/jwcad.h"
 #include "platform/locations.h"
 #include "platform/process.h"
+#include "platform/temporary.h"
 #include "platform/wine_registry.h"
 #include "util/text.h"
 
@@ -50,6 +51,10 @@ class ScopedEnv {
   const char* name_;
   std::optional<std::string> old_;
 };
+
+bool WriteFileReplacing(const std::u16string& path, const std::vector<std::uint8_t>& bytes) {
+  return platform::WriteFileReplacing(path, bytes.data(), bytes.size());
+}
 
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;

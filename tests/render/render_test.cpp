@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -304,6 +305,41 @@ TEST_F(RenderTest, NestedBlocksLandWhereTheTreeSays) {
   ASSERT_EQ(texts.size(), 1u);
   EXPECT_EQ(texts[0].attr.at("transform"), "rotate(-90 10 -20)");
   EXPECT_EQ(texts[0].attr.at("textLength"), "4");
+}
+
+// A nest that doubles at every level places its leaf 2^17 times: a placement
+// that cannot fit whole is passed over at once, and what fits is drawn.
+TEST_F(RenderTest, DoublingNestsStayWithinTheBoundAndTheirTime) {
+  constexpr std::uint32_t kLevels = 17;
+  std::vector<TEntJwwBlockDef> defs(kLevels + 2);
+  for (std::uint32_t i = 0; i < kLevels; ++i) {
+    defs[i].nNumber = i;
+    defs[i].mBlock.assign(2, {Attr(), 0, 0, 1, 1, 0, i + 1});
+  }
+  defs[kLevels].nNumber = kLevels;
+  defs[kLevels].mLine.assign(20'000, {Attr(), 0, 0, 1, 0});
+  defs[kLevels + 1].nNumber = 100;
+  defs[kLevels + 1].mLine.push_back({Attr(), 5, 5, 6, 6});
+  doc.EntBlockDef = std::move(defs);
+  // The nest, then the leaf alone three times, then a small block.
+  doc.EntBlock = {{Attr(), 0, 0, 1, 1, 0, 0},
+                  {Attr(), 0, 0, 1, 1, 0, kLevels},
+                  {Attr(), 0, 0, 1, 1, 0, kLevels},
+                  {Attr(), 0, 0, 1, 1, 0, kLevels},
+                  {Attr(), 0, 0, 1, 1, 0, 100}};
+  doc.MakeBlockTree();
+  const struct {
+    std::size_t max;
+    std::size_t drawn;
+  } cases[] = {{kMaxSceneShapes, 60'001}, {50'000, 40'001}, {1, 1}};
+  for (const auto& c : cases) {
+    const auto start = std::chrono::steady_clock::now();
+    const TScene scene = BuildScene(doc, c.max);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << c.max;
+    EXPECT_TRUE(scene.cut) << c.max;
+    EXPECT_EQ(scene.shapes.size(), c.drawn) << c.max;
+    EXPECT_EQ(scene.shapes.back().a.x, 5) << c.max;  // the small block came through
+  }
 }
 
 TEST_F(RenderTest, PaperFramesAreCentredOnTheTileOffsets) {

@@ -30,7 +30,7 @@ struct Fixture {
   TTilingEngine::TSaveResult Run(const TTilingInputs& in, TJwwData& out) {
     TTilingRun run(engine);
     EXPECT_FALSE(engine.CheckInputs(in).has_value());
-    engine.Merge(in);
+    EXPECT_FALSE(engine.Merge(in).has_value());
     auto result = engine.Save(files.ufile("out.jww"));
     if (result.ok) {
       out.BindImageFolder = files.upath() + u"img/";
@@ -237,7 +237,7 @@ TEST(Tiling, BlockReferencesReachTheDefinitionsOfTheirNames) {
                      Def(7, u"窓@@sfigorgflag@@7"), Def(3, u"使わない")};
   AddRef(add, Ref(9));
   AddRef(add, Ref(7));
-  AddRef(add, Ref(42));  // no definition of that number: stored as 0, the first written (机)
+  AddRef(add, Ref(42));  // no definition of that number: it keeps pointing at none
 
   TTilingInputs in;
   in.base_file = f.Write(base, "base.jww");
@@ -257,8 +257,12 @@ TEST(Tiling, BlockReferencesReachTheDefinitionsOfTheirNames) {
     names.push_back(name);
   }
   const std::u16string window = u"窓@@SfigorgFlag@@3";
-  EXPECT_EQ(names, (std::vector<std::u16string>{window, u"扉", u"机", window, u"机", u"机", window,
-                                                u"机"}));
+  EXPECT_EQ(names,
+            (std::vector<std::u16string>{window, u"扉", u"机", window, u"", u"机", window, u""}));
+  // One warning per drawing that placed a block it has no definition for.
+  ASSERT_EQ(f.engine.Warnings().size(), 2u);
+  EXPECT_EQ(f.engine.Warnings()[0].kind, TTileWarning::kDanglingBlock);
+  EXPECT_EQ(f.engine.Warnings()[1].kind, TTileWarning::kDanglingBlock);
   // 扉, 窓, 机, 椅子: the unused base definition and the second tile's copies
   // are not written.
   ASSERT_EQ(out.EntBlockDef.size(), 4u);
@@ -439,7 +443,9 @@ TEST(Tiling, Utf16DrawingsMakeAUtf16ResultAndFailedSavesSaySo) {
   auto failed = f.engine.Save(f.files.ufile("no/such/dir/out.jww"));
   EXPECT_FALSE(failed.ok);
   EXPECT_EQ(failed.message,
-            u"図面ファイル「" + f.files.ufile("no/such/dir/out.jww") + u"」の保存に失敗しました。");
+            u"図面ファイル「" + f.files.ufile("no/such/dir/out.jww") +
+                u"」の保存に失敗しました。\nファイルまたはフォルダーが見つかりません。");
+  EXPECT_EQ(failed.status.error, platform::TFileError::kNotFound);
 }
 
 TEST(Tiling, ManyTilesOfAGeneratedDrawingAddUp) {

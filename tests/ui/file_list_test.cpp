@@ -1,6 +1,7 @@
 // List operations, dropped-file filtering and sorting of the file list.
 
 #include "ui/file_list.h"
+#include "platform/text_services.h"
 
 #include <gtest/gtest.h>
 
@@ -105,7 +106,7 @@ TEST(FileListTest, NamesWithTheSeparatorTextSortAndKeepTheirPaths) {
 }
 
 TEST(FileListTest, CollatorIgnoresCaseAndWidthButNotLetters) {
-  const TFileNameCollator c;
+  const platform::TFileNameCollator c;
   EXPECT_EQ(c.Compare(u"ABC.jww", u"abc.jww"), 0);
   EXPECT_LT(c.Compare(u"a2.jww", u"a10.jww"), 0);
   EXPECT_LT(c.Compare(u"apple.jww", u"Banana.jww"), 0);

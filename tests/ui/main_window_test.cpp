@@ -35,6 +35,14 @@ namespace plattero::ui {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Files in an image folder besides the lock that marks it as in use.
+std::size_t ImageFiles(const std::string& folder) {
+  std::size_t n = 0;
+  for (const auto& e : fs::directory_iterator(folder))
+    n += e.path().filename() != ".plattero-lock";
+  return n;
+}
 using testing::DrawingSpec;
 using testing::TempDir;
 using testing::WriteDrawing;
@@ -522,8 +530,8 @@ TEST_F(FormTest, StartMergesOffTheWindowThreadAndSavesTheCombinedDrawing) {
   EXPECT_EQ(result.BindImage.size(), 1u);
   // The run's documents and images are gone.
   EXPECT_EQ(form->Engine->JWW.EntLine.size(), 0u);
-  EXPECT_TRUE(fs::is_empty(dir.file("TEMP")));
-  EXPECT_TRUE(fs::is_empty(dir.file("TEMP2")));
+  EXPECT_EQ(ImageFiles(dir.file("TEMP")), 0u);
+  EXPECT_EQ(ImageFiles(dir.file("TEMP2")), 0u);
 }
 
 TEST_F(FormTest, CancellingTheSaveDialogWritesAndShowsNothing) {
@@ -537,7 +545,7 @@ TEST_F(FormTest, CancellingTheSaveDialogWritesAndShowsNothing) {
   EXPECT_TRUE(dialogs.messages.empty());
   EXPECT_EQ(form->SavePath, dir.upath());
   EXPECT_EQ(form->Engine->JWW.EntLine.size(), 0u);
-  EXPECT_TRUE(fs::is_empty(dir.file("TEMP")));
+  EXPECT_EQ(ImageFiles(dir.file("TEMP")), 0u);
 }
 
 TEST_F(FormTest, AFailedWriteIsReported) {
@@ -549,7 +557,8 @@ TEST_F(FormTest, AFailedWriteIsReported) {
   ASSERT_TRUE(WaitForRun(*form));
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_EQ(dialogs.messages[0],
-            u"図面ファイル「" + dir.ufile("no-such-folder/out.jww") + u"」の保存に失敗しました。");
+            u"図面ファイル「" + dir.ufile("no-such-folder/out.jww") +
+                u"」の保存に失敗しました。\nファイルまたはフォルダーが見つかりません。");
   EXPECT_EQ(form->SavePath, dir.ufile("no-such-folder/"));
 }
 

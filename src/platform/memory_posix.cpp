@@ -1,10 +1,10 @@
-#include "util/memory.h"
-
 #include <sys/mman.h>
 
 #include <cstdint>
 
-namespace plattero {
+#include "platform/memory.h"
+
+namespace plattero::platform {
 
 void AdviseHugePages(const void* data, std::size_t bytes) {
 #ifdef MADV_HUGEPAGE
@@ -23,4 +23,4 @@ void AdviseHugePages(const void* data, std::size_t bytes) {
 #endif
 }
 
-}  // namespace plattero
+}  // namespace plattero::platform
