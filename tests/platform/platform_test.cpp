@@ -163,6 +163,39 @@ TEST(LocationsTest, ImageFoldersThatCannotBeMadeBesideTheProgramMoveToAPrivateFo
   RemoveImageFolders(loc);
 }
 
+// Two windows never share image folders; what a killed window left is
+// removed by the next one that takes the folders, or that looks for a
+// private folder of its own.
+TEST(LocationsTest, EachWindowHasImageFoldersOfItsOwn) {
+  TempDir dir, tmp;
+  ScopedEnv tmpdir("TMPDIR", tmp.path());
+  fs::create_directories(dir.file("TEMP"));
+  WriteText(dir.file("TEMP/left-by-a-killed-window.bmp"), "x");
+  TLocations first = LocationsFor(dir.ufile("plattero"));
+  ASSERT_TRUE(PrepareImageFolders(first));
+  EXPECT_EQ(first.TmpPath, dir.ufile("TEMP/"));
+  EXPECT_FALSE(fs::exists(dir.file("TEMP/left-by-a-killed-window.bmp")));
+
+  TLocations second = LocationsFor(dir.ufile("plattero"));
+  ASSERT_TRUE(PrepareImageFolders(second));
+  ASSERT_FALSE(second.PrivateDir.empty());
+  EXPECT_EQ(second.TmpPath.rfind(tmp.upath(), 0), 0u);
+  EXPECT_NE(second.TmpPath2, first.TmpPath2);
+
+  // The second window is killed: its lock dies with it, the lock file and
+  // its images stay, and the next window removes them.
+  const std::string abandoned = Utf16ToUtf8(second.PrivateDir);
+  WriteText(abandoned + "TEMP/image.bmp", "x");
+  second.Lock.reset();
+  WriteText(abandoned + "TEMP/.plattero-lock", "");
+  TLocations third = LocationsFor(dir.ufile("plattero"));
+  ASSERT_TRUE(PrepareImageFolders(third));
+  EXPECT_FALSE(fs::exists(abandoned));
+  RemoveImageFolders(third);
+  RemoveImageFolders(first);
+  EXPECT_FALSE(fs::exists(dir.file("TEMP")));
+}
+
 TEST(LocationsTest, ConfigurationFolderIgnoresARelativeXdgPath) {
   ScopedEnv home("HOME", "/home/someone");
   {
