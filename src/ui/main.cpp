@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "platform/temporary.h"
-#include "ui/main_window.h"
+#include "ui/qt_form.h"
 
 int main(int argc, char** argv) {
   // Before any thread: an interrupt removes the window's private folders, and
@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
   plattero::platform::InstallInterruptCleanup();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Plattero"));
-  plattero::ui::TForm1 form;
+  plattero::ui::TQtForm form;
   form.show();
   return app.exec();
 }

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <unordered_set>
 
 namespace plattero::ui {
 
@@ -21,7 +20,6 @@ using render::TShapeKind;
 
 constexpr double kPi = std::numbers::pi;
 constexpr double kMargin = 12;  // pixels around the picture
-constexpr char16_t kReading[] = u"図面を読み込み中…";
 const QColor kFrameColor(0xD0, 0x20, 0x20);
 
 QString Q(const std::u16string& s) {
@@ -236,10 +234,9 @@ void TPreviewCanvas::PaintPicture(QImage& image) const {
 
 // --- Dialog ---------------------------------------------------------------------
 
-TPreviewDialog::TPreviewDialog(QWidget* parent, std::size_t max_shapes)
-    : QDialog(parent), cache_(std::make_shared<render::TSceneCache>(max_shapes)) {
+TPreviewDialog::TPreviewDialog(QWidget* parent) : QDialog(parent) {
   setObjectName("PreviewDialog");
-  setWindowTitle(Q(u"プレビュー"));
+  setWindowTitle(Q(window::kPreviewTitle));
   setModal(false);
   setSizeGripEnabled(true);
   canvas_ = new TPreviewCanvas(this);
@@ -250,86 +247,29 @@ TPreviewDialog::TPreviewDialog(QWidget* parent, std::size_t max_shapes)
   layout->addWidget(canvas_, 1);
   layout->addWidget(StatusText);
   resize(640, 480);
-
-  // Results are handed to the window's thread; the reader is stopped before
-  // this object goes, and queued calls to a deleted object are dropped.
-  reader_ = std::make_unique<render::TPreviewReader>(
-      cache_,
-      [this](std::uint64_t request, const std::u16string& path, const render::TPreviewScene& s) {
-        QMetaObject::invokeMethod(
-            this, [this, request, path, s] { SceneRead(request, path, s); }, Qt::QueuedConnection);
-      },
-      [this](std::uint64_t request) {
-        QMetaObject::invokeMethod(
-            this, [this, request] { ReadDone(request); }, Qt::QueuedConnection);
-      });
 }
 
-TPreviewDialog::~TPreviewDialog() {
-  Shutdown();
+void TPreviewDialog::ShowPicture(const render::TPreviewPicture& picture) {
+  canvas_->SetPicture(picture);
 }
 
-void TPreviewDialog::Shutdown() {
-  stopped_ = true;
-  reader_->Stop();
-  reading_ = false;
+void TPreviewDialog::ShowStatus(const std::u16string& text) {
+  StatusText->setText(Q(text));
 }
 
-void TPreviewDialog::SetInputs(const TTilingInputs& in, std::optional<TPaperSize> paper) {
-  inputs_ = in;
-  layout_ = render::LayoutPreview(in, paper ? &*paper : nullptr);
-  std::vector<std::u16string> paths;
-  if (layout_.message.empty()) {
-    paths.push_back(in.base_file);
-    paths.insert(paths.end(), in.files.begin(), in.files.end());
-  }
-  // Scenes of drawings no longer listed are let go.
-  const std::unordered_set<std::u16string> listed(paths.begin(), paths.end());
-  std::erase_if(scenes_, [&listed](const auto& entry) { return !listed.contains(entry.first); });
-  Compose();
-  if (paths != paths_) {
-    paths_ = std::move(paths);
-    Request();
-  }
-}
-
-void TPreviewDialog::Refresh() {
-  if (!paths_.empty()) Request();
-}
-
-void TPreviewDialog::Request() {
-  if (stopped_) return;
-  request_ = reader_->Request(paths_);
-  reading_ = !paths_.empty();
-  Compose();
-}
-
-void TPreviewDialog::SceneRead(std::uint64_t request, const std::u16string& path,
-                               const render::TPreviewScene& scene) {
-  if (request != request_ || stopped_) return;  // for choices since replaced
-  scenes_[path] = scene;
-  Compose();
-}
-
-void TPreviewDialog::ReadDone(std::uint64_t request) {
-  if (request != request_ || stopped_) return;
-  reading_ = false;
-  Compose();
-}
-
-void TPreviewDialog::Compose() {
-  canvas_->SetPicture(render::ComposePreview(inputs_, layout_, scenes_));
-  if (!layout_.message.empty()) {
-    StatusText->setText(Q(layout_.message));
-  } else {
-    StatusText->setText(reading_ ? Q(kReading) : QString());
-  }
+void TPreviewDialog::Post(std::function<void()> task) {
+  // Queued to this window's thread from any thread; dropped when the window
+  // is gone by then.
+  QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
 }
 
 void TPreviewDialog::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
   // Back from another program (Jw_cad, say): the drawings may have changed.
-  if (event->type() == QEvent::ActivationChange && isActiveWindow() && isVisible()) Refresh();
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && isVisible() &&
+      on_activated) {
+    on_activated();
+  }
 }
 
 }  // namespace plattero::ui
