@@ -27,7 +27,14 @@ int RunSvg(const SvgOptions& opt, std::ostream& /*out*/, std::ostream& err) {
   // Image frames need only the names: the image files are not extracted.
   const ReadResult result = ReadDrawing(input, doc, std::u16string(), err);
   if (result == ReadResult::kNotOpened) return kExitReadFailed;
-  if (!WriteTextFile(output, render::RenderSvg(doc), err)) return kExitWriteFailed;
+  bool cut = false;
+  if (!WriteTextFile(output, render::RenderSvg(doc, {}, &cut), err)) return kExitWriteFailed;
+  if (cut) {
+    err << ErrorLine("note:", input,
+                     "the picture leaves out what passes its bound of " +
+                         std::to_string(render::kMaxSceneShapes) + " shapes")
+        << '\n';
+  }
   return result == ReadResult::kComplete ? kExitOk : kExitReadFailed;
 }
 

@@ -293,8 +293,9 @@ std::string SceneToSvg(const TScene& scene) {
   return SvgWriter(scene).Write();
 }
 
-std::string RenderSvg(const TJwwData& doc, const std::vector<TPaperFrame>& frames) {
+std::string RenderSvg(const TJwwData& doc, const std::vector<TPaperFrame>& frames, bool* cut) {
   TScene scene = BuildScene(doc);
+  if (cut) *cut = scene.cut;
   AddFrames(scene, frames);
   return SceneToSvg(scene);
 }

@@ -46,8 +46,10 @@ void AddFrames(TScene& scene, const std::vector<TPaperFrame>& frames);
 // Writes the scene as an SVG document.
 std::string SceneToSvg(const TScene& scene);
 
-// BuildScene, the frames, SceneToSvg.
-std::string RenderSvg(const TJwwData& doc, const std::vector<TPaperFrame>& frames = {});
+// BuildScene, the frames, SceneToSvg. `cut` tells whether the picture stopped
+// at its bound on shapes (kMaxSceneShapes).
+std::string RenderSvg(const TJwwData& doc, const std::vector<TPaperFrame>& frames = {},
+                      bool* cut = nullptr);
 
 // A number as the picture writes it: at most four decimals, no exponent below
 // 1e9, no "-0".

@@ -340,6 +340,9 @@ TEST_F(RenderTest, DoublingNestsStayWithinTheBoundAndTheirTime) {
     EXPECT_EQ(scene.shapes.size(), c.drawn) << c.max;
     EXPECT_EQ(scene.shapes.back().a.x, 5) << c.max;  // the small block came through
   }
+  bool cut = false;
+  RenderSvg(doc, {}, &cut);
+  EXPECT_TRUE(cut);
 }
 
 TEST_F(RenderTest, PaperFramesAreCentredOnTheTileOffsets) {
