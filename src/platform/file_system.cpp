@@ -86,7 +86,7 @@ std::ptrdiff_t TInputFile::ReadFully(void* data, std::size_t size) {
   return static_cast<std::ptrdiff_t>(got);
 }
 
-std::u16string TemporaryNameFor(std::u16string_view name, std::size_t name_max, bool utf8_bytes) {
+std::u16string TemporaryNameFor(std::u16string_view name, std::size_t name_max) {
   static thread_local std::mt19937_64 rng{std::random_device{}()};
   char suffix[17];
   std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(rng()));
@@ -98,7 +98,7 @@ std::u16string TemporaryNameFor(std::u16string_view name, std::size_t name_max, 
     const bool pair = name[end] >= 0xD800 && name[end] <= 0xDBFF && end + 1 < name.size() &&
                       name[end + 1] >= 0xDC00 && name[end + 1] <= 0xDFFF;
     const std::size_t units = pair ? 2 : 1;
-    const std::size_t size = !utf8_bytes ? units : OsBytesFromText(name.substr(end, units)).size();
+    const std::size_t size = OsBytesFromText(name.substr(end, units)).size();
     if (length + size > room) break;
     length += size;
     end += units;

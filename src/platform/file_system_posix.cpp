@@ -187,8 +187,8 @@ std::string TempNameBeside(const std::string& target) {
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
   long name_max = ::pathconf(dir.empty() ? "." : dir.c_str(), _PC_NAME_MAX);
   if (name_max <= 0 || name_max > 4096) name_max = 255;
-  return dir + OsBytesFromText(TemporaryNameFor(TextFromOsBytes(base),
-                                                static_cast<std::size_t>(name_max), true));
+  return dir + OsBytesFromText(
+                   TemporaryNameFor(TextFromOsBytes(base), static_cast<std::size_t>(name_max)));
 }
 
 // Makes the rename of a file in `dir` durable; a failure only costs

@@ -210,7 +210,9 @@ std::u16string TempNameBeside(std::u16string_view target) {
       sep == std::u16string_view::npos ? std::u16string_view() : target.substr(0, sep + 1);
   const std::u16string_view base =
       sep == std::u16string_view::npos ? target : target.substr(sep + 1);
-  return std::u16string(dir) + TemporaryNameFor(base, kNameMax, false);
+  // Counted in UTF-8 bytes, never fewer than UTF-16 units: within the 255
+  // units of NTFS, and within the 255 bytes of a Linux file system under Wine.
+  return std::u16string(dir) + TemporaryNameFor(base, kNameMax);
 }
 
 // Where a target stands once its links are followed, or why nothing may be
@@ -238,7 +240,8 @@ bool ResolveTarget(std::u16string_view target, ResolvedTarget& out, TFileStatus&
   HandleCloser h(OpenToLookAt(api));
   if (h.h == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND) {
+    // A missing folder is reported when the file is made, as elsewhere.
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
       status = StatusFromWin32(error);
       return false;
     }
@@ -437,7 +440,7 @@ bool IsWritableFolder(std::u16string_view path) {
   // Windows can only tell by trying: a file that is gone when closed.
   std::u16string probe(path);
   if (!IsSeparator(probe.back())) probe += u'\\';
-  probe += TemporaryNameFor(u"plattero", kNameMax, false);
+  probe += TemporaryNameFor(u"plattero", kNameMax);
   HandleCloser h(::CreateFileW(ApiPath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   return h.h != INVALID_HANDLE_VALUE;

@@ -52,10 +52,6 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
-bool WriteFileReplacing(const std::u16string& path, const std::vector<std::uint8_t>& bytes) {
-  return platform::WriteFileReplacing(path, bytes.data(), bytes.size());
-}
-
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
@@ -65,38 +61,6 @@ std::string ReadText(const std::string& path) {
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();
-}
-
-// --- Files -----------------------------------------------------------------------------
-
-TEST(FilesTest, ReplacingWriteKeepsTheOldFileOnFailureAndLeavesNoTemporaryFile) {
-  TempDir dir;
-  const std::u16string path = dir.ufile("a.dat");
-  ASSERT_TRUE(WriteFileReplacing(path, {'o', 'n', 'e'}));
-  ASSERT_TRUE(WriteFileReplacing(path, {'t', 'w', 'o'}));
-  EXPECT_EQ(ReadText(dir.file("a.dat")), "two");
-
-  // A folder under the name cannot be replaced by a file: the write fails.
-  fs::create_directory(dir.file("busy"));
-  fs::create_directory(dir.file("busy/x"));
-  EXPECT_FALSE(WriteFileReplacing(dir.ufile("busy"), {'x'}));
-  EXPECT_FALSE(WriteFileReplacing(dir.ufile("missing/a.dat"), {'x'}));
-  EXPECT_FALSE(WriteFileReplacing(u"", {'x'}));
-  std::size_t entries = 0;
-  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path()))
-    ++entries;
-  EXPECT_EQ(entries, 2u);  // a.dat and busy, no leftovers
-}
-
-TEST(FilesTest, BoundedReadStopsAtTheLimitAndRefusesFoldersAndMissingFiles) {
-  TempDir dir;
-  WriteText(dir.file("f"), std::string(100000, 'z'));
-  const auto part = ReadFileBounded(dir.ufile("f"), 70000);
-  ASSERT_TRUE(part);
-  EXPECT_EQ(part->size(), 70000u);
-  EXPECT_EQ(ReadFileBounded(dir.ufile("f"), 1u << 20)->size(), 100000u);
-  EXPECT_FALSE(ReadFileBounded(dir.upath(), 10));
-  EXPECT_FALSE(ReadFileBounded(dir.ufile("none"), 10));
 }
 
 // --- Locations ---------------------------------------------------------------------------
