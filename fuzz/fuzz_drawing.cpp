@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "fuzz_common.h"
-#include "jww/file_io.h"
 #include "jww/jww_data.h"
+#include "platform/file_system.h"
 #include "util/text.h"
 
 using namespace plattero;
@@ -41,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::u16string third = Utf8ToUtf16(out + "third.jww");
     if (!again.FileOut(third, ver)) fuzz::Fail("the second write cannot be written again");
     std::vector<std::uint8_t> a, b;
-    ReadWholeFile(Utf16ToUtf8(second), a);
-    ReadWholeFile(Utf16ToUtf8(third), b);
+    platform::ReadWholeFile(second, a);
+    platform::ReadWholeFile(third, b);
     if (a != b) fuzz::Fail("writing a drawing read back changes its bytes");
     fuzz::EmptyFolder(images2);
   }

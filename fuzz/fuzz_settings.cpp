@@ -8,15 +8,15 @@
 #include <vector>
 
 #include "fuzz_common.h"
-#include "ui/settings.h"
 #include "util/text.h"
+#include "window/settings.h"
 
 using namespace plattero;
 
 namespace {
 
-bool operator==(const ui::TSettings& a, const ui::TSettings& b) {
-  return ui::SettingsLines(a) == ui::SettingsLines(b);
+bool operator==(const window::TSettings& a, const window::TSettings& b) {
+  return window::SettingsLines(a) == window::SettingsLines(b);
 }
 
 }  // namespace
@@ -24,26 +24,27 @@ bool operator==(const ui::TSettings& a, const ui::TSettings& b) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string folder = fuzz::Folder("settings");
   const std::vector<std::uint8_t> bytes(data, data + size);
-  ui::TSettings s = ui::DefaultSettings(u"/opt/plattero/");
-  ui::ApplySettingsLines(ui::DecodeSettingsLines(bytes), s);
+  window::TSettings s = window::DefaultSettings(u"/opt/plattero/");
+  window::ApplySettingsLines(window::DecodeSettingsLines(bytes), s);
 
   const std::string file = folder + "settings.txt";
   if (FILE* f = std::fopen(file.c_str(), "wb")) {
     if (size > 0) std::fwrite(data, 1, size, f);
     std::fclose(f);
   }
-  ui::TSettings loaded = ui::DefaultSettings(u"/opt/plattero/");
-  if (!ui::LoadSettingsFile(Utf8ToUtf16(file), loaded)) fuzz::Fail("the file does not load");
+  window::TSettings loaded = window::DefaultSettings(u"/opt/plattero/");
+  if (!window::LoadSettingsFile(Utf8ToUtf16(file), loaded)) fuzz::Fail("the file does not load");
   if (!(loaded == s)) fuzz::Fail("loading the file differs from decoding its bytes");
 
   // What is saved once reads back as itself.
   const std::u16string saved = Utf8ToUtf16(folder + "sub/saved.txt");
-  if (!ui::SaveSettingsFile(saved, s)) fuzz::Fail("the settings cannot be saved");
-  ui::TSettings again = ui::DefaultSettings(u"");
-  if (!ui::LoadSettingsFile(saved, again)) fuzz::Fail("the saved settings do not load");
-  ui::TSettings twice = ui::DefaultSettings(u"");
-  ui::ApplySettingsLines(ui::DecodeSettingsLines(ui::EncodeSettingsLines(ui::SettingsLines(again))),
-                         twice);
+  if (!window::SaveSettingsFile(saved, s)) fuzz::Fail("the settings cannot be saved");
+  window::TSettings again = window::DefaultSettings(u"");
+  if (!window::LoadSettingsFile(saved, again)) fuzz::Fail("the saved settings do not load");
+  window::TSettings twice = window::DefaultSettings(u"");
+  window::ApplySettingsLines(
+      window::DecodeSettingsLines(window::EncodeSettingsLines(window::SettingsLines(again))),
+      twice);
   if (!(twice == again)) fuzz::Fail("saved settings do not read back as themselves");
   fuzz::EmptyFolder(folder);
   return 0;

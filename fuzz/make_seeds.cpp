@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "drawing_builder.h"
-#include "ui/settings.h"
 #include "util/text.h"
+#include "window/settings.h"
 
 using namespace plattero;
 
@@ -62,11 +62,11 @@ int main(int argc, char** argv) {
     if (!doc.FileOut(Utf8ToUtf16(drawings + "gen-utf16.jww"), 700)) ++failed;
   }
 
-  ui::TSettings s = ui::DefaultSettings(u"/home/user/図面/");
+  window::TSettings s = window::DefaultSettings(u"/home/user/図面/");
   s.base_file = u"/home/user/図面/base.jww";
   s.arrangement = -1;
-  const auto lines = ui::SettingsLines(s);
-  std::vector<std::uint8_t> utf8 = ui::EncodeSettingsLines(lines);
+  const auto lines = window::SettingsLines(s);
+  std::vector<std::uint8_t> utf8 = window::EncodeSettingsLines(lines);
   failed += !WriteBytes(settings + "utf8.txt", utf8);
   std::vector<std::uint8_t> utf16 = {0xFF, 0xFE};
   for (const auto& line : lines) {

@@ -69,6 +69,14 @@ std::string WineProgram() {
   return FindProgram(chosen && *chosen ? chosen : "wine");
 }
 
+std::u16string GetJwwAppPath() {
+  return GetJwwAppPath(WinePrefix());
+}
+
+bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path) {
+  return OpenInJwCad(file, jww_path, WinePrefix());
+}
+
 bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path,
                  const std::u16string& prefix) {
   if (!IsExistingFile(file)) return false;

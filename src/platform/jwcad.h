@@ -1,10 +1,12 @@
 #pragma once
 
-// Finding and starting Jw_cad, which runs under Wine.
+// Finding and starting Jw_cad.
 //
-// Jw_cad's folder comes from the ".JWW" file association in the Wine prefix's
-// registry; the program started is always "Jw_win.exe" in that folder, given
-// the drawing's path in Wine's form ("Z:" + the path with "\" separators).
+// Jw_cad's folder comes from the ".JWW" file association in the registry (on
+// Windows the system's; elsewhere Jw_cad runs under Wine, and the Wine
+// prefix's registry files are read); the program started is always
+// "Jw_win.exe" in that folder, given the drawing's path (under Wine in Wine's
+// form, "Z:" + the path with "\" separators).
 
 #include <string>
 
@@ -19,9 +21,10 @@ inline constexpr char16_t kDefaultJwwProgram[] = u"C:\\JWW\\JW_WIN.EXE";
 // command is empty or begins with a blank.
 std::u16string ProgramPathOfCommand(const std::u16string& command);
 
-// The program path of the ".JWW" association in the prefix (ending with "/"):
-// the class named by ".JWW", then that class's "shell\open\command". Empty
-// when anything is missing.
+// The program path of the ".JWW" association: the class named by ".JWW", then
+// that class's "shell\open\command". Empty when anything is missing.
+std::u16string GetJwwAppPath();
+// The same from the registry files of a Wine prefix (ending with "/").
 std::u16string GetJwwAppPath(const std::u16string& prefix);
 
 // The folder part of a Windows path, up to and including its last "\", "/" or
@@ -45,7 +48,11 @@ std::u16string LocalFolderOf(const std::u16string& prefix, const std::u16string&
 std::string WineProgram();
 
 // Starts Jw_cad ("Jw_win.exe" in `jww_path`) with the drawing when the drawing
-// exists. Returns whether the program started; shows nothing either way.
+// exists, in Jw_cad's folder, and waits until it is ready for input (on
+// Windows; under Wine it is not waited for). Returns whether the program
+// started; shows nothing either way.
+bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path);
+// The same under Wine with the prefix's drives.
 bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path,
                  const std::u16string& prefix);
 

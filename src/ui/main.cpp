@@ -2,12 +2,16 @@
 
 #include <QApplication>
 
-#include "ui/main_window.h"
+#include "platform/temporary.h"
+#include "ui/qt_form.h"
 
 int main(int argc, char** argv) {
+  // Before any thread: an interrupt removes the window's private folders, and
+  // a file-size limit fails a save instead of ending the program.
+  plattero::platform::InstallInterruptCleanup();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Plattero"));
-  plattero::ui::TForm1 form;
+  plattero::ui::TQtForm form;
   form.show();
   return app.exec();
 }

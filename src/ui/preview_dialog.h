@@ -2,22 +2,17 @@
 
 // The arrangement preview: a window beside the main one that shows the tiles'
 // paper frames in their order, labelled with each drawing's file name, and
-// the drawings themselves once they are read. It follows the main window's
-// choices as they change; the drawings are read on a thread of its own and
-// kept while their files stay the same (render/preview.h).
+// the drawings themselves once they are read (window::TPreviewModel decides
+// what; this paints it).
 
 #include <QDialog>
 #include <QImage>
 #include <QWidget>
-#include <cstdint>
-#include <memory>
-#include <optional>
+#include <functional>
 #include <string>
-#include <unordered_map>
-#include <vector>
 
 #include "render/preview.h"
-#include "tiling/tiling_engine.h"
+#include "window/form.h"
 
 class QLabel;
 
@@ -42,32 +37,19 @@ class TPreviewCanvas : public QWidget {
   bool dirty_ = true;
 };
 
-class TPreviewDialog : public QDialog {
+// The preview's window: the form's preview model draws into it.
+class TPreviewDialog : public QDialog, public window::TPreviewPane {
   Q_OBJECT
  public:
-  // `max_shapes` bounds the shapes kept for the drawings (render::TSceneCache).
-  explicit TPreviewDialog(QWidget* parent = nullptr,
-                          std::size_t max_shapes = render::TSceneCache::kDefaultMaxShapes);
-  ~TPreviewDialog() override;
+  explicit TPreviewDialog(QWidget* parent = nullptr);
 
-  // Shows the arrangement of these choices; `paper` is the base drawing's
-  // paper (none: no base drawing could be read). The frames change at once;
-  // drawings not read yet are read off the window's thread.
-  void SetInputs(const TTilingInputs& in, std::optional<TPaperSize> paper);
-  // Looks at the listed files again: a drawing may have been saved meanwhile.
-  void Refresh();
-  // Stops reading for good (waits for the drawing being read); nothing is
-  // read or shown from then on. The main window calls it when it closes.
-  void Shutdown();
+  void ShowPicture(const render::TPreviewPicture& picture) override;
+  void ShowStatus(const std::u16string& text) override;
+  void Post(std::function<void()> task) override;
 
-  // Drawings of the current choices are still being read.
-  bool IsReading() const { return reading_; }
-  const render::TPreviewLayout& Layout() const { return layout_; }
   const render::TPreviewPicture& Picture() const { return canvas_->Picture(); }
-  // The scenes known for the current choices, by path.
-  const std::unordered_map<std::u16string, render::TPreviewScene>& Scenes() const {
-    return scenes_;
-  }
+  // Called when the window becomes active again (back from Jw_cad, say).
+  std::function<void()> on_activated;
 
   QLabel* StatusText;
 
@@ -75,22 +57,7 @@ class TPreviewDialog : public QDialog {
   void changeEvent(QEvent* event) override;
 
  private:
-  void SceneRead(std::uint64_t request, const std::u16string& path,
-                 const render::TPreviewScene& scene);
-  void ReadDone(std::uint64_t request);
-  void Request();
-  void Compose();
-
-  std::shared_ptr<render::TSceneCache> cache_;
-  std::unique_ptr<render::TPreviewReader> reader_;
   TPreviewCanvas* canvas_;
-  TTilingInputs inputs_;
-  render::TPreviewLayout layout_;
-  std::vector<std::u16string> paths_;  // what the current choices need read
-  std::unordered_map<std::u16string, render::TPreviewScene> scenes_;
-  std::uint64_t request_ = 0;
-  bool reading_ = false;
-  bool stopped_ = false;
 };
 
 }  // namespace plattero::ui

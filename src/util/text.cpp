@@ -282,25 +282,29 @@ void CopyFileKeepTimes(std::u16string_view source, std::u16string_view destinati
 std::u16string DisplayText(std::u16string_view text) {
   std::u16string out;
   out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    if (!IsEscapedByte(text[i])) {
-      out.push_back(text[i++]);
-      continue;
-    }
-    // A run of bytes that were no UTF-8: shown as Shift-JIS when they are
-    // that (a name from an old Windows disk), else one U+FFFD per byte.
-    ByteBuffer bytes;
-    for (; i < text.size() && IsEscapedByte(text[i]); ++i)
-      bytes.push_back(static_cast<std::uint8_t>(text[i] - 0xDC00));
-    std::u16string decoded = SjisBytesToStr(bytes);
-    const bool clean =
-        decoded.find(kReplacementChar) == std::u16string::npos && StrToSjisBytes(decoded) == bytes;
-    if (clean) {
-      out += decoded;
+  // Name by name: a file name from an old disk is Shift-JIS as a whole, while
+  // the folders above it may be UTF-8.
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find_first_of(u"/\\", start);
+    if (end == std::u16string_view::npos) end = text.size();
+    const std::u16string_view name = text.substr(start, end - start);
+    if (std::none_of(name.begin(), name.end(), IsEscapedByte)) {
+      out += name;
     } else {
-      out.append(bytes.size(), kReplacementChar);
+      const std::string raw = OsBytesFromText(name);
+      const ByteBuffer bytes(raw.begin(), raw.end());
+      const std::u16string decoded = SjisBytesToStr(bytes);
+      if (decoded.find(kReplacementChar) == std::u16string::npos &&
+          StrToSjisBytes(decoded) == bytes) {
+        out += decoded;
+      } else {
+        for (const char16_t c : name)
+          out.push_back(IsEscapedByte(c) ? kReplacementChar : c);
+      }
     }
+    if (end < text.size()) out.push_back(text[end]);
+    start = end + 1;
   }
   return out;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "cli_test_util.h"
 #include "drawing_builder.h"
@@ -113,6 +114,41 @@ TEST(CliTile, RealDrawingsTileIntoOneReadableDrawing) {
   Json info = Json::parse(RunArgs({"info", "--json", out}).out);
   EXPECT_TRUE(info["read_ok"].get<bool>());
   EXPECT_GT(info["extents"]["max_y"].get<double>(), 0.0);
+}
+
+// What stops a run after the checks (a base drawing that is no drawing, a gap
+// too large), and --strict, which makes every warning an error: exit code 1
+// and nothing written.
+TEST(CliTile, RefusedAndStrictRunsWriteNothing) {
+  testing::TempDir dir;
+  const std::string out = dir.file("out.jww");
+  const std::string notes = dir.file("notes.jww");
+  std::ofstream(notes) << "not a drawing";
+  const struct {
+    std::vector<std::string> args;
+    std::string says;
+  } cases[] = {
+      {{"--base", notes, Example(2)}, "ベース図面を図面ファイルとして読み込めません。"},
+      {{"--base", Example(1), "--gap-x", "1e308", Example(2), Example(3), Example(4)},
+       "横間隔： の数値を再入力して下さい。"},
+      {{"--base", Example(1), "--gap-y", "1e400", Example(2)},
+       "縦間隔： の数値を再入力して下さい。"},
+      {{"--base", Example(1), "--strict", Example(2), dir.file("missing.jww")},
+       "--strict: nothing was written"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"tile", "-o", out};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CliRun r = RunArgs(args);
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
+  const CliRun lenient =
+      RunArgs({"tile", "-o", out, "--base", Example(1), Example(2), dir.file("missing.jww")});
+  EXPECT_EQ(lenient.code, 0);
+  EXPECT_NE(lenient.err.find("warning: "), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(out));
 }
 
 }  // namespace

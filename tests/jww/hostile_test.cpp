@@ -4,6 +4,7 @@
 // (and, once read, write) quickly without harm.
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <cmath>
@@ -436,6 +437,97 @@ TEST(Hostile, NonFiniteCoordinatesAndSizesSurviveReadWriteAndTiling) {
     TJwwData tiled;
     EXPECT_TRUE(tiled.FileIn(files.ufile("tiled.jww")));
   }
+}
+
+// Rows of the image section that cannot be carried over are listed with the
+// reason, whether the reader extracts them at once or keeps them for later.
+TEST(Hostile, ImagesThatCannotBeExtractedAreListedWithTheReason) {
+  const Bytes file = HeaderThen(ImageSection({
+      {NameField(std::string("a\0b.bmp", 7)), 4, Bytes(4, 1)},
+      {NameField("../x.bmp"), 4, Bytes(4, 2)},
+      {NameField(std::string(300, 'n') + ".bmp"), 4, Bytes(4, 3)},
+      {NameField("ok.bmp"), 3, Bytes(3, 7)},
+  }));
+  using Kinds = std::vector<TImageLeftOut::Kind>;
+  const Kinds expected = {TImageLeftOut::kNameWithNul, TImageLeftOut::kUnusableName,
+                          TImageLeftOut::kNotWritten};
+  for (const bool keep : {false, true}) {
+    ScratchDir folder;
+    TJwwData d;
+    d.BindImageFolder = folder.upath();
+    d.BindImageExp = d.BindImageExr = true;
+    d.BindImageKeep = keep;
+    EXPECT_TRUE(d.FileInBytes(file.data(), file.size()));
+    if (keep) d.BindImageWriteKept();
+    Kinds kinds;
+    for (const TImageLeftOut& left : d.BindImageLeftOut)
+      kinds.push_back(left.kind);
+    EXPECT_EQ(kinds, expected) << keep;
+    ASSERT_EQ(d.BindImageLeftOut.size(), 3u);
+    EXPECT_EQ(d.BindImageLeftOut[2].status.error, platform::TFileError::kNameTooLong);
+    EXPECT_EQ(d.BindImageLeftOut[0].name, u"a");  // what is left of the name at its NUL
+    // The rows that name no file are dropped; the one that could not be
+    // written stays, so its texts still find it listed.
+    ASSERT_EQ(d.BindImage.size(), 2u) << keep;
+    EXPECT_EQ(d.BindImage[1].Fname, u"ok.bmp");
+    EXPECT_EQ(ReadFileBytes(folder.file("ok.bmp")), Bytes(3, 7));
+  }
+}
+
+// Gzip images unpack once per name, within the budget given and the
+// drawing's own allowance; what would pass it is left out whole.
+TEST(Hostile, GzipImagesUnpackOncePerNameWithinTheirBudget) {
+  ScratchDir folder;
+  const std::string raw(3'000'000, 'z');
+  z_stream z{};
+  deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+  Bytes gz(deflateBound(&z, raw.size()));
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(raw.data()));
+  z.avail_in = static_cast<uInt>(raw.size());
+  z.next_out = gz.data();
+  z.avail_out = static_cast<uInt>(gz.size());
+  deflate(&z, Z_FINISH);
+  gz.resize(z.total_out);
+  deflateEnd(&z);
+  WriteFileBytes(folder.file("big.bmp.gz"), gz);
+  const struct {
+    std::uint64_t budget;
+    bool unpacked;
+  } cases[] = {{4'000'000, true}, {2'000'000, false}};
+  for (const auto& c : cases) {
+    TJwwData d;
+    d.BindImageFolder = folder.upath();
+    // Six rows of one name: unpacking each would take 18 MB.
+    d.BindImage.assign(6, {u"big.bmp.gz", static_cast<std::int32_t>(gz.size()), false});
+    std::uint64_t budget = c.budget;
+    d.BindImageExplode(&budget);
+    EXPECT_EQ(std::filesystem::exists(folder.path() + "big.bmp"), c.unpacked) << c.budget;
+    if (c.unpacked) {
+      EXPECT_TRUE(d.BindImageLeftOut.empty());
+      EXPECT_EQ(budget, c.budget - raw.size());
+    } else {
+      ASSERT_EQ(d.BindImageLeftOut.size(), 1u);
+      EXPECT_EQ(d.BindImageLeftOut[0].kind, TImageLeftOut::kOverLimit);
+      EXPECT_EQ(d.BindImageLeftOut[0].name, u"big.bmp.gz");
+    }
+    std::filesystem::remove(folder.path() + "big.bmp");
+  }
+}
+
+// A file that is no drawing is refused after its first bytes, however large
+// it is: nothing of the rest is read or held.
+TEST(Hostile, AHugeFileThatIsNoDrawingIsRefusedAtOnce) {
+  ScratchDir dir;
+  const std::u16string path = dir.file("zeros.jww");
+  WriteFileBytes(path, Bytes(16, 0));
+  std::filesystem::resize_file(dir.path() + "zeros.jww", std::uintmax_t{3} << 30);  // sparse
+  TJwwData d;
+  const auto start = Clock::now();
+  EXPECT_FALSE(d.FileIn(path));
+  EXPECT_LT(Clock::now() - start, kQuick);
+  EXPECT_FALSE(d.Status().header);
+  EXPECT_EQ(d.Status().offset, 0u);
+  EXPECT_NE(d.Status().reason.find("not a drawing"), std::string::npos) << d.Status().reason;
 }
 
 }  // namespace

@@ -52,6 +52,10 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
+bool WriteFileReplacing(const std::u16string& path, const std::vector<std::uint8_t>& bytes) {
+  return platform::WriteFileReplacing(path, bytes.data(), bytes.size());
+}
+
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
@@ -61,6 +65,38 @@ std::string ReadText(const std::string& path) {
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+// --- Files -----------------------------------------------------------------------------
+
+TEST(FilesTest, ReplacingWriteKeepsTheOldFileOnFailureAndLeavesNoTemporaryFile) {
+  TempDir dir;
+  const std::u16string path = dir.ufile("a.dat");
+  ASSERT_TRUE(WriteFileReplacing(path, {'o', 'n', 'e'}));
+  ASSERT_TRUE(WriteFileReplacing(path, {'t', 'w', 'o'}));
+  EXPECT_EQ(ReadText(dir.file("a.dat")), "two");
+
+  // A folder under the name cannot be replaced by a file: the write fails.
+  fs::create_directory(dir.file("busy"));
+  fs::create_directory(dir.file("busy/x"));
+  EXPECT_FALSE(WriteFileReplacing(dir.ufile("busy"), {'x'}));
+  EXPECT_FALSE(WriteFileReplacing(dir.ufile("missing/a.dat"), {'x'}));
+  EXPECT_FALSE(WriteFileReplacing(u"", {'x'}));
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path()))
+    ++entries;
+  EXPECT_EQ(entries, 2u);  // a.dat and busy, no leftovers
+}
+
+TEST(FilesTest, BoundedReadStopsAtTheLimitAndRefusesFoldersAndMissingFiles) {
+  TempDir dir;
+  WriteText(dir.file("f"), std::string(100000, 'z'));
+  const auto part = ReadFileBounded(dir.ufile("f"), 70000);
+  ASSERT_TRUE(part);
+  EXPECT_EQ(part->size(), 70000u);
+  EXPECT_EQ(ReadFileBounded(dir.ufile("f"), 1u << 20)->size(), 100000u);
+  EXPECT_FALSE(ReadFileBounded(dir.upath(), 10));
+  EXPECT_FALSE(ReadFileBounded(dir.ufile("none"), 10));
 }
 
 // --- Locations ---------------------------------------------------------------------------
@@ -125,6 +161,39 @@ TEST(LocationsTest, ImageFoldersThatCannotBeMadeBesideTheProgramMoveToAPrivateFo
   EXPECT_TRUE(none.TmpPath.empty());
   EXPECT_TRUE(none.TmpPath2.empty());
   RemoveImageFolders(loc);
+}
+
+// Two windows never share image folders; what a killed window left is
+// removed by the next one that takes the folders, or that looks for a
+// private folder of its own.
+TEST(LocationsTest, EachWindowHasImageFoldersOfItsOwn) {
+  TempDir dir, tmp;
+  ScopedEnv tmpdir("TMPDIR", tmp.path());
+  fs::create_directories(dir.file("TEMP"));
+  WriteText(dir.file("TEMP/left-by-a-killed-window.bmp"), "x");
+  TLocations first = LocationsFor(dir.ufile("plattero"));
+  ASSERT_TRUE(PrepareImageFolders(first));
+  EXPECT_EQ(first.TmpPath, dir.ufile("TEMP/"));
+  EXPECT_FALSE(fs::exists(dir.file("TEMP/left-by-a-killed-window.bmp")));
+
+  TLocations second = LocationsFor(dir.ufile("plattero"));
+  ASSERT_TRUE(PrepareImageFolders(second));
+  ASSERT_FALSE(second.PrivateDir.empty());
+  EXPECT_EQ(second.TmpPath.rfind(tmp.upath(), 0), 0u);
+  EXPECT_NE(second.TmpPath2, first.TmpPath2);
+
+  // The second window is killed: its lock dies with it, the lock file and
+  // its images stay, and the next window removes them.
+  const std::string abandoned = Utf16ToUtf8(second.PrivateDir);
+  WriteText(abandoned + "TEMP/image.bmp", "x");
+  second.Lock.reset();
+  WriteText(abandoned + "TEMP/.plattero-lock", "");
+  TLocations third = LocationsFor(dir.ufile("plattero"));
+  ASSERT_TRUE(PrepareImageFolders(third));
+  EXPECT_FALSE(fs::exists(abandoned));
+  RemoveImageFolders(third);
+  RemoveImageFolders(first);
+  EXPECT_FALSE(fs::exists(dir.file("TEMP")));
 }
 
 TEST(LocationsTest, ConfigurationFolderIgnoresARelativeXdgPath) {

@@ -5,7 +5,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <numeric>
+#include <optional>
 
 #include "drawing_builder.h"
 #include "util/text.h"
@@ -477,6 +479,102 @@ TEST(Tiling, ManyTilesOfAGeneratedDrawingAddUp) {
   EXPECT_EQ(out.EntBlock.size(), 8 * one.EntBlock.size());
   EXPECT_EQ(out.EntBlockDef.size(), one.EntBlockDef.size());  // shared by name
   EXPECT_EQ(out.EntBlockNum, one.EntBlockNum);
+}
+
+// A gap too large for the format: refused with the field's message, before
+// any drawing is read, and nothing is written.
+TEST(TilingChecks, GapsWhoseTilesWouldLieAtInfinityAreRefused) {
+  Fixture f;
+  TJwwData base;
+  InitDrawing(base);
+  AddLine(base, Line(0, 0, 1, 1));
+  TTilingInputs in;
+  in.base_file = f.Write(base, "base.jww");
+  in.files = {in.base_file, in.base_file, in.base_file};
+  const std::u16string x = u"横間隔： の数値を再入力して下さい。";
+  const std::u16string y = u"縦間隔： の数値を再入力して下さい。";
+  const struct {
+    std::u16string gx, gy, count;
+    std::optional<std::u16string> checked, merged;
+  } cases[] = {
+      {u"1e400", u"10", u"3", x, x},  // no finite number at all
+      {u"10", u"-1e400", u"3", y, y},
+      {u"1e308", u"10", u"3", {}, x},  // the third tile would lie at infinity
+      {u"10", u"1.7e308", u"1", {}, y},
+      {u"1e308", u"10", u"2", {}, {}},  // two tiles a row: still finite
+      {u"-5", u"abc", u"3", {}, {}},
+  };
+  for (const auto& c : cases) {
+    in.gap_x_text = c.gx;
+    in.gap_y_text = c.gy;
+    in.count_text = c.count;
+    EXPECT_EQ(f.engine.CheckInputs(in), c.checked) << Utf16ToUtf8(c.gx + u" " + c.gy);
+    if (c.checked) continue;
+    TTilingRun run(f.engine);
+    EXPECT_EQ(f.engine.Merge(in), c.merged) << Utf16ToUtf8(c.gx + u" " + c.gy);
+    EXPECT_EQ(f.engine.JWW.EntNo.size(), c.merged ? 1u : 4u);  // no tile added when refused
+  }
+}
+
+TEST(Tiling, ABaseDrawingThatIsNoDrawingStopsTheRun) {
+  Fixture f;
+  TJwwData one;
+  InitDrawing(one);
+  AddLine(one, Line(0, 0, 1, 1));
+  TTilingInputs in;
+  in.files = {f.Write(one, "one.jww")};
+  in.base_file = f.files.ufile("notes.jww");
+  std::ofstream(f.files.file("notes.jww")) << "JwwData? no, a shopping list";
+  ASSERT_FALSE(f.engine.CheckInputs(in).has_value());  // it exists
+  {
+    TTilingRun run(f.engine);
+    EXPECT_EQ(f.engine.Merge(in), std::u16string(kBaseNotDrawingMessage));
+    EXPECT_TRUE(f.engine.JWW.EntNo.empty());
+  }
+  f.engine.SetBaseFile(in.base_file);
+  EXPECT_FALSE(f.engine.BaseRead());
+  EXPECT_EQ(f.engine.LabelPap, kNoPaperCaption);
+}
+
+// An image that cannot be carried over is named in the success message, as a
+// drawing read only in part is; images of the same name and other contents
+// take names of their own, numbered on, and identical ones share a name.
+TEST(TilingImages, ImagesLeftOutAreNamedAndClashesNumberedOn) {
+  Fixture f;
+  TTilingInputs in;
+  in.base_file = DrawingWithImage(f, "base.jww", "logo.bmp.gz", "BASE");
+  in.files = {DrawingWithImage(f, "b.jww", "logo.bmp.gz", "B"),
+              DrawingWithImage(f, "c.jww", "logo.bmp.gz", "C"),
+              DrawingWithImage(f, "b2.jww", "logo.bmp.gz", "B"),
+              DrawingWithImage(f, "bad.jww", "broken.bmp.gz", "")};
+  // The last drawing's image is no gzip data: it cannot be unpacked.
+  {
+    TempDir images;
+    TJwwData d;
+    d.BindImageFolder = images.upath();
+    d.BindImageExp = true;
+    ASSERT_TRUE(d.FileIn(in.files.back()));
+    std::ofstream(images.file("broken.bmp.gz"), std::ios::binary | std::ios::trunc) << "not gzip";
+    d.BindImage[0].Fsize = 8;
+    f.Write(d, "bad.jww");
+  }
+  TJwwData out;
+  const auto saved = f.Run(in, out);
+  ASSERT_TRUE(saved.ok);
+  std::vector<std::u16string> names;
+  for (const auto& row : out.BindImage)
+    names.push_back(row.Fname);
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"logo.bmp.gz", u"logo_2.bmp.gz", u"logo_3.bmp.gz",
+                                                u"broken.bmp.gz"}));
+  EXPECT_EQ(out.EntMoji[3].str.substr(0, 21), u"^@BM%temp%logo_2.bmp,");  // b2 shares b's
+  ASSERT_EQ(f.engine.Warnings().size(), 1u);
+  const TTileWarning& w = f.engine.Warnings()[0];
+  EXPECT_EQ(w.kind, TTileWarning::kImageLeftOut);
+  EXPECT_EQ(w.file, in.files.back());
+  EXPECT_EQ(w.image, u"broken.bmp.gz");
+  EXPECT_EQ(w.image_problem, TImageLeftOut::kNotUnpacked);
+  EXPECT_NE(saved.message.find(u"\n" + TTilingEngine::WarningLine(w)), std::u16string::npos);
+  EXPECT_NE(saved.message.find(u"broken.bmp.gz"), std::u16string::npos);
 }
 
 }  // namespace

@@ -13,8 +13,8 @@
 #include <iostream>
 
 #include "drawing_builder.h"
-#include "ui/main_window.h"
 #include "ui/preview_dialog.h"
+#include "ui/qt_form.h"
 #include "util/text.h"
 
 using namespace plattero;
@@ -44,10 +44,11 @@ int main(int argc, char** argv) {
       << folder << "\r\n";
   int status = 0;
   {
-    ui::TForm1 form(ui::TFormOptions{dir.ufile("plattero"), nullptr});
+    ui::TQtForm form(ui::TFormOptions{dir.ufile("plattero"), nullptr});
     form.show();
-    form.DropFiles({Utf8ToUtf16(folder + "1階平面図.jww"), Utf8ToUtf16(folder + "2階平面図.jww"),
-                    Utf8ToUtf16(folder + "立面図.jww"), Utf8ToUtf16(folder + "断面図.jww")});
+    form.Form().WMDropFiles(
+        {Utf8ToUtf16(folder + "1階平面図.jww"), Utf8ToUtf16(folder + "2階平面図.jww"),
+         Utf8ToUtf16(folder + "立面図.jww"), Utf8ToUtf16(folder + "断面図.jww")});
     form.ListBox1->setCurrentRow(1);
     for (int i = 0; i < 20; ++i)
       QApplication::processEvents();
@@ -56,9 +57,10 @@ int main(int argc, char** argv) {
       form.Button9->click();
       QElapsedTimer timer;
       timer.start();
-      while ((form.Preview->IsReading() || timer.elapsed() < 300) && timer.elapsed() < 30000)
+      while ((form.Form().Preview()->IsReading() || timer.elapsed() < 300) &&
+             timer.elapsed() < 30000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
-      if (!form.Preview->grab().save(QString::fromLocal8Bit(argv[2]), "PNG")) status = 1;
+      if (!form.PreviewDialog->grab().save(QString::fromLocal8Bit(argv[2]), "PNG")) status = 1;
     }
     form.close();
   }

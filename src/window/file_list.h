@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace plattero::ui {
+namespace plattero::window {
 
 using TFileList = std::vector<std::u16string>;
 
@@ -30,7 +30,7 @@ TFileList AcceptDroppedFiles(const TFileList& listed, const TFileList& dropped);
 // The status bar text after a drop.
 std::u16string DropCountMessage(std::size_t count);
 
-// The file-name part of a path: the text after its last "/".
+// The file-name part of a path: the text after its last separator.
 std::u16string SortNameOf(const std::u16string& path);
 
 // The key of the entry at position `index`: file name, " :", the position as
@@ -47,4 +47,4 @@ struct TSortResult {
 // descending order is the ascending one read backwards).
 TSortResult SortFileList(const TFileList& list, bool descending);
 
-}  // namespace plattero::ui
+}  // namespace plattero::window

@@ -1,7 +1,7 @@
 // The settings file: its exact bytes, the encodings and line ends it is read
 // in, short and damaged files, and saving that never loses the old file.
 
-#include "ui/settings.h"
+#include "window/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@
 #include "drawing_builder.h"
 #include "util/text.h"
 
-namespace plattero::ui {
+namespace plattero::window {
 namespace {
 
 using testing::TempDir;
@@ -176,4 +176,4 @@ TEST(SettingsTest, ASaveCutShortByTheDiskKeepsTheOldFile) {
 }
 
 }  // namespace
-}  // namespace plattero::ui
+}  // namespace plattero::window

@@ -1,10 +1,10 @@
-#include "ui/settings.h"
+#include "window/settings.h"
 
 #include "platform/file_system.h"
 #include "util/numbers.h"
 #include "util/text.h"
 
-namespace plattero::ui {
+namespace plattero::window {
 
 namespace {
 
@@ -117,4 +117,4 @@ bool SaveSettingsFile(const std::u16string& path, const TSettings& s) {
   return platform::WriteFileReplacing(path, bytes.data(), bytes.size());
 }
 
-}  // namespace plattero::ui
+}  // namespace plattero::window

@@ -1,4 +1,4 @@
-#include "ui/file_list.h"
+#include "window/file_list.h"
 
 #include <algorithm>
 #include <numeric>
@@ -10,7 +10,7 @@
 #include "util/numbers.h"
 #include "util/text.h"
 
-namespace plattero::ui {
+namespace plattero::window {
 
 namespace {
 
@@ -80,8 +80,7 @@ std::u16string DropCountMessage(std::size_t count) {
 }
 
 std::u16string SortNameOf(const std::u16string& path) {
-  const std::size_t p = path.find_last_of(u'/');
-  return p == std::u16string::npos ? path : path.substr(p + 1);
+  return platform::NameOf(path);
 }
 
 std::u16string SortKey(const std::u16string& path, std::size_t index) {
@@ -112,4 +111,4 @@ TSortResult SortFileList(const TFileList& list, bool descending) {
   return result;
 }
 
-}  // namespace plattero::ui
+}  // namespace plattero::window

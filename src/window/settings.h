@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace plattero::ui {
+namespace plattero::window {
 
 struct TSettings {
   int left = 24, top = 24, width = 500, height = 400;
@@ -53,4 +53,4 @@ bool LoadSettingsFile(const std::u16string& path, TSettings& s);
 // is missing.
 bool SaveSettingsFile(const std::u16string& path, const TSettings& s);
 
-}  // namespace plattero::ui
+}  // namespace plattero::window

@@ -1,6 +1,6 @@
 // List operations, dropped-file filtering and sorting of the file list.
 
-#include "ui/file_list.h"
+#include "window/file_list.h"
 #include "platform/text_services.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include "drawing_builder.h"
 #include "util/text.h"
 
-namespace plattero::ui {
+namespace plattero::window {
 namespace {
 
 using testing::TempDir;
@@ -114,4 +114,4 @@ TEST(FileListTest, CollatorIgnoresCaseAndWidthButNotLetters) {
 }
 
 }  // namespace
-}  // namespace plattero::ui
+}  // namespace plattero::window

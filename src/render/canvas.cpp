@@ -1,0 +1,88 @@
+#include "render/canvas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace plattero::render {
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+double Clamp(double v) {
+  return std::isfinite(v) ? std::clamp(v, -1e7, 1e7) : 0.0;
+}
+
+// Parameter angle of a point on the arc's ellipse, in its axes' frame.
+double ParamOf(const TShape& s, const TPoint& p) {
+  const double c = std::cos(s.rot), sn = std::sin(s.rot);
+  const double u = (p.x - s.a.x) * c + (p.y - s.a.y) * sn;
+  const double v = -(p.x - s.a.x) * sn + (p.y - s.a.y) * c;
+  return std::atan2(v / s.ry, u / s.rx);
+}
+
+}  // namespace
+
+TPoint TCanvasMap::operator()(double x, double y) const {
+  return {Clamp(view_.x0 + (x + dx_) * view_.scale), Clamp(view_.y0 - (y + dy_) * view_.scale)};
+}
+
+std::uint32_t InkOnWhite(std::uint32_t rgb) {
+  const std::uint32_t r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+  if (r > 0xE0 && g > 0xE0 && b > 0xE0) return 0xA0A0A0;
+  return rgb & 0xFFFFFF;
+}
+
+std::vector<TPoint> ArcPoints(const TShape& s, const TCanvasMap& map) {
+  const double rx_px = s.rx * map.Scale();
+  if (!(s.rx > 0) || !(s.ry > 0) || !(rx_px < 1e7)) {
+    return {map(s.start), map(s.mid), map(s.end)};  // degenerate or huge: its three points
+  }
+  // The middle point lies half way along the arc; the half sweep is below
+  // half a turn, in the arc's direction.
+  const double t0 = ParamOf(s, s.start);
+  double half = std::fmod(ParamOf(s, s.mid) - t0 + 4 * kPi, 2 * kPi);
+  if (!s.ccw) half = -std::fmod(t0 - ParamOf(s, s.mid) + 4 * kPi, 2 * kPi);
+  const double sweep = 2 * half;
+  const int steps = static_cast<int>(std::clamp(std::fabs(sweep) * rx_px / 3, 2.0, 90.0));
+  const double c = std::cos(s.rot), sn = std::sin(s.rot);
+  std::vector<TPoint> points;
+  points.reserve(static_cast<std::size_t>(steps) + 1);
+  for (int i = 0; i <= steps; ++i) {
+    const double t = t0 + sweep * i / steps;
+    const double u = s.rx * std::cos(t), v = s.ry * std::sin(t);
+    points.push_back(map(s.a.x + u * c - v * sn, s.a.y + u * sn + v * c));
+  }
+  return points;
+}
+
+std::optional<TCanvasEllipse> EllipseOnCanvas(const TShape& s, const TCanvasMap& map) {
+  const double rx_px = s.rx * map.Scale(), ry_px = s.ry * map.Scale();
+  if (!(rx_px < 1e7)) return std::nullopt;
+  return TCanvasEllipse{map(s.a), rx_px, ry_px, s.rot * 180 / kPi};
+}
+
+std::optional<double> TextPixels(const TShape& s, const TCanvasMap& map) {
+  const double px = s.height * map.Scale();
+  if (!(px >= 3) || !(px <= 2000)) return std::nullopt;  // unreadable, or larger than a screen
+  return px;
+}
+
+double TextStretch(const TShape& s, const TCanvasMap& map, double natural_px) {
+  if (!(s.length > 0)) return 1;
+  const double wanted = s.length * map.Scale();
+  return natural_px > 0 && wanted > 0 && wanted < 1e7 ? wanted / natural_px : 1;
+}
+
+TCanvasBox BoxOnCanvas(const TPoint& a, const TPoint& b, const TCanvasMap& map, double label_px) {
+  const TPoint p = map(std::min(a.x, b.x), std::max(a.y, b.y));
+  const TPoint q = map(std::max(a.x, b.x), std::min(a.y, b.y));
+  TCanvasBox box{std::min(p.x, q.x), std::min(p.y, q.y), std::max(p.x, q.x), std::max(p.y, q.y), 0};
+  const bool room =
+      label_px >= 6 && box.bottom - box.top >= label_px + 4 && box.right - box.left >= 16;
+  box.label_px = room ? std::min(label_px, 200.0) : 0;
+  return box;
+}
+
+}  // namespace plattero::render

@@ -1,0 +1,125 @@
+#pragma once
+
+// The main window with Qt 6 Widgets: the controls of the design, drawn and
+// laid out, every user action handed to window::TForm1, which decides; the
+// form shows its state through this window's TFormView side.
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/widgets.h"
+#include "window/form.h"
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+
+namespace plattero::ui {
+
+class TPreviewDialog;
+
+struct TFormOptions {
+  // Full path of the executable the locations derive from; empty: the
+  // running one.
+  std::u16string exe_file;
+  // Dialogs to use (not owned); null: Qt's.
+  TDialogs* dialogs = nullptr;
+};
+
+class TQtForm : public QWidget, public window::TFormView {
+  Q_OBJECT
+ public:
+  explicit TQtForm(TFormOptions options = {}, QWidget* parent = nullptr);
+  ~TQtForm() override;
+
+  // The window's logic: fields and handlers.
+  window::TForm1& Form() { return *form_; }
+
+  // --- Controls, named as their Qt object names ------------------------------
+  QLabel* Label1;
+  QComboBox* ComboBox1;
+  QLabel* Label2;
+  TLimitedEdit* Edit1;
+  QLabel* LabelPap;
+  QLabel* Label4;
+  TLimitedEdit* Edit2;
+  QLabel* Label5;
+  TLimitedEdit* Edit3;
+  QLabel* Label6;
+  QLabel* Label3;
+  TClickLabel* LabelBase;
+  QPushButton* Button1;
+  TFileListBox* ListBox1;
+  QPushButton* Button2;
+  QPushButton* Button3;
+  QPushButton* Button4;
+  QPushButton* Button5;
+  QPushButton* Button6;
+  QListWidget* ListBox2;
+  QPushButton* Button7;
+  QPushButton* Button8;
+  QPushButton* Button9;
+  QStatusBar* StatusBar1;
+  QLabel* StatusText;
+  QProgressBar* Progress;
+  QPlainTextEdit* MemoT;
+  TPreviewDialog* PreviewDialog = nullptr;  // made on the first press of Button9
+
+  // --- TFormView ----------------------------------------------------------------
+  void SetText(window::TControl control, const std::u16string& text) override;
+  void SetArrangement(int index) override;
+  void SetFiles(const std::vector<std::u16string>& files, int selected) override;
+  void SelectRow(int row) override;
+  void SetSortKeys(const std::vector<std::u16string>& keys) override;
+  void SetMemo(const std::vector<std::u16string>& lines) override;
+  void SetRunning(bool running) override;
+  void SetProgress(int value, int maximum) override;
+  void SetWaitCursor(bool on) override;
+  void AcceptDrops(bool on) override;
+  window::TRect Placement() const override;
+  void SetPlacement(int left, int top, int width, int height) override;
+  void Close() override;
+  std::vector<std::u16string> OpenDrawings(const window::TFileDialogRequest& request) override;
+  std::optional<std::u16string> SaveDrawing(const window::TFileDialogRequest& request) override;
+  void ShowMessage(const std::u16string& text) override;
+  void Post(std::function<void()> task, int delay_ms = 0) override;
+  window::TPreviewPane& Preview() override;
+  void ShowPreview() override;
+  bool PreviewShown() const override;
+  void ClosePreview() override;
+  void RunFinished() override;
+
+ signals:
+  // A tiling run ended (after its last message, or at a failed check).
+  void runFinished();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void LayoutControls();
+  QWidget* Widget(window::TControl control) const;
+
+  std::unique_ptr<TDialogs> own_dialogs_;
+  TDialogs* dialogs_;
+  std::optional<QSize> pending_outer_size_;  // applied once the frame is known
+  int wait_cursors_ = 0;
+  bool updating_ = false;  // the form sets the controls: their signals are not user actions
+  std::unique_ptr<window::TForm1> form_;
+};
+
+}  // namespace plattero::ui

@@ -1,0 +1,600 @@
+#include "window/form.h"
+
+#include <algorithm>
+#include <exception>
+#include <unordered_set>
+
+#include "jww/entity_io.h"
+#include "platform/file_system.h"
+#include "platform/jwcad.h"
+#include "util/text.h"
+#include "window/file_list.h"
+
+namespace plattero::window {
+
+// --- Controls ----------------------------------------------------------------------
+
+const std::vector<TControlSpec>& Controls() {
+  static const std::vector<TControlSpec> controls = {
+      {TControl::ComboBox1, "ComboBox1", u"", 0},
+      {TControl::Edit1, "Edit1", u"3", 3},
+      {TControl::Edit2, "Edit2", u"10", 8},
+      {TControl::Edit3, "Edit3", u"10", 8},
+      {TControl::Button1, "Button1", u"参照 (&B)", 0},
+      {TControl::ListBox1, "ListBox1", u"", 0},
+      {TControl::Button2, "Button2", u"追加 (&A)", 0},
+      {TControl::Button3, "Button3", u"削除 (&E)", 0},
+      {TControl::Button4, "Button4", u" ▲  (&U)", 0},
+      {TControl::Button5, "Button5", u" ▼  (&D)", 0},
+      {TControl::Button6, "Button6", u"並替 (&S)", 0},
+      {TControl::Button7, "Button7", u"開始 (&G)", 0},
+      {TControl::Button8, "Button8", u"終了 (&X)", 0},
+      {TControl::Button9, "Button9", u"プレビュー (&P)", 0},
+      {TControl::Label1, "Label1", u"並べ方：", 0},
+      {TControl::Label2, "Label2", u"横数：", 0},
+      {TControl::LabelPap, "LabelPap", kNoPaperCaption, 0},
+      {TControl::Label4, "Label4", kGapXCaption, 0},
+      {TControl::Label5, "Label5", kGapYCaption, 0},
+      {TControl::Label6, "Label6", u"[図寸mm]", 0},
+      {TControl::Label3, "Label3", u"ベース図面：", 0},
+      {TControl::LabelBase, "LabelBase", kNoBaseCaption, 0},
+      {TControl::StatusBar1, "StatusBar1", u"", 0},
+      {TControl::ListBox2, "ListBox2", u"", 0},
+      {TControl::MemoT, "MemoT", u"MemoT", 0},
+  };
+  return controls;
+}
+
+const TControlSpec& ControlSpec(TControl control) {
+  return Controls()[static_cast<std::size_t>(control)];
+}
+
+std::vector<TRect> LayoutControls(int width, int height, const TLayoutMetrics& m) {
+  // Design pixels; the scale makes them screen pixels.
+  const auto px = [&m](double v) { return static_cast<int>(v * m.scale + 0.5); };
+  constexpr int kTopBar = 56, kBaseRow = 29, kBottomBar = 40;
+  constexpr int kButtonColumn = 89, kBasePanel = 80, kFieldHeight = 23, kLabelHeight = 17;
+  std::vector<TRect> r(Controls().size());
+  auto at = [&r](TControl c, int x, int y, int w, int h) {
+    r[static_cast<std::size_t>(c)] = {x, y, std::max(0, w), std::max(0, h)};
+  };
+  auto label_at = [&](TControl c, int x, int y) {
+    at(c, px(x), px(y), m.text_width(c), px(kLabelHeight));
+  };
+  const int w = width, h = height;
+  // Top bar.
+  label_at(TControl::Label1, 8, 8);
+  at(TControl::ComboBox1, px(72), px(4), px(89), px(kFieldHeight));
+  label_at(TControl::Label2, 168, 8);
+  at(TControl::Edit1, px(216), px(4), px(57), px(kFieldHeight));
+  label_at(TControl::LabelPap, 280, 8);
+  label_at(TControl::Label4, 8, 35);
+  at(TControl::Edit2, px(72), px(30), px(73), px(kFieldHeight));
+  label_at(TControl::Label5, 151, 35);
+  at(TControl::Edit3, px(216), px(30), px(73), px(kFieldHeight));
+  label_at(TControl::Label6, 300, 35);
+  // Base row: label, path filling the row, button in a right-aligned panel.
+  const int base_y = px(kTopBar);
+  const int label3_w = m.text_width(TControl::Label3);
+  at(TControl::Label3, px(8), base_y, label3_w, px(kBaseRow));
+  const int path_x = px(8) + label3_w;
+  at(TControl::LabelBase, path_x, base_y, w - px(kBasePanel) - path_x, px(kBaseRow));
+  at(TControl::Button1, w - px(kBasePanel) + px(5), base_y + px(2), px(70), px(25));
+  // Status bar and bottom bar.
+  const int status_h = std::max(px(16), m.status_height);
+  at(TControl::StatusBar1, 0, h - status_h, w, status_h);
+  const int bottom_y = h - status_h - px(kBottomBar);
+  at(TControl::Button7, px(8), bottom_y + px(4), px(92), px(30));
+  at(TControl::Button8, px(112), bottom_y + px(4), px(92), px(30));
+  // The preview button ends the bar on the right, under the button column.
+  const int button9_w = std::max(px(92), m.text_width(TControl::Button9));
+  at(TControl::Button9, std::max(px(216), w - px(6) - button9_w), bottom_y + px(4), button9_w,
+     px(30));
+  // Centre: the list, and the button column at the right.
+  const int centre_y = base_y + px(kBaseRow);
+  const int column_x = w - px(kButtonColumn);
+  at(TControl::ListBox1, 0, centre_y, column_x, bottom_y - centre_y);
+  const TControl column[] = {TControl::Button2, TControl::Button3, TControl::Button4,
+                             TControl::Button5, TControl::Button6};
+  for (int i = 0; i < 5; ++i)
+    at(column[i], column_x + px(8), centre_y + px(8 + 32 * i), px(75), px(30));
+  at(TControl::ListBox2, column_x + px(8), centre_y + px(168), px(73), px(57));
+  return r;
+}
+
+TRect FitPlacement(TRect wanted, int frame_width, int frame_height,
+                   const std::vector<TRect>& screens, const TRect& primary) {
+  // A size no one could use (a damaged file) gives the designed one.
+  if (wanted.width < 120 || wanted.height < 100) {
+    wanted.width = kDesignWidth + frame_width;
+    wanted.height = kDesignHeight + frame_height;
+  }
+  // A window that would lie off every screen comes back onto the main one.
+  const auto overlap = [&wanted](const TRect& s) {
+    const long long w = std::min<long long>(s.left + s.width, wanted.left + wanted.width) -
+                        std::max(s.left, wanted.left);
+    const long long h = std::min<long long>(s.top + s.height, wanted.top + wanted.height) -
+                        std::max(s.top, wanted.top);
+    return w >= 40 && h >= 20;
+  };
+  if (!std::any_of(screens.begin(), screens.end(), overlap)) {
+    wanted.left = primary.left + 24;
+    wanted.top = primary.top + 24;
+  }
+  return wanted;
+}
+
+// --- Preview -------------------------------------------------------------------------
+
+TPreviewModel::TPreviewModel(TPreviewPane& pane, std::size_t max_shapes)
+    : pane_(pane), cache_(std::make_shared<render::TSceneCache>(max_shapes)) {
+  // Results come on the reader's thread and are handed to the window's.
+  const std::weak_ptr<bool> alive = alive_;
+  reader_ = std::make_unique<render::TPreviewReader>(
+      cache_,
+      [this, alive](std::uint64_t request, const std::u16string& path,
+                    const render::TPreviewScene& scene) {
+        pane_.Post([this, alive, request, path, scene] {
+          if (alive.lock()) SceneRead(request, path, scene);
+        });
+      },
+      [this, alive](std::uint64_t request) {
+        pane_.Post([this, alive, request] {
+          if (alive.lock()) ReadDone(request);
+        });
+      });
+}
+
+TPreviewModel::~TPreviewModel() {
+  Shutdown();
+  alive_.reset();
+}
+
+void TPreviewModel::Shutdown() {
+  stopped_ = true;
+  reader_->Stop();
+  reading_ = false;
+}
+
+void TPreviewModel::SetInputs(const TTilingInputs& in, std::optional<TPaperSize> paper) {
+  inputs_ = in;
+  layout_ = render::LayoutPreview(in, paper ? &*paper : nullptr);
+  std::vector<std::u16string> paths;
+  if (layout_.message.empty()) {
+    paths.push_back(in.base_file);
+    paths.insert(paths.end(), in.files.begin(), in.files.end());
+  }
+  // Scenes of drawings no longer listed are let go.
+  const std::unordered_set<std::u16string> listed(paths.begin(), paths.end());
+  std::erase_if(scenes_, [&listed](const auto& entry) { return !listed.contains(entry.first); });
+  Compose();
+  if (paths != paths_) {
+    paths_ = std::move(paths);
+    Request();
+  }
+}
+
+void TPreviewModel::Refresh() {
+  if (!paths_.empty()) Request();
+}
+
+void TPreviewModel::Request() {
+  if (stopped_) return;
+  request_ = reader_->Request(paths_);
+  reading_ = !paths_.empty();
+  Compose();
+}
+
+void TPreviewModel::SceneRead(std::uint64_t request, const std::u16string& path,
+                              const render::TPreviewScene& scene) {
+  if (request != request_ || stopped_) return;  // for choices since replaced
+  scenes_[path] = scene;
+  Compose();
+}
+
+void TPreviewModel::ReadDone(std::uint64_t request) {
+  if (request != request_ || stopped_) return;
+  reading_ = false;
+  Compose();
+}
+
+void TPreviewModel::Compose() {
+  picture_ = render::ComposePreview(inputs_, layout_, scenes_);
+  pane_.ShowPicture(picture_);
+  if (!layout_.message.empty()) {
+    pane_.ShowStatus(layout_.message);
+  } else {
+    pane_.ShowStatus(reading_ ? kPreviewReading : u"");
+  }
+}
+
+// --- The form ----------------------------------------------------------------------
+
+TForm1::TForm1(TFormView& view, std::u16string exe_file)
+    : view_(view), exe_file_(std::move(exe_file)) {}
+
+TForm1::~TForm1() {
+  *alive_ = false;
+  if (worker_.joinable()) worker_.join();
+  run_.reset();
+  FormClose();
+  preview_.reset();
+}
+
+// --- Start-up and shut-down ----------------------------------------------------------
+
+void TForm1::FormShow() {
+  if (shown_) return;
+  shown_ = true;
+  const std::u16string exe = exe_file_.empty() ? platform::ExecutableFile() : exe_file_;
+  Locations = platform::LocationsFor(exe);
+  LoadSettings(Locations.SettingsFile);
+  const bool images_ok = platform::PrepareImageFolders(Locations);
+  InitDocuments();
+  if (!images_ok) {
+    // Without a folder the images cannot be unpacked: they are left out, and
+    // the user is told so once the window is up.
+    for (TJwwData* doc : {&Engine->JWW, &Engine->JWW2})
+      doc->BindImageExp = doc->BindImageExr = false;
+    view_.Post([this, alive = std::weak_ptr<bool>(alive_)] {
+      if (alive.lock()) view_.ShowMessage(kNoImageFolders);
+    });
+  }
+  JwwPath = platform::JwwPathFrom(platform::GetJwwAppPath());
+  SetFiles({}, -1);
+  SortFlag = false;
+  SetBaseFile();
+  view_.AcceptDrops(true);
+}
+
+void TForm1::InitDocuments() {
+  TextSubstitution& table = JwwTextSubstitution();
+  table.on = 0;
+  table.list.clear();
+  Engine = std::make_unique<TTilingEngine>(Locations.TmpPath, Locations.TmpPath2);
+  JwwDrawingInfo() = TJwwDrawingInfo{};
+}
+
+bool TForm1::FormCloseQuery() {
+  if (running_) return false;  // the run ends first; its controls are disabled meanwhile
+  FormClose();
+  return true;
+}
+
+void TForm1::FormClose() {
+  if (!shown_ || closed_) return;
+  closed_ = true;
+  ++preview_generation_;               // no update scheduled before may run now
+  if (preview_) preview_->Shutdown();  // waits for the drawing being read, if any
+  view_.ClosePreview();
+  view_.AcceptDrops(false);
+  SaveSettings(Locations.SettingsFile);
+  FreeDocuments();
+  platform::RemoveImageFolders(Locations);
+}
+
+void TForm1::FreeDocuments() {
+  JwwTextSubstitution().list.clear();
+  if (!Engine) return;
+  Engine->Cleanup();
+  Engine.reset();
+}
+
+// --- Settings ---------------------------------------------------------------------
+
+void TForm1::LoadSettings(const std::u16string& path) {
+  TSettings s = DefaultSettings(Locations.ExePath);
+  const bool read = LoadSettingsFile(path, s);
+  view_.SetPlacement(s.left, s.top, s.width, s.height);
+  arrangement_ = s.arrangement >= 0 && s.arrangement <= 3 ? s.arrangement : -1;
+  view_.SetArrangement(arrangement_);
+  SetCountLabel(arrangement_);
+  count_text_ = s.count;
+  gap_x_text_ = s.gap_x;
+  gap_y_text_ = s.gap_y;
+  view_.SetText(TControl::Edit1, count_text_);
+  view_.SetText(TControl::Edit2, gap_x_text_);
+  view_.SetText(TControl::Edit3, gap_y_text_);
+  BaseFile = s.base_file;
+  ZumenPath = s.zumen_path;
+  SavePath = s.save_path;
+  if (read) {
+    label_base_ = BaseFile;
+    view_.SetText(TControl::LabelBase, label_base_);
+  }
+  view_.SetMemo(SettingsLines(s));
+}
+
+void TForm1::SaveSettings(const std::u16string& path) {
+  TSettings s;
+  const TRect frame = view_.Placement();
+  s.left = frame.left;
+  s.top = frame.top;
+  s.width = frame.width;
+  s.height = frame.height;
+  s.arrangement = arrangement_;
+  s.count = count_text_;
+  s.gap_x = gap_x_text_;
+  s.gap_y = gap_y_text_;
+  s.base_file = BaseFile;
+  s.zumen_path = ZumenPath;
+  s.save_path = SavePath;
+  view_.SetMemo(SettingsLines(s));
+  SaveSettingsFile(path, s);
+}
+
+// --- The list and the fields ---------------------------------------------------------
+
+TTilingInputs TForm1::CurrentInputs() const {
+  return TTilingInputs{files_, BaseFile, arrangement_, count_text_, gap_x_text_, gap_y_text_};
+}
+
+void TForm1::SetFiles(std::vector<std::u16string> files, int selected) {
+  files_ = std::move(files);
+  selected_ = selected >= 0 && static_cast<std::size_t>(selected) < files_.size() ? selected : -1;
+  view_.SetFiles(files_, selected_);
+  SchedulePreview();
+}
+
+void TForm1::SetCountLabel(int arrangement) {
+  view_.SetText(TControl::Label2, CountLabelFor(arrangement));
+}
+
+void TForm1::ComboBox1Select(int index) {
+  arrangement_ = index;
+  SetCountLabel(index);
+  SchedulePreview();
+}
+
+void TForm1::Edit1Change(const std::u16string& text) {
+  count_text_ = text;
+  SchedulePreview();
+}
+
+void TForm1::Edit2Change(const std::u16string& text) {
+  gap_x_text_ = text;
+  SchedulePreview();
+}
+
+void TForm1::Edit3Change(const std::u16string& text) {
+  gap_y_text_ = text;
+  SchedulePreview();
+}
+
+void TForm1::ListBox1Select(int row) {
+  selected_ = row >= 0 && static_cast<std::size_t>(row) < files_.size() ? row : -1;
+}
+
+void TForm1::ListBox1Reorder(const std::vector<std::u16string>& files, int selected) {
+  if (running_) return;
+  files_ = files;
+  selected_ = selected >= 0 && static_cast<std::size_t>(selected) < files_.size() ? selected : -1;
+  SchedulePreview();
+}
+
+// --- Handlers -----------------------------------------------------------------------
+
+void TForm1::Button1Click() {
+  if (running_) return;
+  TFileDialogRequest request;
+  request.folder = platform::FolderOf(BaseFile);
+  request.file_name = platform::NameOf(BaseFile);
+  const std::vector<std::u16string> chosen = view_.OpenDrawings(request);
+  if (chosen.empty()) return;
+  BaseFile = chosen.front();
+  label_base_ = BaseFile;
+  view_.SetText(TControl::LabelBase, label_base_);
+  SetBaseFile();
+}
+
+void TForm1::Button2Click() {
+  if (running_) return;
+  TFileDialogRequest request;
+  request.folder = ZumenPath;
+  request.multiple = true;
+  const std::vector<std::u16string> chosen = view_.OpenDrawings(request);
+  if (chosen.empty()) return;
+  std::vector<std::u16string> files = files_;
+  files.insert(files.end(), chosen.begin(), chosen.end());
+  SetFiles(std::move(files), selected_);
+  ZumenPath = platform::FolderOf(chosen.front());
+}
+
+void TForm1::Button3Click() {
+  if (running_) return;
+  std::vector<std::u16string> files = files_;
+  int selected = selected_;
+  if (DeleteSelected(files, selected)) SetFiles(std::move(files), selected);
+}
+
+void TForm1::Button4Click() {
+  if (running_) return;
+  std::vector<std::u16string> files = files_;
+  int selected = selected_;
+  if (MoveSelectedUp(files, selected)) SetFiles(std::move(files), selected);
+}
+
+void TForm1::Button5Click() {
+  if (running_) return;
+  std::vector<std::u16string> files = files_;
+  int selected = selected_;
+  if (MoveSelectedDown(files, selected)) SetFiles(std::move(files), selected);
+}
+
+void TForm1::Button6Click() {
+  if (running_ || files_.size() < 2) return;
+  TSortResult sorted = SortFileList(files_, SortFlag);
+  view_.SetSortKeys(sorted.keys);
+  SetFiles(std::move(sorted.list), -1);
+  SortFlag = !SortFlag;
+}
+
+void TForm1::Button8Click() {
+  view_.Close();
+}
+
+void TForm1::Button9Click() {
+  if (running_ || closed_ || !shown_) return;
+  if (!preview_) preview_ = std::make_unique<TPreviewModel>(view_.Preview());
+  const bool was_shown = view_.PreviewShown();
+  ++preview_generation_;  // what was scheduled is done now
+  preview_->SetInputs(CurrentInputs(), base_paper_);
+  if (!was_shown) preview_->Refresh();  // the drawings may have changed while it was closed
+  view_.ShowPreview();
+}
+
+void TForm1::PreviewActivated() {
+  if (preview_ && !closed_) preview_->Refresh();
+}
+
+void TForm1::SchedulePreview() {
+  if (!preview_ || closed_ || !view_.PreviewShown()) return;
+  const std::uint64_t generation = ++preview_generation_;
+  view_.Post(
+      [this, alive = std::weak_ptr<bool>(alive_), generation] {
+        if (alive.lock() && generation == preview_generation_) UpdatePreview();
+      },
+      150);
+}
+
+void TForm1::UpdatePreview() {
+  if (preview_ && !closed_ && view_.PreviewShown())
+    preview_->SetInputs(CurrentInputs(), base_paper_);
+}
+
+void TForm1::LabelBaseDblClick() {
+  if (label_base_.empty() || label_base_ == kNoBaseCaption) return;
+  OpenInJwCad(label_base_);
+}
+
+void TForm1::ListBox1DblClick() {
+  if (selected_ < 0 || static_cast<std::size_t>(selected_) >= files_.size()) return;
+  const std::u16string file = files_[static_cast<std::size_t>(selected_)];
+  if (!file.empty()) OpenInJwCad(file);
+}
+
+void TForm1::OpenInJwCad(const std::u16string& file) {
+  // Starting Jw_cad waits until it is ready for input.
+  view_.SetWaitCursor(true);
+  platform::OpenInJwCad(file, JwwPath);
+  view_.SetWaitCursor(false);
+}
+
+void TForm1::WMDropFiles(const std::vector<std::u16string>& paths) {
+  if (!DropsAccepted()) return;
+  const std::vector<std::u16string> taken = AcceptDroppedFiles(files_, paths);
+  if (!taken.empty()) {
+    std::vector<std::u16string> files = files_;
+    files.insert(files.end(), taken.begin(), taken.end());
+    SetFiles(std::move(files), selected_);
+  }
+  status_ = DropCountMessage(taken.size());
+  view_.SetText(TControl::StatusBar1, status_);
+}
+
+void TForm1::SetBaseFile() {
+  if (!Engine) return;
+  view_.SetWaitCursor(true);
+  Engine->SetBaseFile(BaseFile);
+  view_.SetWaitCursor(false);
+  label_pap_ = Engine->LabelPap;
+  view_.SetText(TControl::LabelPap, label_pap_);
+  base_paper_.reset();
+  if (Engine->BaseRead()) base_paper_ = TPaperSize{Engine->papx, Engine->papy, Engine->LabelPap};
+  SchedulePreview();
+}
+
+// --- The tiling run ---------------------------------------------------------------------
+
+void TForm1::SetRunning(bool running) {
+  running_ = running;
+  view_.SetRunning(running);
+}
+
+void TForm1::RunInBackground(std::function<void()> work, std::function<void(std::string)> done) {
+  worker_ = std::thread(
+      [this, alive = std::weak_ptr<bool>(alive_), work = std::move(work), done = std::move(done)] {
+        std::string error;
+        try {
+          work();
+        } catch (const std::exception& e) {
+          error = e.what()[0] ? e.what() : "error";
+        } catch (...) {
+          error = "unknown error";
+        }
+        view_.Post([this, alive, done, error] {
+          if (!alive.lock()) return;
+          if (worker_.joinable()) worker_.join();
+          done(error);
+        });
+      });
+}
+
+void TForm1::Button7Click() {
+  if (running_ || !Engine) return;
+  run_inputs_ = CurrentInputs();
+  if (const auto message = Engine->CheckInputs(run_inputs_)) {
+    view_.ShowMessage(*message);
+    view_.RunFinished();
+    return;
+  }
+  SetRunning(true);
+  view_.SetProgress(0, static_cast<int>(run_inputs_.files.size()));
+  run_.emplace(*Engine);
+  merge_stop_.reset();
+  RunInBackground(
+      [this, alive = std::weak_ptr<bool>(alive_)] {
+        merge_stop_ = Engine->Merge(run_inputs_, [this, alive](std::size_t row) {
+          view_.Post([this, alive, row] {
+            if (!alive.lock()) return;
+            view_.SelectRow(static_cast<int>(row));
+            view_.SetProgress(static_cast<int>(row), static_cast<int>(run_inputs_.files.size()));
+          });
+        });
+      },
+      [this](const std::string& error) { MergeDone(error); });
+}
+
+void TForm1::MergeDone(const std::string& error) {
+  view_.SelectRow(-1);
+  selected_ = -1;
+  view_.SetProgress(static_cast<int>(run_inputs_.files.size()),
+                    static_cast<int>(run_inputs_.files.size()));
+  if (!error.empty()) {
+    view_.ShowMessage(kMergeFailed + (u"\n" + Utf8ToUtf16(error)));
+    FinishRun();
+    return;
+  }
+  if (merge_stop_) {  // a base drawing that is no drawing, a gap too large
+    view_.ShowMessage(*merge_stop_);
+    FinishRun();
+    return;
+  }
+  TFileDialogRequest request;
+  request.folder = SavePath;
+  const std::optional<std::u16string> fn = view_.SaveDrawing(request);
+  if (!fn) {
+    FinishRun();
+    return;
+  }
+  SavePath = platform::FolderOf(*fn);
+  view_.SetProgress(0, 0);  // writing: no steps to show
+  auto result = std::make_shared<TTilingEngine::TSaveResult>();
+  RunInBackground([this, fn = *fn, result] { *result = Engine->Save(fn); },
+                  [this, fn = *fn, result](const std::string& save_error) {
+                    if (!save_error.empty()) {
+                      result->message =
+                          u"図面ファイル「" + DisplayText(fn) + u"」の保存に失敗しました。";
+                    }
+                    view_.ShowMessage(result->message);
+                    FinishRun();
+                  });
+}
+
+void TForm1::FinishRun() {
+  run_.reset();  // empties both documents and the run's image files
+  SetRunning(false);
+  view_.RunFinished();
+}
+
+}  // namespace plattero::window

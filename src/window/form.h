@@ -1,0 +1,333 @@
+#pragma once
+
+// TForm1, the main window without a window toolkit: its fields, the handlers
+// of its controls, the input checks and messages, the file list, the tiling
+// run on a worker thread with its progress and its end, the settings file,
+// the base drawing's paper caption and the arrangement preview's updates.
+//
+// A front end (Qt on Linux, Win32 on Windows) draws the controls and hands
+// every user action to a handler here; the form tells it what to show
+// through TFormView. Every handler and every TFormView call runs on the
+// window's thread; the worker thread of a run only posts to it.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/locations.h"
+#include "render/preview.h"
+#include "tiling/tiling_engine.h"
+#include "window/settings.h"
+
+namespace plattero::window {
+
+// --- What the window shows ---------------------------------------------------------
+
+inline constexpr char16_t kApplicationTitle[] = u"Plattero";  // every message box's title
+inline constexpr char16_t kDrawingFilter[] = u"Jw_cad 図面ファイル (*.jww)";
+inline constexpr char16_t kDrawingPattern[] = u"*.jww";
+inline constexpr char16_t kDefaultExtension[] = u"jww";
+inline constexpr char16_t kNoBaseCaption[] = u"（ファイル名）";
+inline constexpr char16_t kNoImageFolders[] =
+    u"画像用の一時フォルダを作成できません。図面に埋め込まれた画像は結合されません。";
+inline constexpr char16_t kMergeFailed[] = u"図面の結合中にエラーが発生しました。";
+inline constexpr char16_t kPreviewTitle[] = u"プレビュー";
+inline constexpr char16_t kPreviewReading[] = u"図面を読み込み中…";
+
+// Designed client size (pixels at 96 dots per inch).
+inline constexpr int kDesignWidth = 526;
+inline constexpr int kDesignHeight = 458;
+
+// The controls, in the order keyboard focus moves through them (the hidden
+// ones last), with their captions and the length limits of the edits.
+enum class TControl {
+  ComboBox1,
+  Edit1,
+  Edit2,
+  Edit3,
+  Button1,
+  ListBox1,
+  Button2,
+  Button3,
+  Button4,
+  Button5,
+  Button6,
+  Button7,
+  Button8,
+  Button9,
+  Label1,
+  Label2,
+  LabelPap,
+  Label4,
+  Label5,
+  Label6,
+  Label3,
+  LabelBase,
+  StatusBar1,
+  ListBox2,
+  MemoT,
+};
+struct TControlSpec {
+  TControl control;
+  const char* name;         // the control's name, as the design calls it
+  const char16_t* caption;  // its initial text
+  int limit;                // the most characters typing may give an edit; 0 elsewhere
+};
+// Every control of the window, in focus order.
+const std::vector<TControlSpec>& Controls();
+const TControlSpec& ControlSpec(TControl control);
+// The items of the arrangement list.
+inline constexpr const char16_t* kArrangements[] = {u"右→上", u"右→下", u"上→右", u"下→右"};
+
+// A rectangle in screen pixels.
+struct TRect {
+  int left = 0, top = 0, width = 0, height = 0;
+  bool operator==(const TRect&) const = default;
+};
+
+// What the layout needs to know of the toolkit's text: the width a label's
+// or a button's caption takes, and the height of the status bar; `scale` is
+// the screen's dots per inch over 96 (design pixels to screen pixels).
+struct TLayoutMetrics {
+  std::function<int(TControl)> text_width;
+  int status_height = 16;
+  double scale = 1.0;
+};
+// The rectangle of every control (indexed by TControl) in a client area of
+// `width` by `height` pixels, as the design lays them out: a top bar, the
+// base row, the list with the button column at its right, the bottom bar and
+// the status bar.
+std::vector<TRect> LayoutControls(int width, int height, const TLayoutMetrics& metrics);
+
+// Where the window should be for a stored placement: a size no one could use
+// gives the designed one (with the frame's margins), and a window that would
+// lie off every screen comes back onto the primary one.
+TRect FitPlacement(TRect wanted, int frame_width, int frame_height,
+                   const std::vector<TRect>& screens, const TRect& primary);
+
+struct TFileDialogRequest {
+  std::u16string folder;     // where the dialog opens
+  std::u16string file_name;  // preset name, may be empty
+  bool multiple = false;     // open dialog: several files may be chosen
+};
+
+// The arrangement preview's window, as the form and its model see it.
+class TPreviewPane {
+ public:
+  virtual ~TPreviewPane() = default;
+  virtual void ShowPicture(const render::TPreviewPicture& picture) = 0;
+  virtual void ShowStatus(const std::u16string& text) = 0;
+  // Runs `task` on the window's thread, later.
+  virtual void Post(std::function<void()> task) = 0;
+};
+
+// What a front end does for the form. Calls come on the window's thread.
+class TFormView {
+ public:
+  virtual ~TFormView() = default;
+
+  // Controls.
+  virtual void SetText(TControl control, const std::u16string& text) = 0;
+  virtual void SetArrangement(int index) = 0;  // -1: none selected
+  // The file list's entries and its selected row (-1: none).
+  virtual void SetFiles(const std::vector<std::u16string>& files, int selected) = 0;
+  virtual void SelectRow(int row) = 0;
+  // The hidden lists: the sort keys of the last sort, the settings' lines.
+  virtual void SetSortKeys(const std::vector<std::u16string>& keys) = 0;
+  virtual void SetMemo(const std::vector<std::u16string>& lines) = 0;
+  // During a run every control but the window's frame is disabled, the cursor
+  // is busy and the progress bar shows `value` of `maximum` steps (maximum 0:
+  // work with no steps to show).
+  virtual void SetRunning(bool running) = 0;
+  virtual void SetProgress(int value, int maximum) = 0;
+  // A wait cursor while the window waits for something short.
+  virtual void SetWaitCursor(bool on) = 0;
+  virtual void AcceptDrops(bool on) = 0;
+
+  // The window's frame (outer) rectangle, and setting it from the settings.
+  virtual TRect Placement() const = 0;
+  virtual void SetPlacement(int left, int top, int width, int height) = 0;
+  virtual void Close() = 0;
+
+  // Dialogs, modal. Existing drawings chosen (empty: cancelled); the name to
+  // save to, after the user agreed to replace an existing file (nothing:
+  // cancelled); a plain message box titled kApplicationTitle.
+  virtual std::vector<std::u16string> OpenDrawings(const TFileDialogRequest& request) = 0;
+  virtual std::optional<std::u16string> SaveDrawing(const TFileDialogRequest& request) = 0;
+  virtual void ShowMessage(const std::u16string& text) = 0;
+
+  // Runs `task` on the window's thread, later (after `delay_ms` at least).
+  virtual void Post(std::function<void()> task, int delay_ms = 0) = 0;
+
+  // The preview window: made on first use, then shown and brought forward.
+  virtual TPreviewPane& Preview() = 0;
+  virtual void ShowPreview() = 0;
+  virtual bool PreviewShown() const = 0;
+  virtual void ClosePreview() = 0;
+
+  // A tiling run ended (after its last message, or at a failed check).
+  virtual void RunFinished() {}
+};
+
+// The preview's side of the form: which drawings the choices need, reading
+// them off the window's thread, and the picture of what was read.
+class TPreviewModel {
+ public:
+  // `max_shapes` bounds the shapes kept for the drawings (render::TSceneCache).
+  explicit TPreviewModel(TPreviewPane& pane,
+                         std::size_t max_shapes = render::TSceneCache::kDefaultMaxShapes);
+  ~TPreviewModel();
+
+  // Shows the arrangement of these choices; `paper` is the base drawing's
+  // (none: no base drawing could be read). The frames change at once;
+  // drawings not read yet are read off the window's thread.
+  void SetInputs(const TTilingInputs& in, std::optional<TPaperSize> paper);
+  // Looks at the listed files again: a drawing may have been saved meanwhile.
+  void Refresh();
+  // Stops reading for good (waits for the drawing being read).
+  void Shutdown();
+
+  bool IsReading() const { return reading_; }
+  const render::TPreviewLayout& Layout() const { return layout_; }
+  const render::TPreviewPicture& Picture() const { return picture_; }
+  const std::unordered_map<std::u16string, render::TPreviewScene>& Scenes() const {
+    return scenes_;
+  }
+
+ private:
+  void SceneRead(std::uint64_t request, const std::u16string& path,
+                 const render::TPreviewScene& scene);
+  void ReadDone(std::uint64_t request);
+  void Request();
+  void Compose();
+
+  TPreviewPane& pane_;
+  std::shared_ptr<render::TSceneCache> cache_;
+  // Outlives every result posted to the window: a result that arrives after
+  // this model is gone finds it false.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  std::unique_ptr<render::TPreviewReader> reader_;
+  TTilingInputs inputs_;
+  render::TPreviewLayout layout_;
+  render::TPreviewPicture picture_;
+  std::vector<std::u16string> paths_;  // what the current choices need read
+  std::unordered_map<std::u16string, render::TPreviewScene> scenes_;
+  std::uint64_t request_ = 0;
+  bool reading_ = false;
+  bool stopped_ = false;
+};
+
+class TForm1 {
+ public:
+  // `exe_file`: the executable the locations derive from; empty: the running
+  // one.
+  explicit TForm1(TFormView& view, std::u16string exe_file = {});
+  ~TForm1();
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  // --- Fields ---------------------------------------------------------------
+  std::u16string BaseFile;
+  std::u16string ZumenPath;  // folder of the add dialog, ending with a separator
+  std::u16string SavePath;   // folder of the save dialog, ending with a separator
+  bool SortFlag = false;     // the next sort is descending
+  std::u16string JwwPath;    // Jw_cad's folder (a Windows path ending with "\")
+  platform::TLocations Locations;
+  // JWW and JWW2 with the merge tables; exists from FormShow to FormClose.
+  std::unique_ptr<TTilingEngine> Engine;
+
+  // --- Start-up and shut-down ------------------------------------------------
+  // The window was shown for the first time.
+  void FormShow();
+  // The user asks to close the window: false while a run is under way (the
+  // run ends first); else saves the settings and lets everything go.
+  bool FormCloseQuery();
+  void FormClose();
+
+  // --- Handlers --------------------------------------------------------------
+  void ComboBox1Select(int index);
+  void Edit1Change(const std::u16string& text);
+  void Edit2Change(const std::u16string& text);
+  void Edit3Change(const std::u16string& text);
+  void ListBox1Select(int row);
+  // The entries after the user dragged one to another place in the list.
+  void ListBox1Reorder(const std::vector<std::u16string>& files, int selected);
+  void Button1Click();  // choose the base drawing
+  void Button2Click();  // add drawings
+  void Button3Click();  // delete
+  void Button4Click();  // up
+  void Button5Click();  // down
+  void Button6Click();  // sort
+  void Button7Click();  // start a tiling run
+  void Button8Click();  // close
+  void Button9Click();  // show the arrangement preview
+  void LabelBaseDblClick();
+  void ListBox1DblClick();
+  // Files dropped from the desktop shell.
+  void WMDropFiles(const std::vector<std::u16string>& paths);
+  // The preview window became active again: its drawings may have changed.
+  void PreviewActivated();
+
+  // --- State -----------------------------------------------------------------
+  const std::vector<std::u16string>& Files() const { return files_; }
+  int SelectedRow() const { return selected_; }
+  int Arrangement() const { return arrangement_; }
+  const std::u16string& CountText() const { return count_text_; }
+  const std::u16string& GapXText() const { return gap_x_text_; }
+  const std::u16string& GapYText() const { return gap_y_text_; }
+  const std::u16string& LabelBaseText() const { return label_base_; }
+  const std::u16string& LabelPapText() const { return label_pap_; }
+  const std::u16string& StatusText() const { return status_; }
+  bool IsRunning() const { return running_; }
+  bool DropsAccepted() const { return shown_ && !closed_ && !running_; }
+  // The choices as a tiling run would take them now.
+  TTilingInputs CurrentInputs() const;
+  // The preview's model, once the preview was opened.
+  TPreviewModel* Preview() { return preview_.get(); }
+
+ private:
+  void LoadSettings(const std::u16string& path);
+  void SaveSettings(const std::u16string& path);
+  void InitDocuments();
+  void FreeDocuments();
+  void SetBaseFile();
+  void SetFiles(std::vector<std::u16string> files, int selected);
+  void SetCountLabel(int arrangement);
+  void SetRunning(bool running);
+  void RunInBackground(std::function<void()> work, std::function<void(std::string)> done);
+  void MergeDone(const std::string& error);
+  void FinishRun();
+  void SchedulePreview();
+  void UpdatePreview();
+  void OpenInJwCad(const std::u16string& file);
+
+  TFormView& view_;
+  std::u16string exe_file_;
+  std::vector<std::u16string> files_;
+  int selected_ = -1;
+  int arrangement_ = 0;
+  std::u16string count_text_ = u"3", gap_x_text_ = u"10", gap_y_text_ = u"10";
+  std::u16string label_base_ = kNoBaseCaption, label_pap_ = kNoPaperCaption, status_;
+  bool shown_ = false;
+  bool closed_ = false;
+  bool running_ = false;
+  std::thread worker_;
+  std::optional<TTilingRun> run_;
+  TTilingInputs run_inputs_;
+  std::optional<std::u16string> merge_stop_;  // why the last merge stopped early
+  // The paper of the base drawing as last read; none when it could not be.
+  std::optional<TPaperSize> base_paper_;
+  std::unique_ptr<TPreviewModel> preview_;
+  // Edits in a burst make one preview update: only the last one scheduled
+  // does it.
+  std::uint64_t preview_generation_ = 0;
+  // Outlives every task posted to the window: a task that runs after the
+  // form is gone finds it false.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace plattero::window

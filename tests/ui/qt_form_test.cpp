@@ -1,0 +1,442 @@
+// The Qt window on the offscreen platform: its controls, captions, focus
+// order and layout, and that what the user does with them reaches the form
+// (window/form.h, tested on its own) and what the form shows reaches them:
+// clicks, edits, selection, drags, a whole run and the preview.
+
+#include "ui/qt_form.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QThread>
+#include <QUrl>
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "drawing_builder.h"
+#include "platform/jwcad.h"
+#include "ui/preview_dialog.h"
+#include "util/text.h"
+
+namespace plattero::ui {
+namespace {
+
+namespace fs = std::filesystem;
+
+using testing::DrawingSpec;
+using testing::TempDir;
+using testing::WriteDrawing;
+
+QString Q(const std::u16string& s) {
+  return QString::fromStdU16String(s);
+}
+std::u16string U(const QString& s) {
+  return s.toStdU16String();
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// Dialogs answered by the test, recording what they were asked.
+class FakeDialogs : public TDialogs {
+ public:
+  std::deque<std::vector<std::u16string>> open_answers;
+  std::vector<window::TFileDialogRequest> open_requests;
+  std::optional<std::u16string> save_answer;
+  std::vector<window::TFileDialogRequest> save_requests;
+  std::vector<std::u16string> messages;
+  std::function<void()> on_save_dialog;
+
+  std::vector<std::u16string> OpenDrawings(QWidget*, const window::TFileDialogRequest& r) override {
+    open_requests.push_back(r);
+    if (open_answers.empty()) return {};
+    auto answer = open_answers.front();
+    open_answers.pop_front();
+    return answer;
+  }
+  std::optional<std::u16string> SaveDrawing(QWidget*,
+                                            const window::TFileDialogRequest& r) override {
+    save_requests.push_back(r);
+    if (on_save_dialog) on_save_dialog();
+    return save_answer;
+  }
+  void ShowMessage(QWidget*, const std::u16string& text) override { messages.push_back(text); }
+};
+
+class FormTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<TQtForm> MakeForm() {
+    auto form = std::make_unique<TQtForm>(TFormOptions{dir.ufile("plattero"), &dialogs});
+    form->show();
+    return form;
+  }
+  // Lets the window's queued work run until the tiling run has ended.
+  static bool WaitForRun(TQtForm& form) {
+    QElapsedTimer timer;
+    timer.start();
+    while (form.Form().IsRunning() && timer.elapsed() < 120000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      QThread::msleep(2);
+    }
+    return !form.Form().IsRunning();
+  }
+  // Lets the window's queued work run until `ready` holds.
+  static bool WaitUntil(const std::function<bool()>& ready) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!ready() && timer.elapsed() < 60000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      QThread::msleep(2);
+    }
+    return ready();
+  }
+  void WriteSettings(const std::string& text) {
+    std::ofstream(dir.file("plattero.dat"), std::ios::binary) << text;
+  }
+  std::u16string Drawing(const std::string& name, DrawingSpec spec = {}) {
+    if (spec.lines == 0 && spec.arcs == 0) spec.lines = 5;
+    EXPECT_TRUE(WriteDrawing(spec, dir.file(name)));
+    return dir.ufile(name);
+  }
+
+  TempDir dir;     // where the program "is installed"
+  TempDir prefix;  // an empty Wine prefix
+  ScopedEnv wine_prefix{"WINEPREFIX", prefix.path()};
+  FakeDialogs dialogs;
+};
+
+TEST_F(FormTest, ControlsHaveTheirCaptionsLimitsAndFocusOrder) {
+  auto form = MakeForm();
+  const std::pair<const char*, const char16_t*> captions[] = {
+      {"Label1", u"並べ方："},         {"Label2", u"横数："},
+      {"LabelPap", u"（用紙）"},       {"Label4", u"横間隔："},
+      {"Label5", u"縦間隔："},         {"Label6", u"[図寸mm]"},
+      {"Label3", u"ベース図面："},     {"LabelBase", u"（ファイル名）"},
+      {"Button1", u"参照 (&B)"},       {"Button2", u"追加 (&A)"},
+      {"Button3", u"削除 (&E)"},       {"Button4", u" ▲  (&U)"},
+      {"Button5", u" ▼  (&D)"},        {"Button6", u"並替 (&S)"},
+      {"Button7", u"開始 (&G)"},       {"Button8", u"終了 (&X)"},
+      {"Button9", u"プレビュー (&P)"},
+  };
+  for (const auto& [name, caption] : captions) {
+    QWidget* w = form->findChild<QWidget*>(name);
+    ASSERT_TRUE(w) << name;
+    const QString text = w->property("text").toString();
+    EXPECT_EQ(U(text), caption) << name;
+  }
+  auto* combo = form->findChild<QComboBox*>("ComboBox1");
+  ASSERT_TRUE(combo);
+  ASSERT_EQ(combo->count(), 4);
+  EXPECT_EQ(
+      U(combo->itemText(0)) + U(combo->itemText(1)) + U(combo->itemText(2)) + U(combo->itemText(3)),
+      u"右→上右→下上→右下→右");
+  EXPECT_EQ(combo->currentIndex(), 0);
+  EXPECT_FALSE(combo->isEditable());
+  const std::tuple<const char*, int, const char16_t*> edits[] = {
+      {"Edit1", 3, u"3"}, {"Edit2", 8, u"10"}, {"Edit3", 8, u"10"}};
+  for (const auto& [name, limit, text] : edits) {
+    auto* e = form->findChild<QLineEdit*>(name);
+    ASSERT_TRUE(e) << name;
+    EXPECT_EQ(e->maxLength(), limit) << name;
+    EXPECT_EQ(U(e->text()), text) << name;
+    EXPECT_FALSE(e->testAttribute(Qt::WA_InputMethodEnabled)) << name;
+  }
+  auto* list = form->findChild<QListWidget*>("ListBox1");
+  ASSERT_TRUE(list);
+  EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+  EXPECT_TRUE(form->findChild<QListWidget*>("ListBox2")->isHidden());
+  EXPECT_TRUE(form->findChild<QPlainTextEdit*>("MemoT")->isHidden());
+  EXPECT_TRUE(form->findChild<QStatusBar*>("StatusBar1"));
+  EXPECT_TRUE(form->windowTitle().startsWith(QStringLiteral("Plattero ")));
+
+  // Focus moves through the controls in their designed order.
+  const std::vector<std::string> expected = {
+      "ComboBox1", "Edit1",   "Edit2",   "Edit3",   "Button1", "ListBox1", "Button2",
+      "Button3",   "Button4", "Button5", "Button6", "Button7", "Button8",  "Button9"};
+  const std::set<std::string> named(expected.begin(), expected.end());
+  std::vector<std::string> chain;
+  QWidget* w = form->ComboBox1;
+  do {
+    if (named.count(w->objectName().toStdString())) chain.push_back(w->objectName().toStdString());
+    w = w->nextInFocusChain();
+  } while (w != form->ComboBox1 && chain.size() < 40);
+  EXPECT_EQ(chain, expected);
+
+  // The designed layout at the designed size.
+  form->resize(window::kDesignWidth, window::kDesignHeight);
+  EXPECT_EQ(form->ListBox1->geometry().topLeft(), QPoint(0, 85));
+  EXPECT_EQ(form->ListBox1->width(), 437);
+  EXPECT_EQ(form->Button2->geometry(), QRect(445, 93, 75, 30));
+  EXPECT_EQ(form->Button6->geometry(), QRect(445, 221, 75, 30));
+  EXPECT_EQ(form->Button1->geometry(), QRect(451, 58, 70, 25));
+  EXPECT_EQ(form->StatusBar1->geometry().bottom(), window::kDesignHeight - 1);
+  EXPECT_EQ(form->Button7->geometry().bottom() + 1 + 6 + form->StatusBar1->height(),
+            window::kDesignHeight);
+  EXPECT_EQ(form->ListBox1->geometry().bottom() + 1 + 40 + form->StatusBar1->height(),
+            window::kDesignHeight);
+  // The preview button ends the bottom bar, clear of the designed controls.
+  EXPECT_EQ(form->Button9->geometry().top(), form->Button7->geometry().top());
+  EXPECT_GT(form->Button9->geometry().left(), form->Button8->geometry().right());
+  EXPECT_LE(form->Button9->geometry().right(), window::kDesignWidth);
+}
+
+TEST_F(FormTest, AFlawedPlacementStillGivesAUsableWindow) {
+  WriteSettings("-90000\n-90000\n0\nx\n");
+  auto form = MakeForm();
+  EXPECT_EQ(form->size(), QSize(window::kDesignWidth, window::kDesignHeight));
+  EXPECT_TRUE(form->screen()->availableGeometry().intersects(form->frameGeometry()));
+}
+
+// What the user does reaches the form, and what the form shows reaches the
+// controls: the settings restored, files added, a row chosen, edits, the
+// arrangement, a drag within the list and a drop from outside.
+TEST_F(FormTest, TheControlsAndTheFormAgree) {
+  const std::u16string base = Drawing("base.jww");
+  WriteSettings(
+      "\xEF\xBB\xBF"
+      "100\r\n120\r\n600\r\n500\r\n2\r\n123456\r\n-5\r\nabc\r\n" +
+      Utf16ToUtf8(base) + "\r\n/zumen/\r\n/save/\r\n");
+  auto form = MakeForm();
+  window::TForm1& f = form->Form();
+  EXPECT_EQ(form->frameGeometry(), QRect(100, 120, 600, 500));
+  EXPECT_EQ(form->ComboBox1->currentIndex(), 2);
+  EXPECT_EQ(U(form->Label2->text()), u"縦数：");
+  EXPECT_EQ(U(form->Edit1->text()), u"123456");  // longer than typing allows, shown in full
+  EXPECT_EQ(U(form->LabelBase->text()), base);
+  EXPECT_EQ(U(form->LabelPap->text()), u"（A3）");
+  EXPECT_EQ(form->MemoT->toPlainText().count(u'\n'), 10);
+
+  const std::u16string a = u"/d/a.jww", b = u"/d/b.jww", c = u"/e/c.jww";
+  dialogs.open_answers = {{a, b, c}};
+  form->Button2->click();
+  ASSERT_EQ(form->ListBox1->count(), 3);
+  form->ListBox1->setCurrentRow(1);
+  EXPECT_EQ(f.SelectedRow(), 1);
+  form->Button4->click();
+  EXPECT_EQ(U(form->ListBox1->item(0)->text()), b);
+  EXPECT_EQ(form->ListBox1->currentRow(), 0);
+  form->Edit1->setText(QStringLiteral("2"));
+  form->Edit2->setText(QStringLiteral("5"));
+  form->Edit3->setText(QStringLiteral("7"));
+  EXPECT_EQ(f.CurrentInputs().count_text + f.GapXText() + f.GapYText(), u"257");
+  form->ComboBox1->setCurrentIndex(1);
+  emit form->ComboBox1->activated(1);
+  EXPECT_EQ(f.Arrangement(), 1);
+  EXPECT_EQ(U(form->Label2->text()), u"横数：");
+  form->Button6->click();
+  EXPECT_EQ(form->ListBox2->count(), 3);
+
+  // An entry dragged to another place (the list moves it itself).
+  QListWidgetItem* moved = form->ListBox1->takeItem(2);
+  form->ListBox1->insertItem(0, moved);
+  form->ListBox1->on_reorder();
+  EXPECT_EQ(f.Files()[0], U(moved->text()));
+
+  // Files dropped from a file manager.
+  for (const char* name : {"new.jww", "notes.txt"})
+    std::ofstream(dir.file(name)) << "x";
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(Q(dir.ufile("new.jww"))),
+                QUrl::fromLocalFile(Q(dir.ufile("notes.txt"))),
+                QUrl(QStringLiteral("https://example.invalid/remote.jww"))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(form->ListBox1->viewport(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(form->ListBox1->viewport(), &drop);
+  EXPECT_EQ(f.Files().back(), dir.ufile("new.jww"));
+  EXPECT_EQ(form->ListBox1->count(), 4);
+  EXPECT_EQ(U(form->StatusText->text()), u"1個のファイルを一覧に追加しました。");
+}
+
+TEST_F(FormTest, DoubleClicksStartJwCadWithTheChosenDrawing) {
+  TempDir tools;
+  const std::string record = tools.file("record.txt");
+  std::ofstream(tools.file("wine"))
+      << "#!/bin/sh\n{ for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done; echo end; } >> '"
+      << record << "'\n";
+  ::chmod(tools.file("wine").c_str(), 0755);
+  ScopedEnv wine("PLATTERO_WINE", tools.file("wine"));
+  auto read_record = [&](std::size_t ends) {
+    for (int i = 0; i < 500; ++i) {
+      const std::string text = ReadText(record);
+      std::size_t n = 0;
+      for (std::size_t p = text.find("end\n"); p != std::string::npos;
+           p = text.find("end\n", p + 1))
+        ++n;
+      if (n >= ends) return text;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return ReadText(record);
+  };
+
+  auto form = MakeForm();
+  window::TForm1& f = form->Form();
+  const std::u16string drawing = Drawing("look.jww");
+  emit form->LabelBase->doubleClicked();  // the placeholder: nothing
+  f.WMDropFiles({drawing});
+  f.ListBox1DblClick();  // no selection: nothing
+  form->ListBox1->setCurrentRow(0);
+  emit form->ListBox1->doubleClicked();
+  const std::string expected =
+      "[C:\\JWW\\Jw_win.exe]\n[" + Utf16ToUtf8(platform::WinePathOf(drawing)) + "]\nend\n";
+  EXPECT_EQ(read_record(1), expected);
+
+  dialogs.open_answers = {{drawing}};
+  form->Button1->click();
+  emit form->LabelBase->doubleClicked();
+  EXPECT_EQ(read_record(2), expected + expected);
+}
+
+// A run through the window: every control disabled while it goes on (the save
+// dialog included), the selection following the row being merged, the
+// progress bar, a close refused meanwhile, and all back afterwards.
+TEST_F(FormTest, ARunDisablesTheWindowUntilItEnds) {
+  const std::u16string base = Drawing("base.jww");
+  TempDir out;
+  auto form = MakeForm();
+  dialogs.open_answers = {{base}, {Drawing("one.jww"), Drawing("two.jww")}};
+  form->Button1->click();
+  form->Button2->click();
+  dialogs.save_answer = out.ufile("combined.jww");
+  bool disabled_during_dialog = false;
+  dialogs.on_save_dialog = [&] {
+    disabled_during_dialog = !form->Button7->isEnabled() && !form->ListBox1->isEnabled() &&
+                             !form->Edit1->isEnabled() && !form->Button8->isEnabled() &&
+                             !form->Button9->isEnabled();
+  };
+  std::vector<int> rows;
+  QObject::connect(form->ListBox1, &QListWidget::currentRowChanged,
+                   [&](int row) { rows.push_back(row); });
+  int finished = 0;
+  QObject::connect(form.get(), &TQtForm::runFinished, [&] { ++finished; });
+
+  form->Button7->click();
+  EXPECT_FALSE(form->Button7->isEnabled());
+  EXPECT_TRUE(form->Progress->isVisible());
+  form->close();  // refused while the run goes on
+  EXPECT_TRUE(form->isVisible());
+  ASSERT_TRUE(WaitForRun(*form));
+  EXPECT_TRUE(disabled_during_dialog);
+  EXPECT_EQ(rows, (std::vector<int>{0, 1, -1}));
+  EXPECT_EQ(finished, 1);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_TRUE(fs::exists(out.file("combined.jww")));
+  EXPECT_TRUE(form->Button7->isEnabled());
+  EXPECT_TRUE(form->ListBox1->isEnabled());
+  EXPECT_FALSE(form->Progress->isVisible());
+  form->close();
+  EXPECT_FALSE(form->isVisible());
+}
+
+// The preview window shows and paints what the form's preview model composes,
+// follows the controls, and closing the main window while drawings are read
+// neither crashes nor waits long.
+TEST_F(FormTest, ThePreviewWindowPaintsAndFollowsTheControls) {
+  const std::u16string base = Drawing("base.jww");  // A3: tiles 420 x 297
+  DrawingSpec big;
+  big.lines = 3000;
+  big.arcs = 3000;
+  std::vector<std::u16string> files = {Drawing("one.jww"), Drawing("two.jww")};
+  for (int i = 0; i < 3; ++i)
+    files.push_back(Drawing("big" + std::to_string(i) + ".jww", big));
+  auto form = MakeForm();
+  dialogs.open_answers = {{base}, {files[0], files[1]}};
+  form->Button1->click();
+  form->Button2->click();
+  form->Button9->click();
+  ASSERT_TRUE(form->PreviewDialog);
+  TPreviewDialog& preview = *form->PreviewDialog;
+  window::TPreviewModel& model = *form->Form().Preview();
+  EXPECT_TRUE(preview.isVisible());
+  ASSERT_TRUE(WaitUntil([&] { return !model.IsReading() && model.Scenes().size() == 3; }));
+  EXPECT_EQ(U(preview.StatusText->text()), u"");
+
+  // Painted: the frames in their colour, and the drawings beside them.
+  auto* canvas = preview.findChild<TPreviewCanvas*>();
+  ASSERT_TRUE(canvas);
+  TPreviewCanvas frames_only(nullptr);
+  frames_only.resize(canvas->size());
+  render::TPreviewPicture without = canvas->Picture();
+  without.scenes.clear();
+  frames_only.SetPicture(without);
+  auto count = [](const QImage& image, bool frame) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        const QRgb c = image.pixel(x, y) & 0xFFFFFF;
+        n += frame ? c == 0xD02020 : c != 0xFFFFFF;
+      }
+    }
+    return n;
+  };
+  const QImage painted = canvas->grab().toImage();
+  EXPECT_GT(count(painted, true), 100);
+  EXPECT_GT(count(painted, false), count(frames_only.grab().toImage(), false) + 10);
+
+  // An edit in the window reaches the preview; a count refused shows why.
+  form->Edit3->setText(QStringLiteral("20"));
+  form->ComboBox1->setCurrentIndex(2);
+  emit form->ComboBox1->activated(2);
+  ASSERT_TRUE(WaitUntil([&] {
+    return model.Layout().offsets.size() == 2 &&
+           model.Layout().offsets[1] == std::make_pair(0.0, 317.0);
+  }));
+  form->Edit1->setText(QStringLiteral("0"));
+  ASSERT_TRUE(WaitUntil([&] { return preview.Picture().frames.empty(); }));
+  EXPECT_EQ(U(preview.StatusText->text()), u"縦数： の数値を再入力して下さい。");
+  form->Edit1->setText(QStringLiteral("3"));
+
+  // Large drawings being read when the window closes.
+  dialogs.open_answers = {{files[2], files[3], files[4]}};
+  form->Button2->click();
+  ASSERT_TRUE(WaitUntil([&] { return model.IsReading(); }));
+  QElapsedTimer timer;
+  timer.start();
+  form->close();
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_FALSE(preview.isVisible());
+  form.reset();
+  QCoreApplication::processEvents();  // results queued for the gone window are dropped
+  EXPECT_LT(timer.elapsed(), 20000);
+}
+
+}  // namespace
+}  // namespace plattero::ui

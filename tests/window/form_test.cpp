@@ -1,0 +1,595 @@
+// The main window's logic through a view that records what it is told and
+// answers the dialogs: start-up and shut-down, the settings it restores and
+// writes, the list handlers, drops, sorting, whole tiling runs and the
+// arrangement preview. No window toolkit is involved.
+
+#include "window/form.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "drawing_builder.h"
+#include "platform/environment.h"
+#include "util/text.h"
+
+namespace plattero::window {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::DrawingSpec;
+using testing::TempDir;
+using testing::WriteDrawing;
+using Files = std::vector<std::u16string>;
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Files in an image folder besides the lock that marks it as in use.
+std::size_t ImageFiles(const std::string& folder) {
+  std::size_t n = 0;
+  for (const auto& e : fs::directory_iterator(folder))
+    n += e.path().filename() != ".plattero-lock";
+  return n;
+}
+
+// Tasks posted to "the window's thread", which is the test's: Pump runs them.
+class TaskQueue {
+ public:
+  void Post(std::function<void()> task) {
+    std::lock_guard lock(mutex_);
+    tasks_.push_back(std::move(task));
+    cv_.notify_all();
+  }
+  // Runs what is queued, waiting up to `wait` for the first task.
+  void RunSome(std::chrono::milliseconds wait) {
+    std::deque<std::function<void()>> now;
+    {
+      std::unique_lock lock(mutex_);
+      cv_.wait_for(lock, wait, [this] { return !tasks_.empty(); });
+      now.swap(tasks_);
+    }
+    for (auto& task : now)
+      task();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<std::function<void()>> tasks_;
+};
+
+class FakePreview : public TPreviewPane {
+ public:
+  explicit FakePreview(TaskQueue& queue) : queue_(queue) {}
+  void ShowPicture(const render::TPreviewPicture& p) override { picture = p; }
+  void ShowStatus(const std::u16string& text) override { status = text; }
+  void Post(std::function<void()> task) override { queue_.Post(std::move(task)); }
+
+  render::TPreviewPicture picture;
+  std::u16string status;
+  bool shown = false;
+
+ private:
+  TaskQueue& queue_;
+};
+
+// A window that records what the form shows and answers its dialogs.
+class FakeView : public TFormView {
+ public:
+  void SetText(TControl c, const std::u16string& text) override { texts[c] = text; }
+  void SetArrangement(int index) override { arrangement = index; }
+  void SetFiles(const Files& f, int selected) override {
+    files = f;
+    SelectRow(selected);
+  }
+  void SelectRow(int row) override { rows.push_back(row); }
+  void SetSortKeys(const std::vector<std::u16string>& keys) override { sort_keys = keys; }
+  void SetMemo(const std::vector<std::u16string>& lines) override { memo = lines; }
+  void SetRunning(bool on) override { running = on; }
+  void SetProgress(int value, int maximum) override { progress = {value, maximum}; }
+  void SetWaitCursor(bool on) override { wait_cursor += on ? 1 : -1; }
+  void AcceptDrops(bool on) override { drops = on; }
+  TRect Placement() const override { return placement; }
+  void SetPlacement(int left, int top, int width, int height) override {
+    placement =
+        FitPlacement({left, top, width, height}, 0, 0, {{0, 0, 1920, 1080}}, {0, 0, 1920, 1080});
+  }
+  void Close() override {
+    if (form->FormCloseQuery()) closed = true;
+  }
+  Files OpenDrawings(const TFileDialogRequest& r) override {
+    open_requests.push_back(r);
+    if (open_answers.empty()) return {};
+    Files answer = open_answers.front();
+    open_answers.pop_front();
+    return answer;
+  }
+  std::optional<std::u16string> SaveDrawing(const TFileDialogRequest& r) override {
+    save_requests.push_back(r);
+    running_at_save_dialog = running;
+    return save_answer;
+  }
+  void ShowMessage(const std::u16string& text) override { messages.push_back(text); }
+  void Post(std::function<void()> task, int /*delay_ms*/) override { queue.Post(std::move(task)); }
+  TPreviewPane& Preview() override { return preview; }
+  void ShowPreview() override { preview.shown = true; }
+  bool PreviewShown() const override { return preview.shown; }
+  void ClosePreview() override { preview.shown = false; }
+  void RunFinished() override { ++runs_finished; }
+
+  // Runs posted tasks until `done` holds (or a minute passed).
+  bool PumpUntil(const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!done() && std::chrono::steady_clock::now() < end)
+      queue.RunSome(std::chrono::milliseconds(20));
+    return done();
+  }
+
+  TForm1* form = nullptr;
+  TaskQueue queue;
+  FakePreview preview{queue};
+  std::map<TControl, std::u16string> texts;
+  int arrangement = 0;
+  Files files;
+  std::vector<int> rows;
+  std::vector<std::u16string> sort_keys, memo, messages;
+  bool running = false, running_at_save_dialog = false, drops = false, closed = false;
+  std::pair<int, int> progress;
+  int wait_cursor = 0;
+  TRect placement{24, 24, 500, 400};
+  std::deque<Files> open_answers;
+  std::vector<TFileDialogRequest> open_requests, save_requests;
+  std::optional<std::u16string> save_answer;
+  int runs_finished = 0;
+};
+
+class FormTest : public ::testing::Test {
+ protected:
+  TForm1& Show() {
+    form = std::make_unique<TForm1>(view, dir.ufile("plattero"));
+    view.form = form.get();
+    form->FormShow();
+    return *form;
+  }
+  bool WaitForRun() {
+    return view.PumpUntil([this] { return !form->IsRunning(); });
+  }
+  void WriteSettings(const std::string& text) {
+    std::ofstream(dir.file("plattero.dat"), std::ios::binary) << text;
+  }
+  std::u16string Drawing(const std::string& name, DrawingSpec spec = {}) {
+    if (spec.lines == 0 && spec.arcs == 0) spec.lines = 5;
+    EXPECT_TRUE(WriteDrawing(spec, dir.file(name)));
+    return dir.ufile(name);
+  }
+
+  TempDir dir;  // where the program "is installed"
+  FakeView view;
+  std::unique_ptr<TForm1> form;
+};
+
+TEST_F(FormTest, FirstStartMakesTheFoldersAndCloseWritesTheDefaults) {
+  fs::create_directory(dir.file("TEMP"));  // an existing folder is no error
+  TForm1& f = Show();
+  EXPECT_EQ(f.Locations.SettingsFile, dir.ufile("plattero.dat"));
+  EXPECT_EQ(f.Locations.TmpPath, dir.ufile("TEMP/"));
+  EXPECT_EQ(f.Locations.TmpPath2, dir.ufile("TEMP2/"));
+  EXPECT_TRUE(fs::is_directory(dir.file("TEMP2")));
+  EXPECT_EQ(f.JwwPath, u"C:\\JWW\\");
+  EXPECT_TRUE(f.Files().empty());
+  EXPECT_EQ(f.LabelPapText(), u"（用紙）");
+  EXPECT_EQ(f.ZumenPath, dir.upath());
+  EXPECT_TRUE(view.drops);
+  ASSERT_TRUE(f.Engine);
+  EXPECT_EQ(f.Engine->JWW.BindImageFolder, dir.ufile("TEMP/"));
+
+  view.placement = {10, 20, 510, 420};
+  f.Button8Click();
+  EXPECT_TRUE(view.closed);
+  EXPECT_FALSE(f.Engine);
+  EXPECT_FALSE(view.drops);
+  const std::string expected =
+      "\xEF\xBB\xBF"
+      "10\r\n20\r\n510\r\n420\r\n0\r\n3\r\n10\r\n10\r\n\r\n" +
+      dir.path() + "\r\n" + dir.path() + "\r\n";
+  EXPECT_EQ(ReadText(dir.file("plattero.dat")), expected);
+  EXPECT_EQ(view.memo.size(), 11u);
+  EXPECT_FALSE(fs::exists(dir.file("TEMP")));
+  EXPECT_FALSE(fs::exists(dir.file("TEMP2")));
+}
+
+TEST_F(FormTest, WithoutImageFoldersImagesAreLeftOutAndTheUserIsTold) {
+  std::ofstream(dir.file("TEMP")) << "a file where the folder should be";
+  TempDir tmp;
+  std::ofstream(tmp.file("root")) << "a file: no private folder either";
+  platform::TLocations none;
+  TForm1 f(view, dir.ufile("plattero"));
+  view.form = &f;
+  // The private folder's place is a file: nowhere for the images.
+  const std::string old_tmpdir = Utf16ToUtf8(platform::EnvText("TMPDIR"));
+#ifndef _WIN32
+  ::setenv("TMPDIR", tmp.file("root").c_str(), 1);
+#endif
+  f.FormShow();
+  view.queue.RunSome(std::chrono::milliseconds(0));
+#ifndef _WIN32
+  if (old_tmpdir.empty()) {
+    ::unsetenv("TMPDIR");
+  } else {
+    ::setenv("TMPDIR", old_tmpdir.c_str(), 1);
+  }
+#endif
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_NE(view.messages[0].find(u"一時フォルダを作成できません"), std::u16string::npos);
+  EXPECT_FALSE(f.Engine->JWW.BindImageExp);
+  EXPECT_FALSE(f.Engine->JWW2.BindImageExr);
+}
+
+TEST_F(FormTest, SettingsAreRestoredAndAnUnknownArrangementIsSavedAsNone) {
+  const std::u16string base = Drawing("base.jww");
+  WriteSettings(
+      "\xEF\xBB\xBF"
+      "100\r\n120\r\n600\r\n500\r\n7\r\n123456\r\n-5\r\nabc\r\n" +
+      Utf16ToUtf8(base) + "\r\n/zumen/\r\n/save/\r\n");
+  TForm1& f = Show();
+  EXPECT_EQ(view.placement, (TRect{100, 120, 600, 500}));
+  EXPECT_EQ(view.arrangement, -1);
+  EXPECT_EQ(f.Arrangement(), -1);
+  EXPECT_EQ(view.texts[TControl::Edit1], u"123456");  // longer than typing allows, in full
+  EXPECT_EQ(f.CountText(), u"123456");
+  EXPECT_EQ(view.texts[TControl::Edit2], u"-5");
+  EXPECT_EQ(view.texts[TControl::Edit3], u"abc");
+  EXPECT_EQ(view.texts[TControl::LabelBase], base);
+  EXPECT_EQ(view.texts[TControl::LabelPap], u"（A3）");
+  EXPECT_EQ(f.ZumenPath, u"/zumen/");
+  EXPECT_EQ(f.SavePath, u"/save/");
+  f.Button8Click();
+  const std::string saved = ReadText(dir.file("plattero.dat"));
+  EXPECT_NE(saved.find("\r\n-1\r\n123456\r\n-5\r\nabc\r\n"), std::string::npos) << saved;
+}
+
+TEST_F(FormTest, RestoredArrangementSetsTheCountLabelAndShortFilesKeepDefaults) {
+  WriteSettings("30\n40\n700\n600\n2\n");
+  TForm1& f = Show();
+  EXPECT_EQ(view.arrangement, 2);
+  EXPECT_EQ(view.texts[TControl::Label2], u"縦数：");
+  EXPECT_EQ(f.CountText(), u"3");
+  EXPECT_EQ(view.texts[TControl::LabelBase], u"");  // a file was read: the label shows BaseFile
+  EXPECT_EQ(f.SavePath, dir.upath());
+  f.ComboBox1Select(1);
+  EXPECT_EQ(view.texts[TControl::Label2], u"横数：");
+  f.ComboBox1Select(3);
+  EXPECT_EQ(view.texts[TControl::Label2], u"縦数：");
+  // A placement no one could use, or off every screen, is made usable.
+  EXPECT_EQ(FitPlacement({-90000, -90000, 0, 5}, 8, 30, {{0, 0, 800, 600}}, {0, 0, 800, 600}),
+            (TRect{24, 24, kDesignWidth + 8, kDesignHeight + 30}));
+}
+
+TEST_F(FormTest, AddingDeletingAndMovingEntries) {
+  TForm1& f = Show();
+  const std::u16string a = u"/d/a.jww", b = u"/d/b.jww", c = u"/e/c.jww";
+  view.open_answers = {{a, b}, {c, a}, {}};
+  f.Button2Click();
+  ASSERT_EQ(view.open_requests.size(), 1u);
+  EXPECT_EQ(view.open_requests[0].folder, dir.upath());
+  EXPECT_TRUE(view.open_requests[0].multiple);
+  EXPECT_EQ(f.ZumenPath, u"/d/");
+  f.Button2Click();
+  EXPECT_EQ(view.open_requests[1].folder, u"/d/");
+  EXPECT_EQ(f.ZumenPath, u"/e/");
+  f.Button2Click();  // cancelled: nothing changes
+  EXPECT_EQ(f.ZumenPath, u"/e/");
+  EXPECT_EQ(f.Files(), (Files{a, b, c, a}));  // duplicates allowed
+  EXPECT_EQ(view.files, f.Files());
+  EXPECT_EQ(f.StatusText(), u"");
+
+  const struct {
+    int select;
+    void (TForm1::*button)();
+    Files files;
+    int selected;
+  } steps[] = {
+      {1, &TForm1::Button4Click, {b, a, c, a}, 0},
+      {0, &TForm1::Button4Click, {b, a, c, a}, 0},  // at the top: nothing
+      {3, &TForm1::Button5Click, {b, a, c, a}, 3},  // at the bottom: nothing
+      {1, &TForm1::Button5Click, {b, c, a, a}, 2},
+      {2, &TForm1::Button3Click, {b, c, a}, -1},
+      {-1, &TForm1::Button3Click, {b, c, a}, -1},  // nothing selected: nothing
+  };
+  for (const auto& s : steps) {
+    f.ListBox1Select(s.select);
+    (f.*s.button)();
+    EXPECT_EQ(f.Files(), s.files);
+    EXPECT_EQ(f.SelectedRow(), s.selected);
+    EXPECT_EQ(view.files, s.files);
+  }
+  // Dragged into another order in the list itself.
+  f.ListBox1Reorder({c, b, a}, 0);
+  EXPECT_EQ(f.Files(), (Files{c, b, a}));
+  EXPECT_EQ(f.SelectedRow(), 0);
+}
+
+TEST_F(FormTest, ChoosingTheBaseDrawingShowsItsPaper) {
+  const std::u16string base = Drawing("a4.jww", DrawingSpec{.paper = 4});
+  std::ofstream(dir.file("notes.jww")) << "not a drawing";
+  TForm1& f = Show();
+  view.open_answers = {{base}, {}, {dir.ufile("notes.jww")}};
+  f.Button1Click();
+  EXPECT_EQ(view.open_requests[0].folder, u"");
+  EXPECT_FALSE(view.open_requests[0].multiple);
+  EXPECT_EQ(f.BaseFile, base);
+  EXPECT_EQ(view.texts[TControl::LabelBase], base);
+  EXPECT_EQ(view.texts[TControl::LabelPap], u"（A4）");
+  EXPECT_EQ(view.wait_cursor, 0);  // shown while reading, gone after
+  f.Button1Click();                // cancelled
+  EXPECT_EQ(view.open_requests[1].folder, dir.upath());
+  EXPECT_EQ(view.open_requests[1].file_name, u"a4.jww");
+  EXPECT_EQ(f.BaseFile, base);
+  f.Button1Click();  // no drawing: no paper
+  EXPECT_EQ(view.texts[TControl::LabelPap], u"（用紙）");
+}
+
+TEST_F(FormTest, DroppedFilesAreFilteredAndCounted) {
+  TForm1& f = Show();
+  for (const char* name : {"new.jww", "listed.jww", "notes.txt"})
+    std::ofstream(dir.file(name)) << "x";
+  fs::create_directory(dir.file("folder.jww"));
+  view.open_answers = {{dir.ufile("LISTED.JWW")}};
+  f.Button2Click();
+  f.WMDropFiles({dir.ufile("new.jww"), dir.ufile("listed.jww"), dir.ufile("notes.txt"),
+                 dir.ufile("new.jww")});
+  EXPECT_EQ(f.Files(), (Files{dir.ufile("LISTED.JWW"), dir.ufile("new.jww")}));
+  EXPECT_EQ(view.texts[TControl::StatusBar1], u"1個のファイルを一覧に追加しました。");
+  f.WMDropFiles({dir.ufile("folder.jww")});
+  EXPECT_EQ(view.texts[TControl::StatusBar1], u"0個のファイルを一覧に追加しました。");
+  EXPECT_EQ(f.Files().size(), 2u);
+}
+
+TEST_F(FormTest, SortAlternatesAndIgnoresShortLists) {
+  TForm1& f = Show();
+  view.open_answers = {{u"/x/b.jww"}, {u"/d/a.jww", u"/y/B.jww"}, {u"/z/c.jww"}};
+  f.Button2Click();
+  f.Button6Click();  // one entry: nothing, the direction stays
+  EXPECT_FALSE(f.SortFlag);
+  f.Button2Click();
+  f.ListBox1Select(0);
+  f.Button6Click();
+  EXPECT_EQ(f.Files(), (Files{u"/d/a.jww", u"/x/b.jww", u"/y/B.jww"}));
+  EXPECT_EQ(f.SelectedRow(), -1);
+  EXPECT_EQ(view.sort_keys.size(), 3u);
+  f.Button6Click();
+  EXPECT_EQ(f.Files(), (Files{u"/y/B.jww", u"/x/b.jww", u"/d/a.jww"}));
+  f.Button6Click();
+  f.Button2Click();  // adding does not reset the direction: descending next
+  f.Button6Click();
+  EXPECT_EQ(f.Files(), (Files{u"/z/c.jww", u"/x/b.jww", u"/y/B.jww", u"/d/a.jww"}));
+}
+
+TEST_F(FormTest, StartChecksTheInputsInOrder) {
+  TForm1& f = Show();
+  f.Button7Click();
+  view.open_answers = {{dir.ufile("x.jww")}, {dir.ufile("gone.jww")}};
+  f.Button2Click();
+  f.Button7Click();
+  f.Button1Click();
+  f.Button7Click();
+  f.BaseFile = Drawing("base.jww");
+  f.ComboBox1Select(2);
+  for (const char16_t* count : {u"0", u"", u"abc", u"-1", u"1001"}) {
+    f.Edit1Change(count);
+    f.Button7Click();
+  }
+  f.Edit1Change(u"3");
+  f.Edit2Change(u"1e999");
+  f.Button7Click();
+  const std::u16string count = u"縦数： の数値を再入力して下さい。";
+  EXPECT_EQ(view.messages, (std::vector<std::u16string>{
+                               u"図面ファイルを[追加]して下さい", u"ベース図面を指定して下さい",
+                               u"ベース図面が見つかりません。再指定して下さい", count, count, count,
+                               count, count, u"横間隔： の数値を再入力して下さい。"}));
+  EXPECT_TRUE(view.save_requests.empty());
+  EXPECT_EQ(view.runs_finished, 9);
+  EXPECT_FALSE(f.IsRunning());
+}
+
+TEST_F(FormTest, StartMergesOffTheWindowThreadAndSavesTheCombinedDrawing) {
+  const std::u16string base = Drawing("base.jww");
+  DrawingSpec with_image;
+  with_image.lines = 5;
+  with_image.images = 1;
+  const std::u16string first = Drawing("one.jww", with_image);
+  const std::u16string second = Drawing("two.jww");
+  TempDir out;
+  const std::u16string target = out.ufile("combined.jww");
+
+  TForm1& f = Show();
+  view.open_answers = {{base}, {first, second, dir.ufile("missing.jww")}};
+  f.Button1Click();
+  f.Button2Click();
+  view.save_answer = target;
+  view.rows.clear();
+  f.Button7Click();
+  EXPECT_TRUE(f.IsRunning());
+  EXPECT_TRUE(view.running);
+  EXPECT_FALSE(f.DropsAccepted());
+  view.Close();  // refused while the run goes on
+  EXPECT_FALSE(view.closed);
+  ASSERT_TRUE(WaitForRun());
+
+  EXPECT_TRUE(view.running_at_save_dialog);
+  EXPECT_EQ(view.rows, (std::vector<int>{0, 1, 2, -1}));
+  ASSERT_EQ(view.save_requests.size(), 1u);
+  EXPECT_EQ(view.save_requests[0].folder, dir.upath());
+  ASSERT_EQ(view.messages.size(), 1u);
+  // Saved, with the drawing that was missing named on a line of its own.
+  EXPECT_EQ(view.messages[0].rfind(u"図面ファイル「" + target + u"」を保存しました。\n", 0), 0u)
+      << Utf16ToUtf8(view.messages[0]);
+  EXPECT_NE(view.messages[0].find(u"missing.jww"), std::u16string::npos);
+  EXPECT_EQ(f.SavePath, out.upath());
+  EXPECT_FALSE(view.running);
+  EXPECT_EQ(view.runs_finished, 1);
+
+  TJwwData result;
+  result.BindImageExr = true;
+  ASSERT_TRUE(result.FileIn(target));
+  EXPECT_EQ(result.EntLine.size(), 15u);
+  EXPECT_EQ(result.BindImage.size(), 1u);
+  EXPECT_EQ(f.Engine->JWW.EntLine.size(), 0u);
+  EXPECT_EQ(ImageFiles(dir.file("TEMP")), 0u);
+  EXPECT_EQ(ImageFiles(dir.file("TEMP2")), 0u);
+}
+
+TEST_F(FormTest, RunsThatEndWithoutASaveOrWithAFailedOne) {
+  const std::u16string base = Drawing("base.jww");
+  std::ofstream(dir.file("notes.jww")) << "not a drawing";
+  const struct {
+    std::u16string base;
+    std::optional<std::u16string> save_to;
+    std::size_t save_dialogs;
+    std::vector<std::u16string> messages;
+  } cases[] = {
+      {base, std::nullopt, 1, {}},  // the save dialog cancelled: nothing written or shown
+      {base,
+       dir.ufile("no-such-folder/out.jww"),
+       1,
+       {u"図面ファイル「" + dir.ufile("no-such-folder/out.jww") +
+        u"」の保存に失敗しました。\nファイルまたはフォルダーが見つかりません。"}},
+      {dir.ufile("notes.jww"), dir.ufile("x.jww"), 0, {kBaseNotDrawingMessage}},
+  };
+  TForm1& f = Show();
+  f.WMDropFiles({Drawing("one.jww")});
+  for (const auto& c : cases) {
+    view.save_requests.clear();
+    view.messages.clear();
+    view.save_answer = c.save_to;
+    f.BaseFile = c.base;
+    f.Button7Click();
+    ASSERT_TRUE(WaitForRun());
+    EXPECT_EQ(view.save_requests.size(), c.save_dialogs);
+    EXPECT_EQ(view.messages, c.messages);
+    EXPECT_EQ(f.Engine->JWW.EntLine.size(), 0u);
+    EXPECT_EQ(ImageFiles(dir.file("TEMP")), 0u);
+  }
+  EXPECT_EQ(f.SavePath, dir.ufile("no-such-folder/"));  // set by a confirmed dialog
+  EXPECT_FALSE(fs::exists(dir.file("x.jww")));
+}
+
+TEST_F(FormTest, PreviewFollowsTheChoicesAndShowsTheDrawingsOnceRead) {
+  const std::u16string base = Drawing("base.jww");  // A3: tiles 420 x 297
+  const std::u16string one = Drawing("one.jww"), two = Drawing("two.jww");
+  TForm1& f = Show();
+  view.open_answers = {{base}, {one, two}, {dir.ufile("gone.jww")}};
+  f.Button1Click();
+  f.Button9Click();
+  ASSERT_TRUE(f.Preview());
+  TPreviewModel& preview = *f.Preview();
+  EXPECT_TRUE(view.preview.shown);
+  EXPECT_EQ(view.preview.status, u"図面ファイルを[追加]して下さい");
+
+  auto labels = [&] {
+    std::vector<std::u16string> out;
+    for (const render::TPaperFrame& fr : view.preview.picture.frames)
+      out.push_back(fr.label);
+    return out;
+  };
+  f.Button2Click();
+  ASSERT_TRUE(view.PumpUntil([&] { return labels().size() == 2 && !preview.IsReading(); }));
+  EXPECT_EQ(labels(), (Files{u"1: one.jww", u"2: two.jww"}));
+  EXPECT_EQ(view.preview.status, u"");
+  const auto& scenes = view.preview.picture.scenes;
+  ASSERT_EQ(scenes.size(), 3u);
+  EXPECT_EQ(scenes[0].scene, preview.Scenes().at(base).scene);
+  EXPECT_EQ(scenes[2].scene, preview.Scenes().at(two).scene);
+  EXPECT_EQ(scenes[2].dx, 430);
+  EXPECT_FALSE(scenes[2].scene->shapes.empty());
+
+  // Order, gaps and count.
+  const struct {
+    std::function<void()> edit;
+    std::function<bool()> shown;
+  } edits[] = {
+      {[&] { f.ComboBox1Select(2); },
+       [&] {
+         return preview.Layout().offsets.size() == 2 &&
+                preview.Layout().offsets[1] == std::make_pair(0.0, 307.0);
+       }},
+      {[&] { f.Edit3Change(u"20"); },
+       [&] {
+         return preview.Layout().offsets.size() == 2 &&
+                preview.Layout().offsets[1] == std::make_pair(0.0, 317.0);
+       }},
+      {[&] { f.Edit1Change(u"0"); },
+       [&] {
+         return view.preview.picture.frames.empty() &&
+                view.preview.status == u"縦数： の数値を再入力して下さい。";
+       }},
+      {[&] { f.Edit1Change(u"3"); }, [&] { return labels().size() == 2; }},
+  };
+  for (const auto& e : edits) {
+    e.edit();
+    EXPECT_TRUE(view.PumpUntil(e.shown));
+  }
+
+  // List edits: a move and a missing drawing.
+  f.ListBox1Select(1);
+  f.Button4Click();
+  f.Button2Click();
+  ASSERT_TRUE(view.PumpUntil([&] { return labels().size() == 3 && !preview.IsReading(); }));
+  EXPECT_EQ(labels(), (Files{u"1: two.jww", u"2: one.jww", u"3: gone.jww（見つかりません）"}));
+
+  // A drawing saved while the preview was closed is read again on reopening.
+  const auto old_one = preview.Scenes().at(one).scene;
+  view.ClosePreview();
+  f.Edit1Change(u"1");
+  f.Edit2Change(u"30");
+  DrawingSpec more;
+  more.lines = 12;
+  Drawing("one.jww", more);
+  fs::last_write_time(dir.file("one.jww"),
+                      fs::last_write_time(dir.file("one.jww")) + std::chrono::seconds(5));
+  f.Button9Click();
+  ASSERT_TRUE(view.PumpUntil([&] { return !preview.IsReading(); }));
+  EXPECT_NE(preview.Scenes().at(one).scene, old_one);
+  EXPECT_GT(preview.Scenes().at(one).scene->shapes.size(), old_one->shapes.size());
+  EXPECT_EQ(preview.Layout().offsets[1], std::make_pair(450.0, 0.0));  // edits made meanwhile
+}
+
+TEST_F(FormTest, ClosingWhileThePreviewReadsNeitherCrashesNorWaitsLong) {
+  const std::u16string base = Drawing("base.jww");
+  DrawingSpec big;
+  big.lines = 3000;
+  big.arcs = 3000;
+  big.texts = 1000;
+  Files files;
+  for (int i = 0; i < 4; ++i)
+    files.push_back(Drawing("big" + std::to_string(i) + ".jww", big));
+  TForm1& f = Show();
+  view.open_answers = {{base}, files};
+  f.Button1Click();
+  f.Button2Click();
+  f.Button9Click();
+  // The base drawing comes first; the large ones are being read after it.
+  ASSERT_TRUE(view.PumpUntil([&] { return !f.Preview()->Scenes().empty(); }));
+  EXPECT_TRUE(f.Preview()->IsReading());
+  const auto start = std::chrono::steady_clock::now();
+  view.Close();
+  EXPECT_TRUE(view.closed);
+  EXPECT_FALSE(view.preview.shown);
+  form.reset();
+  view.queue.RunSome(std::chrono::milliseconds(0));  // results for the gone form do nothing
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+}  // namespace
+}  // namespace plattero::window
