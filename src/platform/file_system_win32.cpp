@@ -133,6 +133,13 @@ std::optional<TFileStatus> RefusedByName(std::u16string_view path) {
   return std::nullopt;
 }
 
+// A last name longer than a folder entry may be. (Said so here: under Wine
+// the system reports such a name as not found.)
+bool NameTooLong(std::u16string_view path) {
+  const std::size_t sep = LastSeparator(path);
+  return (sep == std::u16string_view::npos ? path.size() : path.size() - sep - 1) > kNameMax;
+}
+
 // What a handle refers to.
 struct HandleInfo {
   BY_HANDLE_FILE_INFORMATION info{};
@@ -233,6 +240,10 @@ bool ResolveTarget(std::u16string_view target, ResolvedTarget& out, TFileStatus&
   }
   if (auto refused = RefusedByName(target)) {
     status = *refused;
+    return false;
+  }
+  if (NameTooLong(target)) {
+    status = Failure(TFileError::kNameTooLong);
     return false;
   }
   out.path = std::u16string(target);
@@ -713,6 +724,10 @@ bool TScratchFile::Create(std::u16string_view path) {
   }
   if (auto refused = RefusedByName(path)) {
     status_ = *refused;
+    return false;
+  }
+  if (NameTooLong(path)) {
+    status_ = Failure(TFileError::kNameTooLong);
     return false;
   }
   // The link itself is opened, never what it names; it is then refused, as
