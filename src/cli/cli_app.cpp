@@ -17,6 +17,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   CLI::App app{"Inspects, converts and tiles Jw_cad drawings (.jww).", "plattero-cli"};
   app.set_version_flag("--version", std::string("plattero-cli ") + PLATTERO_VERSION);
   app.require_subcommand(1);
+  // Options begin with "-" on every system. CLI11 would also take "/x" as an
+  // option on Windows, where it is a path ("/plans/a.jww"); set before the
+  // subcommands, which inherit it.
+  app.allow_windows_style_options(false);
   std::vector<std::pair<CLI::App*, CommandAction>> actions;
   for (const CommandDef& c : commands) {
     CLI::App* sub = app.add_subcommand(c.name, c.description);

@@ -1,9 +1,13 @@
 // The parts of the file system that are the same on every system.
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
 
 #include "platform/file_system.h"
+#include "platform/file_system_internal.h"
 #include "platform/memory.h"
+#include "platform/unicode.h"
 
 namespace plattero::platform {
 
@@ -68,6 +72,44 @@ bool SameFile(std::u16string_view a, std::u16string_view b) {
   };
   const auto fa = FileIdentity(folder(a)), fb = FileIdentity(folder(b));
   return fa && fa == fb && SameFileName(NameOf(a), NameOf(b));
+}
+
+std::ptrdiff_t TInputFile::ReadFully(void* data, std::size_t size) {
+  auto* p = static_cast<std::uint8_t*>(data);
+  std::size_t got = 0;
+  while (got < size) {
+    const std::ptrdiff_t n = Read(p + got, size - got);
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return static_cast<std::ptrdiff_t>(got);
+}
+
+std::u16string TemporaryNameFor(std::u16string_view name, std::size_t name_max) {
+  static thread_local std::mt19937_64 rng{std::random_device{}()};
+  char suffix[17];
+  std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(rng()));
+  constexpr std::size_t kAdded = 1 + 1 + 16 + 4;
+  const std::size_t room = name_max > kAdded ? name_max - kAdded : 0;
+  // The name cut to the room left, never inside a character.
+  std::size_t end = 0, length = 0;
+  while (end < name.size()) {
+    const bool pair = name[end] >= 0xD800 && name[end] <= 0xDBFF && end + 1 < name.size() &&
+                      name[end + 1] >= 0xDC00 && name[end + 1] <= 0xDFFF;
+    const std::size_t units = pair ? 2 : 1;
+    const std::size_t size = OsBytesFromText(name.substr(end, units)).size();
+    if (length + size > room) break;
+    length += size;
+    end += units;
+  }
+  // Appended piece by piece, which spares GCC 12 a false -Wrestrict warning.
+  std::u16string temp = u".";
+  temp += name.substr(0, end);
+  temp += u'.';
+  temp += Utf8ToUtf16(suffix);
+  temp += u".tmp";
+  return temp;
 }
 
 bool ReadWholeFile(std::u16string_view path, std::vector<std::uint8_t>& bytes,

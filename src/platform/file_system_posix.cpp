@@ -13,9 +13,9 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <random>
 
 #include "platform/file_system.h"
+#include "platform/file_system_internal.h"
 #include "platform/memory.h"
 #include "platform/posix_errors.h"
 #include "platform/temporary.h"
@@ -179,30 +179,16 @@ bool ResolveTarget(const std::string& os, ResolvedTarget& out, TFileStatus& stat
   return true;
 }
 
-// A byte name cut to at most `max` bytes, never inside a UTF-8 character.
-std::string CutName(const std::string& name, std::size_t max) {
-  if (name.size() <= max) return name;
-  std::size_t end = max;
-  while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80)
-    --end;
-  return name.substr(0, end);
-}
-
-// ".<name>.<16 hex digits>.tmp" in the target's folder, the name shortened so
-// that the whole stays within the folder's limit on name length.
+// A new temporary name in the target's folder, within the folder's limit on
+// name length.
 std::string TempNameBeside(const std::string& target) {
   const std::size_t slash = target.find_last_of('/');
   const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
   long name_max = ::pathconf(dir.empty() ? "." : dir.c_str(), _PC_NAME_MAX);
   if (name_max <= 0 || name_max > 4096) name_max = 255;
-  constexpr std::size_t kAdded = 1 + 1 + 16 + 4;
-  const std::size_t room =
-      static_cast<std::size_t>(name_max) > kAdded ? static_cast<std::size_t>(name_max) - kAdded : 0;
-  static thread_local std::mt19937_64 rng{std::random_device{}()};
-  char suffix[17];
-  std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(rng()));
-  return dir + "." + CutName(base, room) + "." + suffix + ".tmp";
+  return dir + OsBytesFromText(
+                   TemporaryNameFor(TextFromOsBytes(base), static_cast<std::size_t>(name_max)));
 }
 
 // Makes the rename of a file in `dir` durable; a failure only costs
@@ -337,18 +323,6 @@ std::ptrdiff_t TInputFile::Read(void* data, std::size_t size) {
     status_ = StatusFromErrno(errno);
     return -1;
   }
-}
-
-std::ptrdiff_t TInputFile::ReadFully(void* data, std::size_t size) {
-  auto* p = static_cast<std::uint8_t*>(data);
-  std::size_t got = 0;
-  while (got < size) {
-    const std::ptrdiff_t n = Read(p + got, size - got);
-    if (n < 0) return -1;
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  return static_cast<std::ptrdiff_t>(got);
 }
 
 void TInputFile::Close() {

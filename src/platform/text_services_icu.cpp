@@ -1,8 +1,8 @@
-// Text services through ICU (Linux).
+// Text services through ICU (Linux): whole characters of code page 932, the
+// case of a code point, and the collation of file names.
 
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
-#include <unicode/ucnv_cb.h>
 #include <unicode/ucol.h>
 #include <unicode/uloc.h>
 
@@ -11,41 +11,18 @@
 #include <limits>
 
 #include "platform/text_services.h"
+#include "platform/text_services_internal.h"
 
 namespace plattero::platform {
 
 namespace {
 
-constexpr char16_t kReplacementChar = 0xFFFD;
-
 // ICU works with int32 lengths internally; longer inputs are fed in pieces.
 constexpr std::size_t kIcuChunk = std::size_t{1} << 24;
 
-// Every undecodable byte sequence becomes U+FFFD. (The converter's own
-// substitute for a single bad byte would be U+001A, a control character that
-// the cleaning filters would silently drop.)
-void ToUnicodeReplacement(const void* /*context*/, UConverterToUnicodeArgs* args,
-                          const char* /*codeUnits*/, int32_t /*length*/,
-                          UConverterCallbackReason reason, UErrorCode* err) {
-  if (reason > UCNV_IRREGULAR) return;  // reset, close or clone: nothing to write
-  *err = U_ZERO_ERROR;
-  const UChar replacement = kReplacementChar;
-  ucnv_cbToUWriteUChars(args, &replacement, 1, 0, err);
-}
-
-// Every code point without a mapping becomes one "?". (ICU's own substitute
-// callback would drop default-ignorable code points silently, where Windows
-// writes "?".)
-void FromUnicodeQuestionMark(const void* /*context*/, UConverterFromUnicodeArgs* args,
-                             const UChar* /*codeUnits*/, int32_t /*length*/, UChar32 /*codePoint*/,
-                             UConverterCallbackReason reason, UErrorCode* err) {
-  if (reason > UCNV_IRREGULAR) return;
-  *err = U_ZERO_ERROR;
-  ucnv_cbFromUWriteBytes(args, "?", 1, 0, err);
-}
-
-// One "windows-31j" converter per thread: opening a converter is far more
-// expensive than converting a short string.
+// One "windows-31j" converter per thread (opening a converter is far more
+// expensive than converting a short string), stopping at the first byte
+// sequence or character it cannot convert.
 class SjisConverter {
  public:
   SjisConverter() {
@@ -53,8 +30,8 @@ class SjisConverter {
     UConverter* conv = ucnv_open("windows-31j", &err);
     if (U_FAILURE(err)) return;
     ucnv_setFallback(conv, false);  // round-trip mappings only, no look-alikes
-    ucnv_setToUCallBack(conv, ToUnicodeReplacement, nullptr, nullptr, nullptr, &err);
-    ucnv_setFromUCallBack(conv, FromUnicodeQuestionMark, nullptr, nullptr, nullptr, &err);
+    ucnv_setToUCallBack(conv, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
+    ucnv_setFromUCallBack(conv, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
     if (U_FAILURE(err)) {
       ucnv_close(conv);
       return;
@@ -86,21 +63,13 @@ bool IsSwappedControl(std::uint32_t c) {
   return c == 0x1A || c == 0x1C || c == 0x7F;
 }
 
-bool IsHighSurrogate(char16_t c) {
-  return c >= 0xD800 && c <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t c) {
-  return c >= 0xDC00 && c <= 0xDFFF;
-}
-
-// Decodes data[0 .. size) (no zero bytes, no swapped control codes) and
-// appends the text to out.
-void DecodeRun(UConverter* conv, const std::uint8_t* data, std::size_t size, std::u16string& out) {
-  if (size == 0) return;
-  if (conv == nullptr) {  // no converter data: keep ASCII, replace the rest
-    for (std::size_t i = 0; i < size; ++i)
-      out.push_back(data[i] < 0x80 ? static_cast<char16_t>(data[i]) : kReplacementChar);
-    return;
+// Converts data[0 .. size) (no swapped control codes) onto the end of out.
+bool DecodeRun(UConverter* conv, const std::uint8_t* data, std::size_t size, std::u16string& out) {
+  if (size == 0) return true;
+  if (conv == nullptr) {  // no converter data: ASCII only
+    if (std::any_of(data, data + size, [](std::uint8_t b) { return b >= 0x80; })) return false;
+    out.append(data, data + size);
+    return true;
   }
   ucnv_resetToUnicode(conv);
   std::size_t pos = out.size();
@@ -108,7 +77,7 @@ void DecodeRun(UConverter* conv, const std::uint8_t* data, std::size_t size, std
   out.resize(pos + size + 1);
   const char* src = reinterpret_cast<const char*>(data);
   const char* const src_end = src + size;
-  while (true) {
+  for (;;) {
     const char* chunk_end =
         src_end - src > static_cast<std::ptrdiff_t>(kIcuChunk) ? src + kIcuChunk : src_end;
     const bool flush = chunk_end == src_end;
@@ -120,32 +89,27 @@ void DecodeRun(UConverter* conv, const std::uint8_t* data, std::size_t size, std
       out.resize(out.size() + std::min(size, kIcuChunk) / 2 + 16);
       continue;
     }
-    if (U_FAILURE(err) || flush) break;
+    if (U_FAILURE(err)) return false;
+    if (flush) break;
   }
   out.resize(pos);
+  return true;
 }
 
-// Encodes text (no NUL, no swapped control codes) and appends the bytes to out.
-void EncodeRun(UConverter* conv, std::u16string_view text, std::vector<std::uint8_t>& out) {
-  if (text.empty()) return;
+// Converts text (no swapped control codes) onto the end of out.
+bool EncodeRun(UConverter* conv, std::u16string_view text, std::vector<std::uint8_t>& out) {
+  if (text.empty()) return true;
   if (conv == nullptr) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      const char16_t c = text[i];
-      if (c < 0x80) {
-        out.push_back(static_cast<std::uint8_t>(c));
-        continue;
-      }
-      out.push_back('?');
-      if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) ++i;
-    }
-    return;
+    if (std::any_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x80; })) return false;
+    out.insert(out.end(), text.begin(), text.end());
+    return true;
   }
   ucnv_resetFromUnicode(conv);
   std::size_t pos = out.size();
   out.resize(pos + 2 * text.size() + 1);  // at most two bytes per code unit
   const UChar* src = text.data();
   const UChar* const src_end = src + text.size();
-  while (true) {
+  for (;;) {
     const UChar* chunk_end =
         src_end - src > static_cast<std::ptrdiff_t>(kIcuChunk) ? src + kIcuChunk : src_end;
     const bool flush = chunk_end == src_end;
@@ -158,70 +122,49 @@ void EncodeRun(UConverter* conv, std::u16string_view text, std::vector<std::uint
       out.resize(out.size() + std::min(text.size(), kIcuChunk) + 16);
       continue;
     }
-    if (U_FAILURE(err) || flush) break;
+    if (U_FAILURE(err)) return false;
+    if (flush) break;
   }
   out.resize(pos);
-}
-
-// Applies a simple case mapping per code point without changing the length.
-template <typename Map>
-std::u16string MapCase(std::u16string_view text, Map map) {
-  std::u16string out(text);
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    const char16_t c = out[i];
-    if (IsHighSurrogate(c) && i + 1 < out.size() && IsLowSurrogate(out[i + 1])) {
-      const UChar32 cp = 0x10000 + ((static_cast<UChar32>(c) - 0xD800) << 10) +
-                         (static_cast<UChar32>(out[i + 1]) - 0xDC00);
-      const UChar32 mapped = map(cp);
-      if (mapped >= 0x10000 && mapped <= 0x10FFFF) {
-        out[i] = static_cast<char16_t>(0xD800 + ((mapped - 0x10000) >> 10));
-        out[i + 1] = static_cast<char16_t>(0xDC00 + ((mapped - 0x10000) & 0x3FF));
-      }
-      ++i;
-    } else if (!IsHighSurrogate(c) && !IsLowSurrogate(c)) {
-      const UChar32 mapped = map(static_cast<UChar32>(c));
-      if (mapped < 0x10000 && !(mapped >= 0xD800 && mapped <= 0xDFFF)) {
-        out[i] = static_cast<char16_t>(mapped);
-      }
-    }
-  }
-  return out;
+  return true;
 }
 
 }  // namespace
 
-void DecodeCodePage932(const std::uint8_t* data, std::size_t size, std::u16string& out) {
+bool DecodeCharacters(const std::uint8_t* data, std::size_t size, std::u16string& out) {
   UConverter* conv = ThreadSjisConverter();
+  const std::size_t old_size = out.size();
+  bool ok = true;
   std::size_t start = 0;
-  for (std::size_t i = 0; i < size; ++i) {
-    if (IsSwappedControl(data[i])) {
-      DecodeRun(conv, data + start, i - start, out);
-      out.push_back(static_cast<char16_t>(data[i]));
-      start = i + 1;
-    }
+  for (std::size_t i = 0; i <= size && ok; ++i) {
+    if (i < size && !IsSwappedControl(data[i])) continue;
+    ok = DecodeRun(conv, data + start, i - start, out);
+    if (i < size) out.push_back(static_cast<char16_t>(data[i]));
+    start = i + 1;
   }
-  DecodeRun(conv, data + start, size - start, out);
+  if (!ok) out.resize(old_size);
+  return ok;
 }
 
-void EncodeCodePage932(std::u16string_view text, std::vector<std::uint8_t>& out) {
+bool EncodeCharacters(std::u16string_view text, std::vector<std::uint8_t>& out) {
   UConverter* conv = ThreadSjisConverter();
+  const std::size_t old_size = out.size();
+  bool ok = true;
   std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (IsSwappedControl(text[i])) {
-      EncodeRun(conv, text.substr(start, i - start), out);
-      out.push_back(static_cast<std::uint8_t>(text[i]));
-      start = i + 1;
-    }
+  for (std::size_t i = 0; i <= text.size() && ok; ++i) {
+    if (i < text.size() && !IsSwappedControl(text[i])) continue;
+    ok = EncodeRun(conv, text.substr(start, i - start), out);
+    if (i < text.size()) out.push_back(static_cast<std::uint8_t>(text[i]));
+    start = i + 1;
   }
-  EncodeRun(conv, text.substr(start), out);
+  if (!ok) out.resize(old_size);
+  return ok;
 }
 
-std::u16string UpperCase(std::u16string_view text) {
-  return MapCase(text, [](UChar32 c) { return u_toupper(c); });
-}
-
-std::u16string LowerCase(std::u16string_view text) {
-  return MapCase(text, [](UChar32 c) { return u_tolower(c); });
+char32_t MapCodePoint(char32_t c, bool upper) {
+  const UChar32 mapped =
+      upper ? u_toupper(static_cast<UChar32>(c)) : u_tolower(static_cast<UChar32>(c));
+  return static_cast<char32_t>(mapped);
 }
 
 struct TFileNameCollator::Impl {

@@ -16,6 +16,7 @@
 
 #include "cli/cli_app.h"
 #include "cli/json_dump.h"
+#include "test_system.h"
 
 namespace plattero::cli_test {
 
@@ -37,31 +38,13 @@ inline CliRun RunArgs(std::vector<std::string> args) {
   return r;
 }
 
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using testing::ScopedEnv;
+using testing::ScopedTempRoot;
 
 inline std::size_t CountEntries(const std::string& folder) {
   std::size_t n = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder))
+  for ([[maybe_unused]] const auto& e :
+       std::filesystem::directory_iterator(testing::FsPath(folder)))
     ++n;
   return n;
 }
@@ -96,7 +79,7 @@ inline ::testing::AssertionResult SameDump(const std::string& a, const std::stri
 }
 
 inline std::string FileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(testing::FsPath(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 

@@ -1,10 +1,7 @@
 // The real executable: exit codes as a process sees them, images and the
 // temporary folder across a convert, and every drawing of the corpus.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <string>
@@ -15,8 +12,6 @@
 #include "drawing_builder.h"
 #include "util/text.h"
 
-extern char** environ;
-
 namespace plattero::cli_test {
 namespace {
 
@@ -25,43 +20,16 @@ using testing::DrawingSpec;
 using testing::TempDir;
 using testing::WriteDrawing;
 
-// Runs plattero-cli with TMPDIR set to `tmpdir`, capturing its output.
+// Runs plattero-cli with its temporary folder in `tmpdir`, capturing its output.
 CliRun RunExe(const std::vector<std::string>& args, const std::string& tmpdir) {
   TempDir io;
   const std::string out_path = io.file("stdout"), err_path = io.file("stderr");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  std::vector<std::string> argv_s = {PLATTERO_CLI_EXE};
-  argv_s.insert(argv_s.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : argv_s)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> env_s;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (std::string(*e).rfind("TMPDIR=", 0) != 0) env_s.emplace_back(*e);
-  }
-  env_s.push_back("TMPDIR=" + tmpdir);
-  std::vector<char*> envp;
-  for (std::string& e : env_s)
-    envp.push_back(e.data());
-  envp.push_back(nullptr);
-
+  std::vector<std::pair<std::string, std::string>> env;
+  for (const std::string& name : testing::TempRootVariables())
+    env.emplace_back(name, tmpdir);
   CliRun r;
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, PLATTERO_CLI_EXE, &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) {
-    ADD_FAILURE() << "cannot start " << PLATTERO_CLI_EXE;
-    return r;
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.code = testing::RunProgram(PLATTERO_CLI_EXE, args, env, out_path, err_path);
+  if (r.code < 0) ADD_FAILURE() << "cannot start " << PLATTERO_CLI_EXE;
   r.out = FileText(out_path);
   r.err = FileText(err_path);
   return r;
@@ -124,7 +92,7 @@ TEST(Corpus, InfoDumpAndConvertRoundTrip) {
   for (const auto& entry : fs::recursive_directory_iterator(corpus)) {
     if (!entry.is_regular_file() || entry.path().extension() != ".jww") continue;
     ++files;
-    const std::string file = entry.path().string();
+    const std::string file = testing::PathUtf8(entry.path());
     SCOPED_TRACE(file);
     const CliRun info = RunArgs({"info", "--json", file});
     ASSERT_EQ(info.code, 0) << info.err;

@@ -52,7 +52,7 @@ TEST(CliTile, ChecksPrintTheWindowsMessagesInOrder) {
 
 TEST(CliTile, TilesTheExamplesWhereTheOrderPutsThem) {
   testing::TempDir dir, tmp;
-  ScopedEnv env("TMPDIR", tmp.path());
+  ScopedTempRoot env(tmp.path());
   const std::string out = dir.file("out.jww");
   CliRun r =
       RunArgs({"tile", "--base", Example(1), "--order", "up-right", "--count", "2", "--gap-x", "-5",

@@ -65,12 +65,12 @@ TEST(Corpus, EveryDrawingReadsAndRewritesAsJwCadWroteIt) {
   if (files.empty()) GTEST_SKIP() << "no corpus at " << PLATTERO_CORPUS_DIR;
   ScratchDir images, out;
   for (const auto& path : files) {
-    SCOPED_TRACE(path.string());
-    const Bytes original = ReadFileBytes(Utf8ToUtf16(path.string()));
+    SCOPED_TRACE(testing::PathUtf8(path));
+    const Bytes original = ReadFileBytes(Utf8ToUtf16(testing::PathUtf8(path)));
     TJwwData doc;
     doc.BindImageFolder = images.upath();
     doc.BindImageExp = doc.BindImageExr = true;
-    ASSERT_TRUE(doc.FileIn(Utf8ToUtf16(path.string()))) << doc.Status().reason;
+    ASSERT_TRUE(doc.FileIn(Utf8ToUtf16(testing::PathUtf8(path)))) << doc.Status().reason;
     const TJwwReadStatus in = doc.Status();
     doc.SetFileOutOption(doc.MojiEncode ? 0x20 : 0);
     Bytes written = WriteToBytes(doc, doc.Enthd.jwVer, out);

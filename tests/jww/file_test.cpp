@@ -343,11 +343,15 @@ TEST(FileOut, FailureLeavesTheTargetAsItWas) {
   // keeps its permissions.
   const std::u16string target = dir.file("keep.jww");
   WriteFileBytes(target, Bytes{1, 2, 3});
+#ifndef _WIN32  // rights are no mode bits on Windows
   chmod((dir.path() + "keep.jww").c_str(), 0640);
+#endif
   ASSERT_TRUE(d.FileOut(target, 700));
+#ifndef _WIN32
   struct stat st {};
   stat((dir.path() + "keep.jww").c_str(), &st);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
+#endif
   EXPECT_GT(ReadFileBytes(target).size(), 3u);
   std::size_t files = 0;
   for (auto& e : std::filesystem::directory_iterator(dir.path()))

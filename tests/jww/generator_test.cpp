@@ -12,6 +12,7 @@
 
 #include "drawing_builder.h"
 #include "jww/jww_data.h"
+#include "test_system.h"
 #include "util/text.h"
 
 namespace plattero {
@@ -22,7 +23,7 @@ using testing::DrawingSpec;
 using testing::TempDir;
 
 std::vector<char> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(testing::FsPath(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 

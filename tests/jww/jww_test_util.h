@@ -3,12 +3,15 @@
 // Small helpers for the document tests: a document holding an empty drawing,
 // writing to bytes and reading them back, scratch folders.
 
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "jww/header_io.h"
 #include "jww/jww_data.h"
+#include "test_system.h"
 #include "util/text.h"
 
 namespace plattero::testing_jww {
@@ -44,15 +47,8 @@ inline void MakeEmptyDrawing(TJwwData& d, std::int32_t ver = 700) {
 // A scratch folder removed with everything in it.
 class ScratchDir {
  public:
-  ScratchDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "plattero-test-XXXXXX").string();
-    path_ = mkdtemp(tmpl.data());
-    path_ += "/";
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
+  ScratchDir() : path_(testing::MakeScratchFolder()) {}
+  ~ScratchDir() { testing::RemoveScratchFolder(path_); }
   const std::string& path() const { return path_; }
   std::u16string upath() const { return Utf8ToUtf16(path_); }
   std::u16string file(const std::string& name) const { return Utf8ToUtf16(path_ + name); }
@@ -61,9 +57,20 @@ class ScratchDir {
   std::string path_;
 };
 
+// fopen with a name of any characters (on Windows the narrow fopen would take
+// it in the ANSI code page).
+inline FILE* OpenFile(const std::u16string& path, const char* mode) {
+#ifdef _WIN32
+  const std::wstring wide_mode(mode, mode + std::strlen(mode));
+  return ::_wfopen(std::wstring(path.begin(), path.end()).c_str(), wide_mode.c_str());
+#else
+  return std::fopen(Utf16ToUtf8(path).c_str(), mode);
+#endif
+}
+
 inline Bytes ReadFileBytes(const std::u16string& path) {
   std::vector<std::uint8_t> b;
-  FILE* f = std::fopen(Utf16ToUtf8(path).c_str(), "rb");
+  FILE* f = OpenFile(path, "rb");
   if (!f) return b;
   std::uint8_t buf[65536];
   std::size_t n;
@@ -74,7 +81,7 @@ inline Bytes ReadFileBytes(const std::u16string& path) {
 }
 
 inline void WriteFileBytes(const std::u16string& path, const Bytes& b) {
-  FILE* f = std::fopen(Utf16ToUtf8(path).c_str(), "wb");
+  FILE* f = OpenFile(path, "wb");
   if (!f) return;
   std::fwrite(b.data(), 1, b.size(), f);
   std::fclose(f);

@@ -189,7 +189,9 @@ TEST_F(SceneCacheTest, DamagedMissingAndSpecialFilesGiveEmptyOrPartialScenes) {
   std::ofstream(dir.file("cut.jww"), std::ios::binary) << bytes.substr(0, bytes.size() * 2 / 3);
   std::ofstream(dir.file("text.jww"), std::ios::binary) << "not a drawing at all";
   fs::create_directory(dir.file("folder.jww"));
+#ifndef _WIN32  // FIFOs in a folder are a POSIX thing; Windows pipes live apart from files
   ASSERT_EQ(::mkfifo(dir.file("pipe.jww").c_str(), 0600), 0);  // opening it would block
+#endif
 
   TSceneCache cache;
   const TPreviewScene cut = cache.Get(dir.ufile("cut.jww"));

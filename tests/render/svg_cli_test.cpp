@@ -11,6 +11,7 @@
 
 #include "cli/cli_app.h"
 #include "drawing_builder.h"
+#include "test_system.h"
 
 namespace plattero::cli {
 namespace {
@@ -51,7 +52,7 @@ TEST(SvgCommand, RendersEveryCorpusDrawing) {
     if (entry.path().extension() != ".jww") continue;
     ++drawings;
     const std::string out = dir.file("out.svg");
-    const CliResult r = Cli({"svg", entry.path().string(), "-o", out});
+    const CliResult r = Cli({"svg", testing::PathUtf8(entry.path()), "-o", out});
     EXPECT_EQ(r.code, 0) << entry.path() << ": " << r.err;
     const std::string svg = Slurp(out);
     EXPECT_EQ(svg.rfind("<?xml", 0), 0u) << entry.path();

@@ -1,5 +1,7 @@
 #include "drawing_builder.h"
 
+#include "test_system.h"
+
 #include <stdlib.h>
 #include <zlib.h>
 
@@ -460,7 +462,7 @@ std::vector<std::uint8_t> Gzip(const std::vector<std::uint8_t>& data) {
 void Builder::MakeImages() {
   if (spec_.images == 0 || ver_ < 700) return;
   if (doc_.BindImageFolder.empty() ||
-      !std::filesystem::is_directory(Utf16ToUtf8(doc_.BindImageFolder))) {
+      !std::filesystem::is_directory(std::filesystem::path(doc_.BindImageFolder))) {
     throw std::invalid_argument("BuildDrawing: images need an existing BindImageFolder");
   }
   doc_.BindImageExp = true;
@@ -469,7 +471,8 @@ void Builder::MakeImages() {
     const std::u16string name = (spec_.japanese ? u"画像" : u"image") + Num(i) + u".bmp";
     const std::u16string file = name + u".gz";
     const std::vector<std::uint8_t> packed = Gzip(SmallBmp(i));
-    std::ofstream out(Utf16ToUtf8(doc_.BindImageFolder + file), std::ios::binary | std::ios::trunc);
+    std::ofstream out(std::filesystem::path(doc_.BindImageFolder + file),
+                      std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(packed.data()),
               static_cast<std::streamsize>(packed.size()));
     out.close();
@@ -789,20 +792,10 @@ bool WriteDrawing(const DrawingSpec& spec, const std::string& path) {
   return doc.FileOut(Utf8ToUtf16(path), spec.version);
 }
 
-TempDir::TempDir() {
-  std::error_code ec;
-  std::filesystem::path base = std::filesystem::temp_directory_path(ec);
-  if (ec) base = "/tmp";
-  std::string pattern = (base / "plattero-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::system_error(errno, std::generic_category(), "mkdtemp");
-  }
-  path_ = pattern + "/";
-}
+TempDir::TempDir() : path_(MakeScratchFolder()) {}
 
 TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
+  RemoveScratchFolder(path_);
 }
 
 std::u16string TempDir::upath() const {

@@ -1,11 +1,11 @@
 #include "util/text.h"
 
-#include <fcntl.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,9 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
+
+#include "platform/file_system.h"
+#include "test_system.h"
 
 namespace plattero {
 namespace {
@@ -82,6 +85,41 @@ TEST(SjisTest, UnencodableCharsBecomeQuestionMarks) {
   EXPECT_EQ(StrToSjisBytes(u"\U0001F600あ"), Bytes({'?', 0x82, 0xA0}));  // one "?" for the pair
   EXPECT_EQ(StrToSjisBytes(u"\xD800x\xDC00"), Bytes({'?', 'x', '?'}));   // lone surrogates
   EXPECT_EQ(StrToSjisBytes(u"\xD800"), Bytes({'?'}));
+}
+
+// Where the conversions of the systems differ, ours decides, the same on every
+// system: bytes that are no character give U+FFFD each, a lead byte followed
+// by a byte that cannot follow it gives U+FFFD and the byte is read afresh,
+// and a character is written only when its bytes read back as itself.
+TEST(SjisTest, BytesAndCharactersTheSystemsTreatDifferently) {
+  const std::pair<ByteBuffer, std::u16string> decoded[] = {
+      {Bytes({0x80}), u"\uFFFD"},
+      {Bytes({0xA0, 0xFD, 0xFE, 0xFF}), u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+      {Bytes({0x81, 0x20}), u"\uFFFD "},
+      {Bytes({0x81, 0xFD, 0x41}), u"\uFFFD\uFFFDA"},
+      {Bytes({0x9F, 0x0A}), u"\uFFFD\n"},
+      {Bytes({0x81, 0x81, 0x40}), u"\uFF1D@"},  // the second lead byte is a trail byte here
+      {Bytes({0x85, 0x40, 0x41}), u"\uFFFDA"},  // a pair without a character: one U+FFFD
+      {Bytes({0xEB, 0xA0, 0x82, 0xA0}), u"\uFFFD\u3042"},
+      {Bytes({0x81, 0x80, 0xA1, 0xDF}), u"\u00F7\uFF61\uFF9F"},
+      {Bytes({0xF9, 0xFC, 0x87, 0x82}), u"\uE757\u2116"},
+  };
+  for (const auto& [bytes, text] : decoded) {
+    EXPECT_EQ(SjisBytesToStr(bytes), text) << Utf16ToUtf8(text);
+  }
+  const std::pair<std::u16string, ByteBuffer> encoded[] = {
+      {u"\u0080", Bytes({'?'})},
+      {u"\uF8F0\uF8F1\uF8F2\uF8F3", Bytes({'?', '?', '?', '?'})},
+      {u"\uF86F", Bytes({'?'})},  // a private-use look-alike of U+2116
+      {u"a\u200Bb\uFEFF\u00AD\uFE0F", Bytes({'a', '?', 'b', '?', '?', '?'})},
+      {u"\U00020BB7\U0001F600", Bytes({'?', '?'})},
+      {u"\u00A5\u203E\u2014\u301C\u00E9\u00DF", Bytes({'?', '?', '?', '?', '?', '?'})},
+      {u"\uFF3C\uFF5E\u2015\u2116", Bytes({0x81, 0x5F, 0x81, 0x60, 0x81, 0x5C, 0x87, 0x82})},
+  };
+  for (const auto& [text, bytes] : encoded) {
+    EXPECT_EQ(StrToSjisBytes(text), bytes) << Utf16ToUtf8(text);
+    EXPECT_EQ(SjisByteLength(text), static_cast<std::int32_t>(bytes.size()));
+  }
 }
 
 TEST(SjisTest, DecodingEndsAtTheFirstZeroByte) {
@@ -293,19 +331,15 @@ TEST(Utf8Test, IllFormedInputBecomesReplacementChars) {
 
 class FileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/plattero_util_XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void SetUp() override { dir_ = testing::MakeScratchFolder(); }
+  void TearDown() override { testing::RemoveScratchFolder(dir_); }
 
-  std::u16string Path(const std::string& name) const { return Utf8ToUtf16(dir_ + "/" + name); }
+  std::u16string Path(const std::string& name) const { return Utf8ToUtf16(dir_ + name); }
   void Write(const std::string& name, const std::string& content) const {
-    std::ofstream(dir_ + "/" + name, std::ios::binary) << content;
+    std::ofstream(testing::FsPath(dir_ + name), std::ios::binary) << content;
   }
   std::string Read(const std::string& name) const {
-    std::ifstream in(dir_ + "/" + name, std::ios::binary);
+    std::ifstream in(testing::FsPath(dir_ + name), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
@@ -314,7 +348,7 @@ class FileTest : public ::testing::Test {
 
 TEST_F(FileTest, IsExistingFileAndDeleteFileQuiet) {
   Write("図面.jww", "x");
-  ASSERT_EQ(::mkdir((dir_ + "/sub").c_str(), 0700), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(testing::FsPath(dir_ + "sub")));
   EXPECT_TRUE(IsExistingFile(Path("図面.jww")));
   EXPECT_FALSE(IsExistingFile(Path("sub")));
   EXPECT_FALSE(IsExistingFile(Path("missing")));
@@ -322,7 +356,7 @@ TEST_F(FileTest, IsExistingFileAndDeleteFileQuiet) {
   EXPECT_FALSE(IsExistingFile(Path(std::string("図面.jww\0x", 12))));
 
   EXPECT_FALSE(DeleteFileQuiet(Path("sub")));  // never a folder
-  EXPECT_TRUE(std::filesystem::is_directory(dir_ + "/sub"));
+  EXPECT_TRUE(std::filesystem::is_directory(testing::FsPath(dir_ + "sub")));
   EXPECT_FALSE(DeleteFileQuiet(Path("missing")));
   EXPECT_FALSE(DeleteFileQuiet(Path("nofolder/a")));
   EXPECT_FALSE(DeleteFileQuiet(u""));
@@ -335,23 +369,28 @@ TEST_F(FileTest, CopyKeepsContentAndTimes) {
   for (std::size_t i = 0; i < content.size(); ++i)
     content[i] = static_cast<char>(i * 7 % 251);
   Write("src.bmp", content);
-  const struct timespec times[2] = {{1500000000, 123456789}, {1600000000, 987654321}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, (dir_ + "/src.bmp").c_str(), times, 0), 0);
+  // Whole 100 ns steps, which every system keeps.
+  platform::TFileTimes times;
+  times.creation_ns = 1400000000'000000000;
+  times.access_ns = 1500000000'123456700;
+  times.write_ns = 1600000000'987654300;
+  ASSERT_TRUE(platform::SetFileTimes(Path("src.bmp"), times));
+  const platform::TFileTimes source = *platform::GetFileTimes(Path("src.bmp"));
   Write("dst.bmp", std::string(20000, 'x'));  // replaced, not overwritten in place
 
   CopyFileKeepTimes(Path("src.bmp"), Path("dst.bmp"));
 
-  struct stat st {};  // before reading the copy, which may touch its access time
-  ASSERT_EQ(::stat((dir_ + "/dst.bmp").c_str(), &st), 0);
-  EXPECT_EQ(st.st_atim.tv_sec, times[0].tv_sec);
-  EXPECT_EQ(st.st_atim.tv_nsec, times[0].tv_nsec);
-  EXPECT_EQ(st.st_mtim.tv_sec, times[1].tv_sec);
-  EXPECT_EQ(st.st_mtim.tv_nsec, times[1].tv_nsec);
+  // Before reading the copy, which may touch its access time.
+  const auto copied = platform::GetFileTimes(Path("dst.bmp"));
+  ASSERT_TRUE(copied);
+  EXPECT_EQ(copied->access_ns, times.access_ns);
+  EXPECT_EQ(copied->write_ns, times.write_ns);
+  EXPECT_EQ(copied->creation_ns, source.creation_ns);  // where the system keeps one
   EXPECT_EQ(Read("dst.bmp"), content);
 }
 
 TEST_F(FileTest, CopyFailures) {
-  ::mkdir((dir_ + "/sub").c_str(), 0700);
+  std::filesystem::create_directory(testing::FsPath(dir_ + "sub"));
   EXPECT_THROW(CopyFileKeepTimes(Path("missing"), Path("dst")), std::runtime_error);
   EXPECT_THROW(CopyFileKeepTimes(Path("nofolder/a"), Path("dst")), std::runtime_error);
   EXPECT_THROW(CopyFileKeepTimes(Path("sub"), Path("dst")), std::runtime_error);
@@ -364,6 +403,7 @@ TEST_F(FileTest, CopyFailures) {
   EXPECT_EQ(Read("src"), "data");
 }
 
+#ifndef _WIN32  // Windows has no file-size limit that could make a write fail part-way.
 TEST_F(FileTest, CopyDeletesDestinationWhenWritingFails) {
   Write("src", std::string(10000, 'a'));
   const std::u16string src = Path("src");
@@ -388,6 +428,7 @@ TEST_F(FileTest, CopyDeletesDestinationWhenWritingFails) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_FALSE(IsExistingFile(dst));
 }
+#endif
 
 }  // namespace
 }  // namespace plattero
