@@ -68,10 +68,7 @@ TLocations LocationsFor(const std::u16string& exe_file) {
     loc.TmpPath = loc.ExePath + u"TEMP" + PathSeparator();
     loc.TmpPath2 = loc.ExePath + u"TEMP2" + PathSeparator();
   } else {
-    const std::u16string config = ConfigHome();
-    if (!config.empty()) {
-      loc.SettingsFile = config + u"plattero" + PathSeparator() + u"plattero.dat";
-    }
+    loc.SettingsFile = InstalledSettingsFile();
     const std::u16string root = InstalledImageRoot();
     if (!root.empty()) {
       loc.TmpPath = root + u"TEMP" + PathSeparator();

@@ -60,6 +60,10 @@ void RemoveImageFolders(TLocations& loc);
 // The folder of image folders for an installed program, ending with a
 // separator; empty when each window makes a private one instead.
 std::u16string InstalledImageRoot();
+// The settings file of an installed program, in a folder of the program's
+// own in the configuration folder ("plattero/plattero.dat"; on Windows
+// "Plattero\plattero.dat"); empty when there is no configuration folder.
+std::u16string InstalledSettingsFile();
 // Where private image folders are made, without a final separator.
 std::u16string PrivateImageRoot();
 // The path separator of this system ("/" or "\").

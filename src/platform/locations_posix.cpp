@@ -54,6 +54,11 @@ std::u16string ConfigHome() {
   return WithSlash(home) + u".config/";
 }
 
+std::u16string InstalledSettingsFile() {
+  const std::u16string config = ConfigHome();
+  return config.empty() ? std::u16string() : config + u"plattero/plattero.dat";
+}
+
 std::u16string InstalledImageRoot() {
   return {};  // each window makes a private folder under $TMPDIR
 }

@@ -39,6 +39,11 @@ std::u16string ConfigHome() {
   return appdata.empty() ? std::u16string() : WithBackslash(appdata);
 }
 
+std::u16string InstalledSettingsFile() {
+  const std::u16string config = ConfigHome();
+  return config.empty() ? std::u16string() : config + u"Plattero\\plattero.dat";
+}
+
 std::u16string InstalledImageRoot() {
   const std::u16string local = EnvText("LOCALAPPDATA");
   return local.empty() ? std::u16string() : WithBackslash(local) + u"Plattero\\";

@@ -1,5 +1,5 @@
 // Locations, replacing writes, the Wine registry and starting Jw_cad through
-// a stand-in "wine" script.
+// a stand-in "wine" script: the desktop layer on POSIX systems.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -16,41 +16,20 @@
 #include "drawing_builder.h"
 #include "platform/file_system.h"
 #include "platform/jwcad.h"
+#include "platform/jwcad_wine.h"
 #include "platform/locations.h"
 #include "platform/process.h"
 #include "platform/temporary.h"
 #include "platform/wine_registry.h"
+#include "test_system.h"
 #include "util/text.h"
 
 namespace plattero::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ScopedEnv;
 using testing::TempDir;
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      ::setenv(name, value->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 bool WriteFileReplacing(const std::u16string& path, const std::vector<std::uint8_t>& bytes) {
   return platform::WriteFileReplacing(path, bytes.data(), bytes.size());
@@ -288,23 +267,7 @@ TEST(WineRegistryTest, NoAssociationGivesTheDefaultFolder) {
   EXPECT_EQ(GetJwwAppPath(prefix.upath()), u"");  // the class has no command
 }
 
-TEST(JwCadTest, ProgramPathOfACommand) {
-  const std::pair<std::u16string, std::u16string> cases[] = {
-      {u"C:\\JWW\\Jw_win.exe \"%1\"", u"C:\\JWW\\Jw_win.exe"},
-      {u"\"C:\\JWW\\Jw_win.exe\" \"%1\"", u"C:\\JWW\\Jw_win.exe"},
-      {u"C:\\JWW\\Jw_win.exe", u"C:\\JWW\\Jw_win.exe"},
-      {u"\"C:\\Program Files\\JWW\\Jw_win.exe\" \"%1\"", u"C:\\Program Files\\JWW\\Jw_win.exe"},
-      {u"\"C:\\JWW\\Jw_win.exe %1", u"C:\\JWW\\Jw_win.exe"},  // quote never closed
-      {u" C:\\JWW\\Jw_win.exe", u""},
-      {u"\"\" x", u""},
-      {u"", u""},
-  };
-  for (const auto& [command, path] : cases) {
-    EXPECT_EQ(ProgramPathOfCommand(command), path) << Utf16ToUtf8(command);
-  }
-  EXPECT_EQ(WindowsFolderOf(u"D:\\cad\\jwcad.exe"), u"D:\\cad\\");
-  EXPECT_EQ(WindowsFolderOf(u"D:jwcad.exe"), u"D:");
-  EXPECT_EQ(WindowsFolderOf(u"jwcad.exe"), u"");
+TEST(JwCadTest, WinePathsUseDriveZ) {
   EXPECT_EQ(WinePathOf(u"/home/u/a b.jww"), u"Z:\\home\\u\\a b.jww");
 }
 

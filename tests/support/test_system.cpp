@@ -1,6 +1,8 @@
 #include "test_system.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 #include "platform/file_system.h"
@@ -39,6 +41,22 @@ std::string PathUtf8(const std::filesystem::path& path) {
 #else
   return path.string();
 #endif
+}
+
+std::u16string NativePath(std::u16string path) {
+#ifdef _WIN32
+  for (char16_t& c : path) {
+    if (c == u'/') c = u'\\';
+  }
+#endif
+  return path;
+}
+
+std::string ReadFileBytes(const std::u16string& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
 }
 
 std::vector<std::string> TempRootVariables() {

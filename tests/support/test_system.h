@@ -26,6 +26,13 @@ std::filesystem::path FsPath(const std::string& utf8);
 // The UTF-8 text of a path (what a program's argument holds on every system).
 std::string PathUtf8(const std::filesystem::path& path);
 
+// A path in the system's own form, as dialogs and Explorer give paths: on
+// Windows "/" becomes "\"; elsewhere it stays as it is.
+std::u16string NativePath(std::u16string path);
+
+// The bytes of a file; empty when it cannot be read.
+std::string ReadFileBytes(const std::u16string& path);
+
 // Sets (or, given nothing, removes) an environment variable for the life of
 // the object.
 class ScopedEnv {

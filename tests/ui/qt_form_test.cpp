@@ -28,7 +28,7 @@
 #include <thread>
 
 #include "drawing_builder.h"
-#include "platform/jwcad.h"
+#include "platform/jwcad_wine.h"
 #include "ui/preview_dialog.h"
 #include "util/text.h"
 
