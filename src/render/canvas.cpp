@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "util/text.h"
+
 namespace plattero::render {
 
 namespace {
@@ -83,6 +85,60 @@ TCanvasBox BoxOnCanvas(const TPoint& a, const TPoint& b, const TCanvasMap& map, 
       label_px >= 6 && box.bottom - box.top >= label_px + 4 && box.right - box.left >= 16;
   box.label_px = room ? std::min(label_px, 200.0) : 0;
   return box;
+}
+
+namespace {
+
+void PaintShape(const TShape& s, const TCanvasMap& map, TCanvasPainter& painter) {
+  const std::uint32_t ink = InkOnWhite(s.pen.rgb);
+  const bool dashed = !s.pen.dash.empty();
+  switch (s.kind) {
+    case TShapeKind::kLine:
+      painter.Line(map(s.a), map(s.b), ink, dashed);
+      break;
+    case TShapeKind::kArc:
+      if (!s.full) {
+        painter.Polyline(ArcPoints(s, map), ink, dashed);
+      } else if (const auto e = EllipseOnCanvas(s, map)) {
+        painter.Ellipse(*e, ink, dashed);
+      }
+      break;
+    case TShapeKind::kPoint:
+      painter.Dot(map(s.a), ink);
+      break;
+    case TShapeKind::kSolid:
+      painter.Polygon({map(s.quad[0]), map(s.quad[1]), map(s.quad[2]), map(s.quad[3])}, ink);
+      break;
+    case TShapeKind::kText:
+      if (const auto px = TextPixels(s, map)) {
+        const std::u16string text = Utf8ToUtf16(s.text);
+        const double stretch = TextStretch(s, map, painter.TextWidth(text, *px));
+        painter.Text(map(s.a), text, *px, s.angle, stretch, ink);
+      }
+      break;
+    case TShapeKind::kImage:
+    case TShapeKind::kFrame:
+      painter.Box(BoxOnCanvas(s.a, s.b, map, s.height * map.Scale()), Utf8ToUtf16(s.text), ink,
+                  false);
+      break;
+  }
+}
+
+}  // namespace
+
+void PaintPreview(const TPreviewPicture& picture, double width, double height, double label_px,
+                  TCanvasPainter& painter) {
+  const TPreviewView view = FitView(picture.extents, width, height, kPreviewMargin);
+  for (const TPlacedScene& placed : picture.scenes) {
+    const TCanvasMap map(view, placed.dx, placed.dy);
+    for (const TShape& s : placed.scene->shapes)
+      PaintShape(s, map, painter);
+  }
+  const TCanvasMap map(view);
+  for (const TPaperFrame& f : picture.frames) {
+    painter.Box(BoxOnCanvas({f.x, f.y}, {f.x + f.width, f.y + f.height}, map, label_px), f.label,
+                kFrameInk, true);
+  }
 }
 
 }  // namespace plattero::render

@@ -3,10 +3,13 @@
 // What every painter of a preview picture computes alike, whatever it paints
 // with (Qt on Linux, GDI on Windows): where a point lands on the canvas, the
 // colour a pen shows on white, the points of an arc, how large a text or a
-// label is drawn. A painter only turns the results into its own calls.
+// label is drawn, and which shape is drawn with which call. A painter only
+// turns the calls of TCanvasPainter into its toolkit's own.
 
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "render/preview.h"
@@ -63,5 +66,41 @@ struct TCanvasBox {
   double label_px = 0;
 };
 TCanvasBox BoxOnCanvas(const TPoint& a, const TPoint& b, const TCanvasMap& map, double label_px);
+
+// What a toolkit draws a preview picture with: canvas pixels (y down), ink as
+// 0xRRGGBB already made visible on white, lines one pixel wide, solid or
+// dashed.
+class TCanvasPainter {
+ public:
+  virtual ~TCanvasPainter() = default;
+  virtual void Line(const TPoint& a, const TPoint& b, std::uint32_t ink, bool dashed) = 0;
+  virtual void Polyline(const std::vector<TPoint>& points, std::uint32_t ink, bool dashed) = 0;
+  virtual void Ellipse(const TCanvasEllipse& e, std::uint32_t ink, bool dashed) = 0;
+  // A point: a dot two pixels across.
+  virtual void Dot(const TPoint& p, std::uint32_t ink) = 0;
+  // A filled quadrilateral without an outline.
+  virtual void Polygon(const std::array<TPoint, 4>& quad, std::uint32_t ink) = 0;
+  // How wide `text` is drawn in the canvas's font at a pixel size of `px`
+  // (rounded to whole pixels, at least 1).
+  virtual double TextWidth(const std::u16string& text, double px) = 0;
+  // `text` at that size with its base line starting at `at`, turned `degrees`
+  // counter-clockwise and stretched `stretch` times along its base line.
+  virtual void Text(const TPoint& at, const std::u16string& text, double px, double degrees,
+                    double stretch, std::uint32_t ink) = 0;
+  // A rectangle without fill; the label, when box.label_px is not 0, inside
+  // its top left corner at that pixel size, cut short with an ellipsis where
+  // the box is too narrow.
+  virtual void Box(const TCanvasBox& box, const std::u16string& label, std::uint32_t ink,
+                   bool dashed) = 0;
+};
+
+// Pixels left free around a preview picture on its canvas.
+inline constexpr double kPreviewMargin = 12;
+
+// Paints a preview picture fitted into a canvas of `width` x `height` pixels
+// (on a background the painter has filled): the scenes in their order, then
+// every paper frame, dashed in kFrameInk with its label `label_px` high.
+void PaintPreview(const TPreviewPicture& picture, double width, double height, double label_px,
+                  TCanvasPainter& painter);
 
 }  // namespace plattero::render

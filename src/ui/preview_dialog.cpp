@@ -15,138 +15,95 @@ namespace plattero::ui {
 
 namespace {
 
-using render::TCanvasMap;
-using render::TPreviewView;
-using render::TShape;
-using render::TShapeKind;
-
-constexpr double kMargin = 12;  // pixels around the picture
-
 QString Q(const std::u16string& s) {
   return QString::fromStdU16String(s);
 }
 
-QColor Ink(std::uint32_t rgb) {
-  const std::uint32_t c = render::InkOnWhite(rgb);
-  return QColor(static_cast<int>(c >> 16), static_cast<int>((c >> 8) & 0xFF),
-                static_cast<int>(c & 0xFF));
+QColor Color(std::uint32_t rgb) {
+  return QColor(static_cast<int>(rgb >> 16), static_cast<int>((rgb >> 8) & 0xFF),
+                static_cast<int>(rgb & 0xFF));
 }
 
 QPointF At(const render::TPoint& p) {
   return QPointF(p.x, p.y);
 }
 
-class ScenePainter {
+// The preview's drawing calls on a QPainter.
+class QtCanvasPainter final : public render::TCanvasPainter {
  public:
-  ScenePainter(QPainter& painter, const TPreviewView& view, const QFont& font)
-      : p_(painter), view_(view), font_(font), map_(view) {}
+  QtCanvasPainter(QPainter& painter, const QFont& font) : p_(painter), font_(font) {}
 
-  void Paint(const render::TPlacedScene& placed) {
-    map_ = TCanvasMap(view_, placed.dx, placed.dy);
-    for (const TShape& s : placed.scene->shapes)
-      Shape(s);
+  void Line(const render::TPoint& a, const render::TPoint& b, std::uint32_t ink,
+            bool dashed) override {
+    SetPen(ink, dashed);
+    p_.drawLine(At(a), At(b));
   }
-
-  // A paper frame, in drawing coordinates as they are.
-  void Frame(const render::TPaperFrame& f, double label_px) {
-    map_ = TCanvasMap(view_);
-    Boxed({f.x, f.y}, {f.x + f.width, f.y + f.height}, Q(f.label), Ink(render::kFrameInk), true,
-          label_px);
+  void Polyline(const std::vector<render::TPoint>& points, std::uint32_t ink,
+                bool dashed) override {
+    SetPen(ink, dashed);
+    QPolygonF polygon;
+    for (const render::TPoint& q : points)
+      polygon << At(q);
+    p_.drawPolyline(polygon);
   }
-
- private:
-  // A rectangle with a label inside its top left corner (paper frames and
-  // image references).
-  void Boxed(const render::TPoint& a, const render::TPoint& b, const QString& label,
-             const QColor& color, bool dashed, double label_px) {
-    const render::TCanvasBox box = render::BoxOnCanvas(a, b, map_, label_px);
+  void Ellipse(const render::TCanvasEllipse& e, std::uint32_t ink, bool dashed) override {
+    SetPen(ink, dashed);
+    p_.save();
+    p_.translate(At(e.centre));
+    p_.rotate(-e.degrees);
+    p_.drawEllipse(QPointF(0, 0), e.rx, e.ry);
+    p_.restore();
+  }
+  void Dot(const render::TPoint& p, std::uint32_t ink) override {
+    p_.setPen(QPen(Color(ink), 2));
+    p_.drawPoint(At(p));
+  }
+  void Polygon(const std::array<render::TPoint, 4>& quad, std::uint32_t ink) override {
+    const QPointF points[4] = {At(quad[0]), At(quad[1]), At(quad[2]), At(quad[3])};
+    p_.setPen(Qt::NoPen);
+    p_.setBrush(Color(ink));
+    p_.drawPolygon(points, 4);
+  }
+  double TextWidth(const std::u16string& text, double px) override {
+    return QFontMetricsF(FontOf(px)).horizontalAdvance(Q(text));
+  }
+  void Text(const render::TPoint& at, const std::u16string& text, double px, double degrees,
+            double stretch, std::uint32_t ink) override {
+    p_.save();
+    p_.setFont(FontOf(px));
+    p_.setPen(Color(ink));
+    p_.translate(At(at));
+    p_.rotate(-degrees);
+    p_.scale(stretch, 1);
+    p_.drawText(QPointF(0, 0), Q(text));
+    p_.restore();
+  }
+  void Box(const render::TCanvasBox& box, const std::u16string& label, std::uint32_t ink,
+           bool dashed) override {
     const QRectF rect(QPointF(box.left, box.top), QPointF(box.right, box.bottom));
-    p_.setPen(QPen(color, 0, dashed ? Qt::DashLine : Qt::SolidLine));
-    p_.setBrush(Qt::NoBrush);
+    SetPen(ink, dashed);
     p_.drawRect(rect);
-    if (label.isEmpty() || box.label_px == 0) return;
-    QFont font = font_;
-    font.setPixelSize(static_cast<int>(box.label_px));
+    if (label.empty() || box.label_px == 0) return;
+    const QFont font = FontOf(box.label_px);
     p_.setFont(font);
     const QFontMetricsF metrics(font);
-    const QString text = metrics.elidedText(label, Qt::ElideRight, rect.width() - 6);
+    const QString text = metrics.elidedText(Q(label), Qt::ElideRight, rect.width() - 6);
     p_.drawText(QPointF(rect.left() + 3, rect.top() + 2 + metrics.ascent()), text);
   }
 
-  void SetPen(const render::TPen& pen) {
-    p_.setPen(QPen(Ink(pen.rgb), 0, pen.dash.empty() ? Qt::SolidLine : Qt::DashLine));
+ private:
+  QFont FontOf(double px) const {
+    QFont font = font_;
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(px))));
+    return font;
+  }
+  void SetPen(std::uint32_t ink, bool dashed) {
+    p_.setPen(QPen(Color(ink), 0, dashed ? Qt::DashLine : Qt::SolidLine));
     p_.setBrush(Qt::NoBrush);
   }
 
-  void Shape(const TShape& s) {
-    switch (s.kind) {
-      case TShapeKind::kLine:
-        SetPen(s.pen);
-        p_.drawLine(At(map_(s.a)), At(map_(s.b)));
-        break;
-      case TShapeKind::kArc:
-        SetPen(s.pen);
-        Arc(s);
-        break;
-      case TShapeKind::kPoint:
-        p_.setPen(QPen(Ink(s.pen.rgb), 2));
-        p_.drawPoint(At(map_(s.a)));
-        break;
-      case TShapeKind::kSolid: {
-        const QPointF quad[4] = {At(map_(s.quad[0])), At(map_(s.quad[1])), At(map_(s.quad[2])),
-                                 At(map_(s.quad[3]))};
-        p_.setPen(Qt::NoPen);
-        p_.setBrush(Ink(s.pen.rgb));
-        p_.drawPolygon(quad, 4);
-        break;
-      }
-      case TShapeKind::kText:
-        Text(s);
-        break;
-      case TShapeKind::kImage:
-      case TShapeKind::kFrame:
-        Boxed(s.a, s.b, QString::fromUtf8(s.text), Ink(s.pen.rgb), false, s.height * view_.scale);
-        break;
-    }
-  }
-
-  void Arc(const TShape& s) {
-    if (s.full) {
-      const auto e = render::EllipseOnCanvas(s, map_);
-      if (!e) return;
-      p_.save();
-      p_.translate(At(e->centre));
-      p_.rotate(-e->degrees);
-      p_.drawEllipse(QPointF(0, 0), e->rx, e->ry);
-      p_.restore();
-      return;
-    }
-    QPolygonF points;
-    for (const render::TPoint& q : render::ArcPoints(s, map_))
-      points << At(q);
-    p_.drawPolyline(points);
-  }
-
-  void Text(const TShape& s) {
-    const auto px = render::TextPixels(s, map_);
-    if (!px) return;
-    QFont font = font_;
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(*px))));
-    const QString text = QString::fromUtf8(s.text);
-    p_.save();
-    p_.setFont(font);
-    p_.setPen(Ink(s.pen.rgb));
-    p_.translate(At(map_(s.a)));
-    p_.rotate(-s.angle);
-    p_.scale(render::TextStretch(s, map_, QFontMetricsF(font).horizontalAdvance(text)), 1);
-    p_.drawText(QPointF(0, 0), text);
-    p_.restore();
-  }
-
   QPainter& p_;
-  const TPreviewView& view_;
   const QFont& font_;
-  TCanvasMap map_;
 };
 
 }  // namespace
@@ -182,13 +139,9 @@ void TPreviewCanvas::paintEvent(QPaintEvent*) {
 void TPreviewCanvas::PaintPicture(QImage& image) const {
   image.fill(Qt::white);
   QPainter p(&image);
-  const TPreviewView view = render::FitView(picture_.extents, width(), height(), kMargin);
-  ScenePainter painter(p, view, font());
-  for (const render::TPlacedScene& placed : picture_.scenes)
-    painter.Paint(placed);
+  QtCanvasPainter painter(p, font());
   const double label_px = std::max(11.0, QFontMetricsF(font()).height() * 0.9);
-  for (const render::TPaperFrame& f : picture_.frames)
-    painter.Frame(f, label_px);
+  render::PaintPreview(picture_, width(), height(), label_px, painter);
 }
 
 // --- Dialog ---------------------------------------------------------------------
