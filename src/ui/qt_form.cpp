@@ -129,14 +129,12 @@ TQtForm::TQtForm(TFormOptions options, QWidget* parent)
   form_ = std::make_unique<window::TForm1>(*this, std::move(options.exe_file));
   window::TForm1& f = *form_;
   connect(ComboBox1, &QComboBox::activated, this, [&f](int index) { f.ComboBox1Select(index); });
-  const std::pair<TLimitedEdit*, void (window::TForm1::*)(const std::u16string&)> edits[] = {
-      {Edit1, &window::TForm1::Edit1Change},
-      {Edit2, &window::TForm1::Edit2Change},
-      {Edit3, &window::TForm1::Edit3Change}};
-  for (const auto& [edit, handler] : edits) {
-    connect(edit, &QLineEdit::textChanged, this, [this, handler = handler](const QString& text) {
-      if (!updating_) (form_.get()->*handler)(U(text));
-    });
+  for (const TControl c : {TControl::Edit1, TControl::Edit2, TControl::Edit3}) {
+    const window::TChangeHandler handler = window::ChangeHandler(c);
+    connect(static_cast<TLimitedEdit*>(Widget(c)), &QLineEdit::textChanged, this,
+            [this, handler](const QString& text) {
+              if (!updating_) (form_.get()->*handler)(U(text));
+            });
   }
   connect(ListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
     if (!updating_) form_->ListBox1Select(ListBox1->selectedItems().isEmpty() ? -1 : row);
@@ -149,14 +147,12 @@ TQtForm::TQtForm(TFormOptions options, QWidget* parent)
   };
   ListBox1->on_drop = [&f](const std::vector<std::u16string>& paths) { f.WMDropFiles(paths); };
   ListBox1->accepts_drop = [&f] { return f.DropsAccepted(); };
-  const std::pair<QPushButton*, void (window::TForm1::*)()> buttons[] = {
-      {Button1, &window::TForm1::Button1Click}, {Button2, &window::TForm1::Button2Click},
-      {Button3, &window::TForm1::Button3Click}, {Button4, &window::TForm1::Button4Click},
-      {Button5, &window::TForm1::Button5Click}, {Button6, &window::TForm1::Button6Click},
-      {Button7, &window::TForm1::Button7Click}, {Button8, &window::TForm1::Button8Click},
-      {Button9, &window::TForm1::Button9Click}};
-  for (const auto& [button, handler] : buttons)
-    connect(button, &QPushButton::clicked, this, [&f, handler = handler] { (f.*handler)(); });
+  for (const window::TControlSpec& spec : window::Controls()) {
+    if (const window::TClickHandler handler = window::ClickHandler(spec.control)) {
+      connect(static_cast<QPushButton*>(Widget(spec.control)), &QPushButton::clicked, this,
+              [&f, handler] { (f.*handler)(); });
+    }
+  }
   connect(LabelBase, &TClickLabel::doubleClicked, this, [&f] { f.LabelBaseDblClick(); });
   connect(ListBox1, &TFileListBox::doubleClicked, this, [&f] { f.ListBox1DblClick(); });
 

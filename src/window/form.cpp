@@ -49,6 +49,30 @@ const TControlSpec& ControlSpec(TControl control) {
   return Controls()[static_cast<std::size_t>(control)];
 }
 
+TClickHandler ClickHandler(TControl control) {
+  static const std::pair<TControl, TClickHandler> handlers[] = {
+      {TControl::Button1, &TForm1::Button1Click}, {TControl::Button2, &TForm1::Button2Click},
+      {TControl::Button3, &TForm1::Button3Click}, {TControl::Button4, &TForm1::Button4Click},
+      {TControl::Button5, &TForm1::Button5Click}, {TControl::Button6, &TForm1::Button6Click},
+      {TControl::Button7, &TForm1::Button7Click}, {TControl::Button8, &TForm1::Button8Click},
+      {TControl::Button9, &TForm1::Button9Click}};
+  for (const auto& [c, handler] : handlers) {
+    if (c == control) return handler;
+  }
+  return nullptr;
+}
+
+TChangeHandler ChangeHandler(TControl control) {
+  static const std::pair<TControl, TChangeHandler> handlers[] = {
+      {TControl::Edit1, &TForm1::Edit1Change},
+      {TControl::Edit2, &TForm1::Edit2Change},
+      {TControl::Edit3, &TForm1::Edit3Change}};
+  for (const auto& [c, handler] : handlers) {
+    if (c == control) return handler;
+  }
+  return nullptr;
+}
+
 std::vector<TRect> LayoutControls(int width, int height, const TLayoutMetrics& m) {
   // Design pixels; the scale makes them screen pixels.
   const auto px = [&m](double v) { return static_cast<int>(v * m.scale + 0.5); };
@@ -561,7 +585,11 @@ void TForm1::MergeDone(const std::string& error) {
   view_.SetProgress(static_cast<int>(run_inputs_.files.size()),
                     static_cast<int>(run_inputs_.files.size()));
   if (!error.empty()) {
-    view_.ShowMessage(kMergeFailed + (u"\n" + Utf8ToUtf16(error)));
+    // Built in steps: GCC 12 warns wrongly about `literal + temporary` here.
+    std::u16string text = kMergeFailed;
+    text += u'\n';
+    text += Utf8ToUtf16(error);
+    view_.ShowMessage(text);
     FinishRun();
     return;
   }

@@ -221,6 +221,16 @@ class TPreviewModel {
   bool stopped_ = false;
 };
 
+class TForm1;
+// The handler a click on a button goes to; null for a control that is no
+// button.
+using TClickHandler = void (TForm1::*)();
+TClickHandler ClickHandler(TControl control);
+// The handler a change of an edit's text goes to; null for a control that is
+// no edit.
+using TChangeHandler = void (TForm1::*)(const std::u16string& text);
+TChangeHandler ChangeHandler(TControl control);
+
 class TForm1 {
  public:
   // `exe_file`: the executable the locations derive from; empty: the running

@@ -27,6 +27,7 @@
 #include <sstream>
 #include <thread>
 
+#include "dialog_answers.h"
 #include "drawing_builder.h"
 #include "platform/jwcad_wine.h"
 #include "ui/preview_dialog.h"
@@ -75,27 +76,14 @@ class ScopedEnv {
 };
 
 // Dialogs answered by the test, recording what they were asked.
-class FakeDialogs : public TDialogs {
+class FakeDialogs : public TDialogs, public testing::DialogAnswers {
  public:
-  std::deque<std::vector<std::u16string>> open_answers;
-  std::vector<window::TFileDialogRequest> open_requests;
-  std::optional<std::u16string> save_answer;
-  std::vector<window::TFileDialogRequest> save_requests;
-  std::vector<std::u16string> messages;
-  std::function<void()> on_save_dialog;
-
   std::vector<std::u16string> OpenDrawings(QWidget*, const window::TFileDialogRequest& r) override {
-    open_requests.push_back(r);
-    if (open_answers.empty()) return {};
-    auto answer = open_answers.front();
-    open_answers.pop_front();
-    return answer;
+    return AnswerOpen(r);
   }
   std::optional<std::u16string> SaveDrawing(QWidget*,
                                             const window::TFileDialogRequest& r) override {
-    save_requests.push_back(r);
-    if (on_save_dialog) on_save_dialog();
-    return save_answer;
+    return AnswerSave(r);
   }
   void ShowMessage(QWidget*, const std::u16string& text) override { messages.push_back(text); }
 };

@@ -18,7 +18,8 @@
 #include <thread>
 
 #include "drawing_builder.h"
-#include "platform/environment.h"
+#include "platform/locations.h"
+#include "test_system.h"
 #include "util/text.h"
 
 namespace plattero::window {
@@ -31,14 +32,14 @@ using testing::WriteDrawing;
 using Files = std::vector<std::u16string>;
 
 std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(testing::FsPath(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Files in an image folder besides the lock that marks it as in use.
 std::size_t ImageFiles(const std::string& folder) {
   std::size_t n = 0;
-  for (const auto& e : fs::directory_iterator(folder))
+  for (const auto& e : fs::directory_iterator(testing::FsPath(folder)))
     n += e.path().filename() != ".plattero-lock";
   return n;
 }
@@ -183,8 +184,8 @@ TEST_F(FormTest, FirstStartMakesTheFoldersAndCloseWritesTheDefaults) {
   fs::create_directory(dir.file("TEMP"));  // an existing folder is no error
   TForm1& f = Show();
   EXPECT_EQ(f.Locations.SettingsFile, dir.ufile("plattero.dat"));
-  EXPECT_EQ(f.Locations.TmpPath, dir.ufile("TEMP/"));
-  EXPECT_EQ(f.Locations.TmpPath2, dir.ufile("TEMP2/"));
+  EXPECT_EQ(f.Locations.TmpPath, dir.ufile("TEMP") + platform::PathSeparator());
+  EXPECT_EQ(f.Locations.TmpPath2, dir.ufile("TEMP2") + platform::PathSeparator());
   EXPECT_TRUE(fs::is_directory(dir.file("TEMP2")));
   EXPECT_EQ(f.JwwPath, u"C:\\JWW\\");
   EXPECT_TRUE(f.Files().empty());
@@ -192,7 +193,7 @@ TEST_F(FormTest, FirstStartMakesTheFoldersAndCloseWritesTheDefaults) {
   EXPECT_EQ(f.ZumenPath, dir.upath());
   EXPECT_TRUE(view.drops);
   ASSERT_TRUE(f.Engine);
-  EXPECT_EQ(f.Engine->JWW.BindImageFolder, dir.ufile("TEMP/"));
+  EXPECT_EQ(f.Engine->JWW.BindImageFolder, dir.ufile("TEMP") + platform::PathSeparator());
 
   view.placement = {10, 20, 510, 420};
   f.Button8Click();
@@ -210,26 +211,18 @@ TEST_F(FormTest, FirstStartMakesTheFoldersAndCloseWritesTheDefaults) {
 }
 
 TEST_F(FormTest, WithoutImageFoldersImagesAreLeftOutAndTheUserIsTold) {
-  std::ofstream(dir.file("TEMP")) << "a file where the folder should be";
+  std::ofstream(testing::FsPath(dir.file("TEMP"))) << "a file where the folder should be";
   TempDir tmp;
-  std::ofstream(tmp.file("root")) << "a file: no private folder either";
-  platform::TLocations none;
+  std::ofstream(testing::FsPath(tmp.file("root"))) << "a file: no private folder either";
   TForm1 f(view, dir.ufile("plattero"));
   view.form = &f;
-  // The private folder's place is a file: nowhere for the images.
-  const std::string old_tmpdir = Utf16ToUtf8(platform::EnvText("TMPDIR"));
-#ifndef _WIN32
-  ::setenv("TMPDIR", tmp.file("root").c_str(), 1);
-#endif
-  f.FormShow();
-  view.queue.RunSome(std::chrono::milliseconds(0));
-#ifndef _WIN32
-  if (old_tmpdir.empty()) {
-    ::unsetenv("TMPDIR");
-  } else {
-    ::setenv("TMPDIR", old_tmpdir.c_str(), 1);
+  {
+    // The private folder's place is a file: nowhere for the images.
+    testing::ScopedTempRoot tmpdir(tmp.file("root"));
+    testing::ScopedEnv local("LOCALAPPDATA", tmp.file("root"));
+    f.FormShow();
   }
-#endif
+  view.queue.RunSome(std::chrono::milliseconds(0));
   ASSERT_EQ(view.messages.size(), 1u);
   EXPECT_NE(view.messages[0].find(u"一時フォルダを作成できません"), std::u16string::npos);
   EXPECT_FALSE(f.Engine->JWW.BindImageExp);

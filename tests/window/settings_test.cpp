@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <csignal>
 #include <filesystem>
@@ -139,6 +141,7 @@ TEST(SettingsTest, SaveReplacesTheFileAndAFailedSaveKeepsIt) {
   EXPECT_EQ(none.zumen_path, u"/x/");
 }
 
+#ifndef _WIN32
 // A save cut short by a full disk (a file-size limit in a child process, where
 // a write past it fails instead of killing the process) keeps the old file
 // byte for byte and leaves no temporary file.
@@ -174,6 +177,8 @@ TEST(SettingsTest, ASaveCutShortByTheDiskKeepsTheOldFile) {
     EXPECT_EQ(files, 1u) << limit;
   }
 }
+
+#endif
 
 }  // namespace
 }  // namespace plattero::window

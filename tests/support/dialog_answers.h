@@ -1,0 +1,38 @@
+#pragma once
+
+// A window's dialogs answered by a test, which records what they were asked:
+// for the tests of each toolkit's window. Header only.
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "window/form.h"
+
+namespace plattero::testing {
+
+struct DialogAnswers {
+  std::deque<std::vector<std::u16string>> open_answers;  // one per open dialog; none: cancelled
+  std::vector<window::TFileDialogRequest> open_requests;
+  std::optional<std::u16string> save_answer;
+  std::vector<window::TFileDialogRequest> save_requests;
+  std::vector<std::u16string> messages;
+  std::function<void()> on_save_dialog;  // runs while the save dialog would be open
+
+  std::vector<std::u16string> AnswerOpen(const window::TFileDialogRequest& r) {
+    open_requests.push_back(r);
+    if (open_answers.empty()) return {};
+    std::vector<std::u16string> answer = open_answers.front();
+    open_answers.pop_front();
+    return answer;
+  }
+  std::optional<std::u16string> AnswerSave(const window::TFileDialogRequest& r) {
+    save_requests.push_back(r);
+    if (on_save_dialog) on_save_dialog();
+    return save_answer;
+  }
+};
+
+}  // namespace plattero::testing
