@@ -1,0 +1,68 @@
+#pragma once
+
+// The arrangement preview on Windows: a window owned by the main one that
+// shows the tiles' paper frames in their order, labelled with each drawing's
+// file name, and the drawings themselves once read (window::TPreviewModel
+// decides what; this paints it with GDI).
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "render/preview.h"
+#include "win32/system.h"
+#include "window/form.h"
+
+namespace plattero::win32 {
+
+// Paints a preview picture into a device context of `width` x `height`
+// pixels, white behind it, texts in `font`'s face.
+void PaintPreviewPicture(HDC dc, int width, int height, const render::TPreviewPicture& picture,
+                         const LOGFONTW& font);
+
+class TPreviewWindow : public window::TPreviewPane {
+ public:
+  // `post` runs a task on the window's thread later (from any thread);
+  // `on_activated` is called when the window becomes active again.
+  TPreviewWindow(HWND owner, std::function<void(std::function<void()>)> post,
+                 std::function<void()> on_activated);
+  ~TPreviewWindow() override;
+  TPreviewWindow(const TPreviewWindow&) = delete;
+  TPreviewWindow& operator=(const TPreviewWindow&) = delete;
+
+  void ShowPicture(const render::TPreviewPicture& picture) override;
+  void ShowStatus(const std::u16string& text) override;
+  void Post(std::function<void()> task) override;
+
+  // Shows the window and brings it forward; Hide keeps it for later.
+  void Show();
+  void Hide();
+  bool Visible() const;
+
+  HWND Handle() const { return hwnd_; }
+  HWND StatusText() const { return status_; }
+  const render::TPreviewPicture& Picture() const { return picture_; }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+  void ApplyDpi(UINT dpi);
+  void Layout();
+  // Paints the client area into `dc` (the window's, or a bitmap's).
+  void Paint(HDC dc);
+
+  HWND hwnd_ = nullptr;
+  HWND status_ = nullptr;
+  std::function<void(std::function<void()>)> post_;
+  std::function<void()> on_activated_;
+  render::TPreviewPicture picture_;
+  LOGFONTW font_{};
+  TFont status_font_;
+  int status_height_ = 0;
+  // The picture painted at the canvas's size, until either changes.
+  HBITMAP painted_ = nullptr;
+  SIZE painted_size_{};
+};
+
+}  // namespace plattero::win32

@@ -1,0 +1,174 @@
+// The arrangement preview on Windows: GDI paints arcs on the side they sweep
+// and ellipses turned the right way, and the preview window shows what the
+// form's preview model composes, follows the controls, and lets the main
+// window close while drawings are being read.
+
+#include "win32/preview_window.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <numbers>
+
+#include "arc_pictures.h"
+#include "drawing_builder.h"
+#include "win32_test_util.h"
+
+namespace plattero::win32 {
+namespace {
+
+using ::plattero::testing::DrawingSpec;
+using ::plattero::testing::TempDir;
+using testing::PumpUntil;
+using testing::TPixels;
+using window::TControl;
+
+constexpr std::uint32_t kFrameRed = 0xD02020;
+
+TPixels Painted(const render::TPreviewPicture& picture, int width, int height) {
+  return testing::Capture(width, height, [&](HDC dc) {
+    PaintPreviewPicture(dc, width, height, picture, MessageFontFor(96));
+  });
+}
+
+TEST(PreviewPainting, ArcsAreDrawnOnTheSideTheySweep) {
+  for (const ::plattero::testing::ArcCase& c : ::plattero::testing::ArcCases()) {
+    const TPixels pixels = Painted(::plattero::testing::ArcPicture(c), 324, 324);
+    const std::array<int, 4> ink = ::plattero::testing::InkByQuadrant(
+        pixels.width, pixels.height, [&pixels](int x, int y) { return pixels.at(x, y); });
+    for (int q = 0; q < 4; ++q)
+      EXPECT_EQ(ink[q] > 20, c.inked[q]) << c.name << ", quadrant " << q << ": " << ink[q];
+  }
+}
+
+// A whole ellipse turned 45 degrees counter-clockwise (y up) reaches into the
+// upper right and the lower left corner of its square, not the others; and
+// a text is drawn along its turned base line, fitted to its length.
+TEST(PreviewPainting, TurnedEllipsesAndTextsFollowTheirAngle) {
+  render::TScene scene;
+  render::TShape ellipse;
+  ellipse.kind = render::TShapeKind::kArc;
+  ellipse.full = true;
+  ellipse.a = {0, 0};
+  ellipse.rx = 140;
+  ellipse.ry = 20;
+  ellipse.rot = std::numbers::pi / 4;
+  render::TShape text;
+  text.kind = render::TShapeKind::kText;
+  text.pen.rgb = 0x0000FF;
+  text.text = "図面図面図面図面";
+  text.a = {-100, 60};
+  text.height = 20;
+  text.angle = -45;  // down to the right, through the upper left quadrant
+  text.length = 110;
+  scene.shapes = {ellipse, text};
+  render::TPreviewPicture picture;
+  picture.scenes.push_back({0, 0, std::make_shared<const render::TScene>(scene)});
+  picture.extents.Add(-150, -150);
+  picture.extents.Add(150, 150);
+  const TPixels pixels = Painted(picture, 324, 324);
+  const auto inked_near = [&pixels](int x, int y, std::uint32_t which) {
+    int n = 0;
+    for (int dy = -12; dy <= 12; ++dy) {
+      for (int dx = -12; dx <= 12; ++dx) {
+        const std::uint32_t c = pixels.at(162 + x + dx, 162 - y + dy);
+        n += which ? c == which : c != 0xFFFFFF;
+      }
+    }
+    return n;
+  };
+  EXPECT_GT(inked_near(95, 95, 0), 0);
+  EXPECT_GT(inked_near(-95, -95, 0), 0);
+  EXPECT_EQ(inked_near(95, -95, 0), 0);
+  EXPECT_GT(inked_near(-60, 20, 0x0000FF), 0);  // on the text's base line
+  EXPECT_EQ(inked_near(-60, -60, 0x0000FF), 0);
+}
+
+class PreviewWindowTest : public ::testing::Test {
+ protected:
+  std::u16string Drawing(const std::string& name, DrawingSpec spec = {}) {
+    if (spec.lines == 0 && spec.arcs == 0) spec.lines = 5;
+    EXPECT_TRUE(WriteDrawing(spec, dir.file(name)));
+    return dir.ufile(name);
+  }
+  TempDir dir;
+};
+
+TEST_F(PreviewWindowTest, ThePreviewPaintsAndFollowsTheControls) {
+  const std::u16string base = Drawing("base.jww");  // A3: tiles 420 x 297
+  DrawingSpec big;
+  big.lines = 3000;
+  big.arcs = 3000;
+  std::vector<std::u16string> files = {Drawing("one.jww"), Drawing("two.jww")};
+  for (int i = 0; i < 3; ++i)
+    files.push_back(Drawing("big" + std::to_string(i) + ".jww", big));
+  auto w = std::make_unique<testing::TTestWindow>(TFormOptions{dir.ufile("plattero.exe"), false});
+  w->Show();
+  w->open_answers = {{base}, {files[0], files[1]}};
+  ::SendMessageW(w->Control(TControl::Button1), BM_CLICK, 0, 0);
+  ::SendMessageW(w->Control(TControl::Button2), BM_CLICK, 0, 0);
+  ::SendMessageW(w->Control(TControl::Button9), BM_CLICK, 0, 0);
+  ASSERT_TRUE(w->PreviewWindow());
+  TPreviewWindow& preview = *w->PreviewWindow();
+  window::TPreviewModel& model = *w->Form().Preview();
+  EXPECT_TRUE(::IsWindowVisible(preview.Handle()));
+  EXPECT_EQ(::GetWindow(preview.Handle(), GW_OWNER), w->Handle());
+  EXPECT_EQ(WindowText(preview.Handle()), window::kPreviewTitle);
+  ASSERT_TRUE(PumpUntil([&] { return !model.IsReading() && model.Scenes().size() == 3; }));
+  EXPECT_EQ(WindowText(preview.StatusText()), u"");
+
+  // The window paints the frames in their colour, and the drawings beside them.
+  RECT client{};
+  ::GetClientRect(preview.Handle(), &client);
+  const TPixels painted = testing::Capture(client.right, client.bottom, [&](HDC dc) {
+    ::SendMessageW(preview.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  });
+  render::TPreviewPicture frames_only = preview.Picture();
+  frames_only.scenes.clear();
+  const TPixels without = testing::Capture(client.right, client.bottom, [&](HDC dc) {
+    PaintPreviewPicture(dc, client.right, client.bottom - (client.bottom - painted.height),
+                        frames_only, MessageFontFor(w->Dpi()));
+  });
+  const auto is_red = [](std::uint32_t c) { return c == kFrameRed; };
+  const auto is_ink = [](std::uint32_t c) { return c != 0xFFFFFF; };
+  EXPECT_GT(painted.Count(is_red), 100);
+  EXPECT_GT(painted.Count(is_ink), without.Count(is_ink) + 10);
+
+  // An edit in the window reaches the preview; a count refused shows why.
+  ::SetWindowTextW(w->Control(TControl::Edit3), L"20");
+  ::SendMessageW(w->Control(TControl::ComboBox1), CB_SETCURSEL, 2, 0);
+  ::SendMessageW(w->Handle(), WM_COMMAND, MAKEWPARAM(100 + int(TControl::ComboBox1), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(w->Control(TControl::ComboBox1)));
+  ASSERT_TRUE(PumpUntil([&] {
+    return model.Layout().offsets.size() == 2 &&
+           model.Layout().offsets[1] == std::make_pair(0.0, 317.0);
+  }));
+  ::SetWindowTextW(w->Control(TControl::Edit1), L"0");
+  ASSERT_TRUE(PumpUntil([&] { return preview.Picture().frames.empty(); }));
+  EXPECT_EQ(WindowText(preview.StatusText()), u"縦数： の数値を再入力して下さい。");
+  ::SetWindowTextW(w->Control(TControl::Edit1), L"3");
+
+  // Closed, it is kept; the preview button shows it again.
+  ::SendMessageW(preview.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(::IsWindowVisible(preview.Handle()));
+  ::SendMessageW(w->Control(TControl::Button9), BM_CLICK, 0, 0);
+  EXPECT_TRUE(::IsWindowVisible(preview.Handle()));
+
+  // Large drawings being read when the main window closes.
+  w->open_answers = {{files[2], files[3], files[4]}};
+  ::SendMessageW(w->Control(TControl::Button2), BM_CLICK, 0, 0);
+  ASSERT_TRUE(PumpUntil([&] { return model.IsReading(); }));
+  const auto start = std::chrono::steady_clock::now();
+  ::SendMessageW(w->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(w->Handle(), nullptr);
+  EXPECT_EQ(w->PreviewWindow()->Handle(), nullptr);  // gone with its owner
+  w.reset();
+  testing::Pump();  // results queued for the gone window are dropped
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+}  // namespace
+}  // namespace plattero::win32
