@@ -201,6 +201,32 @@ TEST_F(FormWindowTest, AFlawedPlacementStillGivesAUsableWindow) {
   EXPECT_TRUE(::IntersectRect(&both, &frame, &work));
 }
 
+// Moved to a screen of another DPI, the window takes the size the system
+// suggests, the message font for that DPI and the layout scaled with it.
+TEST_F(FormWindowTest, ANewDpiScalesFontAndLayout) {
+  auto w = MakeWindow();
+  for (const UINT dpi : {144u, 96u, 120u}) {
+    const int width = ::MulDiv(440, static_cast<int>(dpi), 96);
+    const int height = ::MulDiv(380, static_cast<int>(dpi), 96);
+    RECT suggested{40, 50, 40 + width, 50 + height};
+    ::SendMessageW(w->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                   reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(w->Dpi(), dpi);
+    EXPECT_EQ(RectOf(w->Handle()), (window::TRect{40, 50, width, height})) << dpi;
+    LOGFONTW used{};
+    ::GetObjectW(
+        reinterpret_cast<HFONT>(::SendMessageW(w->Control(TControl::Button2), WM_GETFONT, 0, 0)),
+        sizeof used, &used);
+    EXPECT_EQ(used.lfHeight, MessageFontFor(dpi).lfHeight) << dpi;
+    const auto px = [dpi](int v) { return ::MulDiv(v, static_cast<int>(dpi), 96); };
+    RECT client{};
+    ::GetClientRect(w->Handle(), &client);
+    EXPECT_EQ(RectOf(w->Control(TControl::Button2), true),
+              (window::TRect{client.right - px(89) + px(8), px(85) + px(8), px(75), px(30)}))
+        << dpi;
+  }
+}
+
 // What the user does reaches the form, and what the form shows reaches the
 // controls: the settings restored, files added, a row chosen, edits, the
 // arrangement, a drag within the list and a drop from Explorer.
