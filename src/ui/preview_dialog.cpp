@@ -84,7 +84,8 @@ class QtCanvasPainter final : public render::TCanvasPainter {
     SetPen(ink, dashed);
     p_.drawRect(rect);
     if (label.empty() || box.label_px == 0) return;
-    const QFont font = FontOf(box.label_px);
+    QFont font = font_;
+    font.setPixelSize(static_cast<int>(box.label_px));
     p_.setFont(font);
     const QFontMetricsF metrics(font);
     const QString text = metrics.elidedText(Q(label), Qt::ElideRight, rect.width() - 6);
