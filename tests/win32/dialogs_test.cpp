@@ -71,7 +71,7 @@ class DialogAnswerer {
     if (!front) return;
     if (front == self_->last_ || self_->next_ >= self_->steps_.size()) {
       // A dialog nobody answers is cancelled rather than left waiting.
-      if (++self_->waited_ > 50) {
+      if (++self_->waited_ > 300) {  // 30 s, however busy the machine
         ADD_FAILURE() << "a dialog stayed open";
         ::PostMessageW(front, WM_CLOSE, 0, 0);
         self_->waited_ = 0;
@@ -115,7 +115,7 @@ void ChooseName(HWND dialog, const wchar_t* name) {
   Press(dialog, IDOK);
 }
 
-TEST(DialogsTest, TheSystemsDialogsChooseAndNameDrawings) {
+TEST(DialogsTest, TheSystemsDialogsChooseAndNameDrawingsAndShowMessages) {
   TempDir dir;
   const std::u16string folder = NativePath(dir.ufile("図面 フォルダ\\"));
   fs::create_directories(fs::path(folder));
@@ -137,6 +137,21 @@ TEST(DialogsTest, TheSystemsDialogsChooseAndNameDrawings) {
     // Cancelled: nothing.
     DialogAnswerer answer({[](HWND d) { Press(d, IDCANCEL); }});
     EXPECT_TRUE(OpenDrawingsDialog(nullptr, request).empty());
+  }
+
+  // A message box titled with the application's title, the text in it.
+  {
+    std::u16string title, text;
+    DialogAnswerer answer({[&](HWND box) {
+      title = WindowText(box);
+      for (HWND c = ::FindWindowExW(box, nullptr, L"Static", nullptr); c;
+           c = ::FindWindowExW(box, c, L"Static", nullptr))
+        text += WindowText(c);
+      Press(box, IDOK);
+    }});
+    MessageDialog(nullptr, u"図面ファイルを[追加]して下さい");
+    EXPECT_EQ(title, u"Plattero");
+    EXPECT_NE(text.find(u"図面ファイルを[追加]して下さい"), std::u16string::npos);
   }
 
   // A name without extension gets ".jww"; an existing file is replaced only

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <numbers>
 
@@ -156,6 +158,21 @@ TEST_F(PreviewWindowTest, ThePreviewPaintsAndFollowsTheControls) {
   EXPECT_FALSE(::IsWindowVisible(preview.Handle()));
   ::SendMessageW(w->Control(TControl::Button9), BM_CLICK, 0, 0);
   EXPECT_TRUE(::IsWindowVisible(preview.Handle()));
+
+  // Back from Jw_cad, which saved a drawing: it is read again once the
+  // preview is active again.
+  ASSERT_TRUE(PumpUntil([&] { return !model.IsReading() && model.Scenes().count(files[0]); }));
+  const auto before = model.Scenes().at(files[0]).scene;
+  DrawingSpec more;
+  more.lines = 12;
+  Drawing("one.jww", more);
+  std::filesystem::last_write_time(
+      std::filesystem::path(files[0]),
+      std::filesystem::last_write_time(std::filesystem::path(files[0])) + std::chrono::seconds(5));
+  ::SendMessageW(preview.Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+  ASSERT_TRUE(
+      PumpUntil([&] { return !model.IsReading() && model.Scenes().at(files[0]).scene != before; }));
+  EXPECT_GT(model.Scenes().at(files[0]).scene->shapes.size(), before->shapes.size());
 
   // Large drawings being read when the main window closes.
   w->open_answers = {{files[2], files[3], files[4]}};
