@@ -163,10 +163,11 @@ bool TFormWindow::TranslateNavigation(MSG& msg) {
 
 void TFormWindow::Close() {
   // Closed once the handler that asked has returned.
-  ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+  if (hwnd_) ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
 window::TRect TFormWindow::Placement() const {
+  if (!hwnd_) return last_placement_;  // the window is gone: where it was last
   RECT r{};
   if (!::IsIconic(hwnd_) && !::IsZoomed(hwnd_)) {
     ::GetWindowRect(hwnd_, &r);
@@ -614,11 +615,14 @@ LRESULT TFormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       if (!form_ || form_->FormCloseQuery()) ::DestroyWindow(hwnd_);
       return 0;
+    // The form lets its documents go only once no run uses them; during a run
+    // that is left to its end (the form's destructor waits for the run).
     case WM_ENDSESSION:
-      if (wp && form_) form_->FormClose();  // signing out: the settings are kept
+      if (wp && form_ && !form_->IsRunning()) form_->FormClose();  // signing out
       return 0;
     case WM_DESTROY:
-      if (form_) form_->FormClose();
+      last_placement_ = Placement();
+      if (form_ && !form_->IsRunning()) form_->FormClose();
       if (quit_on_close_) ::PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY: {

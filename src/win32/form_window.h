@@ -127,6 +127,7 @@ class TFormWindow : public window::TFormView {
   std::map<UINT_PTR, std::function<void()>> timers_;
   UINT_PTR next_timer_ = 1;
 
+  window::TRect last_placement_{};  // kept when the window is destroyed
   std::unique_ptr<TPreviewWindow> preview_;
   std::unique_ptr<window::TForm1> form_;
 };

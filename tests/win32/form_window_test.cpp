@@ -419,5 +419,25 @@ TEST_F(FormWindowTest, ARunKeepsTheWindowAnsweringAndDisablesItsControls) {
   EXPECT_EQ(w->Handle(), nullptr);
 }
 
+// Signing out, or anything else destroying the window mid-run: the run is
+// left to end before the form lets its documents go, and the settings keep
+// where the window was.
+TEST_F(FormWindowTest, AWindowDestroyedDuringARunLetsTheRunEnd) {
+  auto w = MakeWindow();
+  ::SetWindowPos(w->Handle(), nullptr, 60, 70, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  const window::TRect placement = RectOf(w->Handle());
+  w->open_answers = {{Drawing("base.jww")}, {Drawing("one.jww"), Drawing("two.jww")}};
+  Click(*w, TControl::Button1);
+  Click(*w, TControl::Button2);
+  Click(*w, TControl::Button7);
+  ASSERT_TRUE(w->Form().IsRunning());
+  ::SendMessageW(w->Handle(), WM_ENDSESSION, TRUE, 0);
+  ::DestroyWindow(w->Handle());
+  EXPECT_EQ(w->Handle(), nullptr);
+  w.reset();  // waits for the run
+  auto again = MakeWindow();
+  EXPECT_EQ(RectOf(again->Handle()), placement);
+}
+
 }  // namespace
 }  // namespace plattero::win32
