@@ -73,8 +73,6 @@ class TJwwData {
   // extracted into BindImageFolder as for a file.
   bool FileInBytes(const std::uint8_t* data, std::size_t size);
   const TJwwReadStatus& Status() const { return status_; }
-  // The number of bytes of the drawing last read.
-  std::uint64_t SourceBytes() const { return source_bytes_; }
 
   // Writes the document as a drawing of version Ver. The file is written under
   // a temporary name beside FName and renamed over it only when complete; on
@@ -95,7 +93,7 @@ class TJwwData {
   void BindImageInit();
   // Unpacks each gzip image of the list beside itself, each name once. The
   // bytes unpacked stay within kMaxUnpackedImageBytes per image and, in all,
-  // within UnpackAllowance(SourceBytes()) and *budget when given (which is
+  // within UnpackAllowance(the drawing's size) and *budget when given (which is
   // lowered by what was unpacked). An image over the limit, or one that
   // cannot be unpacked, is noted in BindImageLeftOut.
   void BindImageExplode(std::uint64_t* budget = nullptr);

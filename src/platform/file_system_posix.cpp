@@ -128,6 +128,17 @@ bool WriteAll(int fd, const void* data, std::size_t size, int& error) {
   return true;
 }
 
+// Writes everything or keeps the first failure: a file that failed once
+// takes no more writes, and its status tells why.
+bool WriteOrFail(int fd, const void* data, std::size_t size, bool& failed, TFileStatus& status) {
+  if (failed) return false;
+  int error = 0;
+  if (WriteAll(fd, data, size, error)) return true;
+  failed = true;
+  status = StatusFromErrno(error);
+  return false;
+}
+
 // Where a target stands once its symbolic links are followed; the status says
 // why when no file may be written there. `mode`, `uid` and `gid` are those of
 // an existing file.
@@ -397,13 +408,7 @@ bool TOutputFile::Open(std::u16string_view target) {
 }
 
 bool TOutputFile::Write(const void* data, std::size_t size) {
-  if (!handle_ || handle_->failed) return false;
-  int error = 0;
-  if (!WriteAll(handle_->fd, data, size, error)) {
-    handle_->failed = true;
-    status_ = StatusFromErrno(error);
-    return false;
-  }
+  if (!handle_ || !WriteOrFail(handle_->fd, data, size, handle_->failed, status_)) return false;
   handle_->written += size;
 #ifdef SYNC_FILE_RANGE_WRITE
   constexpr std::uint64_t kWritebackStep = std::uint64_t{8} << 20;
@@ -518,13 +523,7 @@ bool TScratchFile::Create(std::u16string_view path) {
 }
 
 bool TScratchFile::Write(const void* data, std::size_t size) {
-  if (!handle_ || handle_->failed) return false;
-  int error = 0;
-  if (!WriteAll(handle_->fd, data, size, error)) {
-    handle_->failed = true;
-    status_ = StatusFromErrno(error);
-    return false;
-  }
+  if (!handle_ || !WriteOrFail(handle_->fd, data, size, handle_->failed, status_)) return false;
   return true;
 }
 

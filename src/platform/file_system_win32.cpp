@@ -210,6 +210,17 @@ bool WriteAll(HANDLE h, const void* data, std::size_t size, DWORD& error) {
   return true;
 }
 
+// Writes everything or keeps the first failure: a file that failed once
+// takes no more writes, and its status tells why.
+bool WriteOrFail(HANDLE h, const void* data, std::size_t size, bool& failed, TFileStatus& status) {
+  if (failed) return false;
+  DWORD error = 0;
+  if (WriteAll(h, data, size, error)) return true;
+  failed = true;
+  status = StatusFromWin32(error);
+  return false;
+}
+
 // A new temporary name beside the target (after its last "\\" or "/").
 std::u16string TempNameBeside(std::u16string_view target) {
   const std::size_t sep = LastSeparator(target);
@@ -312,6 +323,17 @@ TFileStatus StatusForReplace(DWORD error, const std::wstring& target) {
     if (h.h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION) {
       return StatusFromWin32(ERROR_SHARING_VIOLATION);
     }
+  }
+  return StatusFromWin32(error);
+}
+
+// ERROR_ACCESS_DENIED from opening a name that is a folder: says so rather
+// than "access denied".
+TFileStatus StatusForOpen(DWORD error, const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return Failure(TFileError::kIsFolder);
   }
   return StatusFromWin32(error);
 }
@@ -536,15 +558,7 @@ bool TInputFile::Open(std::u16string_view path) {
   const HANDLE h = ::CreateFileW(api.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    const DWORD error = ::GetLastError();
-    // A folder cannot be opened as a file: say so rather than "access denied".
-    const DWORD attributes = ::GetFileAttributesW(api.c_str());
-    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      status_ = Failure(TFileError::kIsFolder);
-    } else {
-      status_ = StatusFromWin32(error);
-    }
+    status_ = StatusForOpen(::GetLastError(), api);
     return false;
   }
   handle_ = std::make_unique<Handle>();
@@ -644,13 +658,7 @@ bool TOutputFile::Open(std::u16string_view target) {
 }
 
 bool TOutputFile::Write(const void* data, std::size_t size) {
-  if (!handle_ || handle_->failed) return false;
-  DWORD error = 0;
-  if (!WriteAll(handle_->h, data, size, error)) {
-    handle_->failed = true;
-    status_ = StatusFromWin32(error);
-    return false;
-  }
+  if (!handle_ || !WriteOrFail(handle_->h, data, size, handle_->failed, status_)) return false;
   return true;
 }
 
@@ -735,14 +743,7 @@ bool TScratchFile::Create(std::u16string_view path) {
   const HANDLE h = ::CreateFileW(api.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    const DWORD error = ::GetLastError();
-    const DWORD attributes = ::GetFileAttributesW(api.c_str());
-    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      status_ = Failure(TFileError::kIsFolder);
-    } else {
-      status_ = StatusFromWin32(error);
-    }
+    status_ = StatusForOpen(::GetLastError(), api);
     return false;
   }
   HandleInfo info;
@@ -765,13 +766,7 @@ bool TScratchFile::Create(std::u16string_view path) {
 }
 
 bool TScratchFile::Write(const void* data, std::size_t size) {
-  if (!handle_ || handle_->failed) return false;
-  DWORD error = 0;
-  if (!WriteAll(handle_->h, data, size, error)) {
-    handle_->failed = true;
-    status_ = StatusFromWin32(error);
-    return false;
-  }
+  if (!handle_ || !WriteOrFail(handle_->h, data, size, handle_->failed, status_)) return false;
   return true;
 }
 

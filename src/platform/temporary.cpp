@@ -23,12 +23,6 @@ Registry& TheRegistry() {
 
 }  // namespace
 
-void RegisterCleanup(std::u16string_view path) {
-  Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  r.paths.emplace_back(path);
-}
-
 void UnregisterCleanup(std::u16string_view path) {
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> lock(r.mutex);

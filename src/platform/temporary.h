@@ -23,17 +23,15 @@ std::optional<std::u16string> MakePrivateFolder(std::u16string_view root,
                                                 std::u16string_view prefix,
                                                 TFileStatus* status = nullptr);
 
-// Paths removed (a folder with everything in it) should the program be
-// interrupted before it unregisters them. Registering and unregistering are
-// safe from any thread.
-void RegisterCleanup(std::u16string_view path);
-void UnregisterCleanup(std::u16string_view path);
 // Runs `make`, which makes a file or folder and returns its path (nothing
 // when it made none), and registers that path in the same step, so that no
-// interrupt can come between the two and leave it behind. `make` must not
-// register anything itself.
+// interrupt can come between the two and leave it behind: it is removed (a
+// folder with everything in it) should the program be interrupted before
+// UnregisterCleanup. Both are safe from any thread; `make` must not register
+// anything itself.
 std::optional<std::u16string> MakeRegistered(
     const std::function<std::optional<std::u16string>()>& make);
+void UnregisterCleanup(std::u16string_view path);
 
 // For a program that runs to its end: from now on an interrupt (Ctrl+C, a
 // request to terminate, a closed terminal) first removes every registered

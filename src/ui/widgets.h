@@ -27,7 +27,6 @@ class TLimitedEdit : public QLineEdit {
  public:
   TLimitedEdit(int limit, QWidget* parent);
   void SetTextUnlimited(const QString& text);
-  int Limit() const { return limit_; }
 
  private:
   int limit_;

@@ -424,25 +424,23 @@ void TForm1::Button2Click() {
   ZumenPath = platform::FolderOf(chosen.front());
 }
 
-void TForm1::Button3Click() {
+void TForm1::EditFiles(bool (*edit)(TFileList&, int&)) {
   if (running_) return;
-  std::vector<std::u16string> files = files_;
+  TFileList files = files_;
   int selected = selected_;
-  if (DeleteSelected(files, selected)) SetFiles(std::move(files), selected);
+  if (edit(files, selected)) SetFiles(std::move(files), selected);
+}
+
+void TForm1::Button3Click() {
+  EditFiles(DeleteSelected);
 }
 
 void TForm1::Button4Click() {
-  if (running_) return;
-  std::vector<std::u16string> files = files_;
-  int selected = selected_;
-  if (MoveSelectedUp(files, selected)) SetFiles(std::move(files), selected);
+  EditFiles(MoveSelectedUp);
 }
 
 void TForm1::Button5Click() {
-  if (running_) return;
-  std::vector<std::u16string> files = files_;
-  int selected = selected_;
-  if (MoveSelectedDown(files, selected)) SetFiles(std::move(files), selected);
+  EditFiles(MoveSelectedDown);
 }
 
 void TForm1::Button6Click() {

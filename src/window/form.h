@@ -289,7 +289,6 @@ class TForm1 {
   const std::u16string& CountText() const { return count_text_; }
   const std::u16string& GapXText() const { return gap_x_text_; }
   const std::u16string& GapYText() const { return gap_y_text_; }
-  const std::u16string& LabelBaseText() const { return label_base_; }
   const std::u16string& LabelPapText() const { return label_pap_; }
   const std::u16string& StatusText() const { return status_; }
   bool IsRunning() const { return running_; }
@@ -306,6 +305,8 @@ class TForm1 {
   void FreeDocuments();
   void SetBaseFile();
   void SetFiles(std::vector<std::u16string> files, int selected);
+  // Applies a list operation to the listed files and the chosen row.
+  void EditFiles(bool (*edit)(std::vector<std::u16string>&, int&));
   void SetCountLabel(int arrangement);
   void SetRunning(bool running);
   void RunInBackground(std::function<void()> work, std::function<void(std::string)> done);
