@@ -52,6 +52,9 @@ std::u16string JwwPathFrom(const std::u16string& app_path);
 // drawing's path in double quotes.
 std::u16string JwCadCommandLine(const std::u16string& file, const std::u16string& jww_path);
 
+// Whether OpenInJwCad returns only once Jw_cad is ready for input.
+extern const bool kJwCadStartWaits;
+
 // Starts Jw_cad ("Jw_win.exe" in `jww_path`) with the drawing when the drawing
 // exists, in Jw_cad's folder. On Windows it waits until Jw_cad is ready for
 // input; under Wine it does not wait. Returns whether the program started;

@@ -16,6 +16,8 @@ std::u16string GetJwwAppPath() {
       [](const std::u16string& key) { return ReadRegistryDefault(HKEY_CLASSES_ROOT, key); });
 }
 
+const bool kJwCadStartWaits = true;
+
 bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path) {
   if (!IsExistingFile(file)) return false;
   // Jw_cad is given the path in the system's own form.

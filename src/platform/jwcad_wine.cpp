@@ -47,12 +47,22 @@ std::string WineProgram() {
   return FindProgram(chosen && *chosen ? chosen : "wine");
 }
 
+const bool kJwCadStartWaits = false;
+
+std::u16string JwCadPrefix() {
+  const std::vector<std::u16string> prefixes = WinePrefixes();
+  for (const std::u16string& prefix : prefixes) {
+    if (!GetJwwAppPath(prefix).empty()) return prefix;
+  }
+  return prefixes.empty() ? std::u16string() : prefixes.front();
+}
+
 std::u16string GetJwwAppPath() {
-  return GetJwwAppPath(WinePrefix());
+  return GetJwwAppPath(JwCadPrefix());
 }
 
 bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path) {
-  return OpenInJwCad(file, jww_path, WinePrefix());
+  return OpenInJwCad(file, jww_path, JwCadPrefix());
 }
 
 bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path,
@@ -60,9 +70,16 @@ bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path,
   if (!IsExistingFile(file)) return false;
   const std::string wine = WineProgram();
   if (wine.empty()) return false;
+  std::vector<std::string> set_env;
+  if (!prefix.empty()) {
+    std::u16string folder = prefix;
+    while (folder.size() > 1 && folder.back() == u'/')
+      folder.pop_back();
+    set_env.push_back("WINEPREFIX=" + OsBytesFromText(folder));
+  }
   return StartDetached(
       wine, {OsBytesFromText(jww_path + kJwCadProgram), OsBytesFromText(WinePathOf(file))},
-      OsBytesFromText(LocalFolderOf(prefix, jww_path)));
+      OsBytesFromText(LocalFolderOf(prefix, jww_path)), set_env);
 }
 
 }  // namespace plattero::platform

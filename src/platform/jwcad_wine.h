@@ -25,8 +25,13 @@ std::u16string LocalFolderOf(const std::u16string& prefix, const std::u16string&
 // "wine" on PATH. Empty when not found.
 std::string WineProgram();
 
-// OpenInJwCad under Wine with the prefix's drives; it does not wait for
-// Jw_cad.
+// The prefix Jw_cad runs in: the first of WinePrefixes() whose registry
+// associates ".JWW" with a program, else the first of them; empty when there
+// is none.
+std::u16string JwCadPrefix();
+
+// OpenInJwCad under Wine with the prefix's drives ($WINEPREFIX is set to it
+// for the loader); it does not wait for Jw_cad.
 bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path,
                  const std::u16string& prefix);
 

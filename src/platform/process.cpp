@@ -6,8 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <string_view>
 
 extern char** environ;
 
@@ -52,7 +54,7 @@ std::string FindProgram(const std::string& name) {
 }
 
 bool StartDetached(const std::string& program, const std::vector<std::string>& args,
-                   const std::string& folder) {
+                   const std::string& folder, const std::vector<std::string>& set_env) {
   if (program.empty()) return false;
   // Everything the children need is prepared here: after fork only calls
   // that are safe in a copy of a threaded process are made.
@@ -61,6 +63,19 @@ bool StartDetached(const std::string& program, const std::vector<std::string>& a
   for (const std::string& a : args)
     argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (char** e = environ; *e; ++e) {
+    const std::string_view entry(*e);
+    const auto replaced = [&entry](const std::string& v) {
+      const std::size_t eq = v.find('=');
+      return eq != std::string::npos && entry.size() > eq &&
+             entry.substr(0, eq + 1) == v.substr(0, eq + 1);
+    };
+    if (std::none_of(set_env.begin(), set_env.end(), replaced)) envp.push_back(*e);
+  }
+  for (const std::string& v : set_env)
+    envp.push_back(const_cast<char*>(v.c_str()));
+  envp.push_back(nullptr);
 
   int report[2];  // the grandchild writes errno here when exec fails
   if (::pipe2(report, O_CLOEXEC) != 0) return false;
@@ -85,7 +100,7 @@ bool StartDetached(const std::string& program, const std::vector<std::string>& a
     if (!folder.empty() && ::chdir(folder.c_str()) != 0) {
       // A folder that cannot be entered: the program starts in ours.
     }
-    ::execve(program.c_str(), argv.data(), environ);
+    ::execve(program.c_str(), argv.data(), envp.data());
     const int err = errno;
     const ssize_t written = ::write(report[1], &err, sizeof err);
     (void)written;

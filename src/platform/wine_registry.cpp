@@ -1,5 +1,6 @@
 #include "platform/wine_registry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -180,16 +181,18 @@ std::optional<std::u16string> ReadClassesDefault(const std::u16string& prefix,
   return ReadRegDefault(prefix + u"system.reg", full);
 }
 
-std::u16string WinePrefix() {
-  std::u16string prefix = EnvText("WINEPREFIX");
-  if (prefix.empty()) {
-    std::u16string home = EnvText("HOME");
-    if (home.empty()) return {};
-    if (home.back() != u'/') home += u'/';
-    prefix = home + u".wine";
-  }
-  if (prefix.back() != u'/') prefix += u'/';
-  return prefix;
+std::vector<std::u16string> WinePrefixes() {
+  std::vector<std::u16string> prefixes;
+  const auto add = [&prefixes](std::u16string prefix) {
+    if (prefix.empty()) return;
+    if (prefix.back() != u'/') prefix += u'/';
+    if (std::find(prefixes.begin(), prefixes.end(), prefix) == prefixes.end())
+      prefixes.push_back(std::move(prefix));
+  };
+  add(EnvText("WINEPREFIX"));
+  if (const std::u16string home = EnvText("HOME"); !home.empty())
+    add(home + (home.back() == u'/' ? u"" : u"/") + u".wine");
+  return prefixes;
 }
 
 }  // namespace plattero::platform

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace plattero::platform {
 
@@ -29,7 +30,8 @@ std::optional<std::u16string> ReadRegDefault(const std::u16string& reg_file,
 std::optional<std::u16string> ReadClassesDefault(const std::u16string& prefix,
                                                  const std::u16string& key);
 
-// The Wine prefix: $WINEPREFIX when set, else "~/.wine"; ends with "/".
-std::u16string WinePrefix();
+// The Wine prefixes Jw_cad is looked for in, in order: $WINEPREFIX when set,
+// then "~/.wine"; each ends with "/".
+std::vector<std::u16string> WinePrefixes();
 
 }  // namespace plattero::platform

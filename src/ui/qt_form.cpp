@@ -147,6 +147,9 @@ TQtForm::TQtForm(TFormOptions options, QWidget* parent)
   };
   ListBox1->on_drop = [&f](const std::vector<std::u16string>& paths) { f.WMDropFiles(paths); };
   ListBox1->accepts_drop = [&f] { return f.DropsAccepted(); };
+  ListBox1->on_delete_key = [&f] { f.ListBox1DeleteKey(); };
+  ListBox1->setToolTip(Q(window::kOpenInJwCadHint));
+  LabelBase->setToolTip(Q(window::kOpenInJwCadHint));
   for (const window::TControlSpec& spec : window::Controls()) {
     if (const window::TClickHandler handler = window::ClickHandler(spec.control)) {
       connect(static_cast<QPushButton*>(Widget(spec.control)), &QPushButton::clicked, this,
@@ -344,6 +347,10 @@ std::optional<std::u16string> TQtForm::SaveDrawing(const window::TFileDialogRequ
 
 void TQtForm::ShowMessage(const std::u16string& text) {
   dialogs_->ShowMessage(this, text);
+}
+
+bool TQtForm::AskYesNo(const std::u16string& text) {
+  return dialogs_->AskYesNo(this, text);
 }
 
 void TQtForm::Post(std::function<void()> task, int delay_ms) {

@@ -90,6 +90,7 @@ class TQtForm : public QWidget, public window::TFormView {
   std::vector<std::u16string> OpenDrawings(const window::TFileDialogRequest& request) override;
   std::optional<std::u16string> SaveDrawing(const window::TFileDialogRequest& request) override;
   void ShowMessage(const std::u16string& text) override;
+  bool AskYesNo(const std::u16string& text) override;
   void Post(std::function<void()> task, int delay_ms = 0) override;
   window::TPreviewPane& Preview() override;
   void ShowPreview() override;

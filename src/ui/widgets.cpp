@@ -3,6 +3,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QUrl>
@@ -55,6 +56,12 @@ class QtDialogs final : public TDialogs {
     QMessageBox box(QMessageBox::NoIcon, Q(window::kApplicationTitle), Q(text), QMessageBox::Ok,
                     parent);
     box.exec();
+  }
+  bool AskYesNo(QWidget* parent, const std::u16string& text) override {
+    QMessageBox box(QMessageBox::Warning, Q(window::kApplicationTitle), Q(text),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
   }
 };
 
@@ -132,6 +139,15 @@ void TFileListBox::dropEvent(QDropEvent* event) {
 void TFileListBox::mouseDoubleClickEvent(QMouseEvent* event) {
   QListWidget::mouseDoubleClickEvent(event);
   emit doubleClicked();
+}
+
+void TFileListBox::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier && on_delete_key) {
+    on_delete_key();
+    event->accept();
+    return;
+  }
+  QListWidget::keyPressEvent(event);
 }
 
 }  // namespace plattero::ui

@@ -53,10 +53,12 @@ class TFileListBox : public QListWidget {
   std::function<void(const std::vector<std::u16string>&)> on_drop;
   std::function<bool()> accepts_drop;
   std::function<void()> on_reorder;
+  std::function<void()> on_delete_key;
  signals:
   void doubleClicked();
 
  protected:
+  void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -75,6 +77,8 @@ class TDialogs {
   virtual std::optional<std::u16string> SaveDrawing(QWidget* parent,
                                                     const window::TFileDialogRequest& request) = 0;
   virtual void ShowMessage(QWidget* parent, const std::u16string& text) = 0;
+  // Yes or No, No the default; true for Yes.
+  virtual bool AskYesNo(QWidget* parent, const std::u16string& text) = 0;
 };
 // The platform's dialogs through Qt.
 std::unique_ptr<TDialogs> MakeQtDialogs();

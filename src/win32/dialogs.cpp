@@ -91,4 +91,9 @@ void MessageDialog(HWND owner, const std::u16string& text) {
   ::MessageBoxW(owner, W(text).c_str(), W(window::kApplicationTitle).c_str(), MB_OK);
 }
 
+bool YesNoDialog(HWND owner, const std::u16string& text) {
+  return ::MessageBoxW(owner, W(text).c_str(), W(window::kApplicationTitle).c_str(),
+                       MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING) == IDYES;
+}
+
 }  // namespace plattero::win32

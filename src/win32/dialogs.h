@@ -24,5 +24,7 @@ std::vector<std::u16string> OpenDrawingsDialog(HWND owner,
 std::optional<std::u16string> SaveDrawingDialog(HWND owner,
                                                 const window::TFileDialogRequest& request);
 void MessageDialog(HWND owner, const std::u16string& text);
+// Yes or No, No the default; true for Yes.
+bool YesNoDialog(HWND owner, const std::u16string& text);
 
 }  // namespace plattero::win32

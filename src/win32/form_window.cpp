@@ -50,7 +50,9 @@ TControlKind KindOf(TControl c) {
     case TControl::ComboBox1:
       return {WC_COMBOBOXW, kTab | CBS_DROPDOWNLIST | WS_VSCROLL, 0};
     case TControl::ListBox1:
-      return {WC_LISTBOXW, kTab | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL,
+      return {WC_LISTBOXW,
+              kTab | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_WANTKEYBOARDINPUT | WS_VSCROLL |
+                  WS_HSCROLL,
               WS_EX_CLIENTEDGE};
     case TControl::ListBox2:  // never shown
       return {WC_LISTBOXW, LBS_NOINTEGRALHEIGHT, 0};
@@ -142,6 +144,33 @@ void TFormWindow::CreateControls() {
   ::MakeDragList(Control(TControl::ListBox1));
   progress_ = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD, 0, 0, 0, 0,
                                 Control(TControl::StatusBar1), nullptr, instance, nullptr);
+  // What a double-click on the list or the base drawing's label does.
+  tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
+                               nullptr, instance, nullptr);
+  std::wstring hint = W(window::kOpenInJwCadHint);
+  for (const TControl c : {TControl::ListBox1, TControl::LabelBase}) {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(Control(c));
+    tool.lpszText = hint.data();
+    ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+}
+
+std::u16string TFormWindow::ToolTipOf(TControl control) const {
+  wchar_t text[256] = {};
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = hwnd_;
+  tool.uId = reinterpret_cast<UINT_PTR>(Control(control));
+  tool.lpszText = text;
+  if (!tooltip_ || !::SendMessageW(tooltip_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)))
+    return {};
+  ::SendMessageW(tooltip_, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
+  return U(text);
 }
 
 HWND TFormWindow::Control(TControl control) const {
@@ -416,6 +445,10 @@ void TFormWindow::ShowMessage(const std::u16string& text) {
   MessageDialog(hwnd_, text);
 }
 
+bool TFormWindow::AskYesNo(const std::u16string& text) {
+  return YesNoDialog(hwnd_, text);
+}
+
 void TFormWindow::RunFinished() {
   if (on_run_finished) on_run_finished();
 }
@@ -606,6 +639,13 @@ LRESULT TFormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SETCURSOR:
       if (SetCursorForState()) return TRUE;
       break;
+    case WM_VKEYTOITEM:  // a key in the file list
+      if (LOWORD(wp) == VK_DELETE && reinterpret_cast<HWND>(lp) == Control(TControl::ListBox1) &&
+          form_) {
+        form_->ListBox1DeleteKey();
+        return -2;  // done
+      }
+      return -1;  // the list box's own handling
     case WM_CTLCOLORSTATIC:
       ::SetBkColor(reinterpret_cast<HDC>(wp), ::GetSysColor(COLOR_BTNFACE));
       return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));

@@ -52,6 +52,8 @@ class TFormWindow : public window::TFormView {
   HWND Handle() const { return hwnd_; }
   HWND Control(window::TControl control) const;
   HWND ProgressBar() const { return progress_; }
+  // The tooltip shown over a control; empty when it has none.
+  std::u16string ToolTipOf(window::TControl control) const;
   TPreviewWindow* PreviewWindow() { return preview_.get(); }
   UINT Dpi() const { return dpi_; }
   // Called when a tiling run ended (after its last message, or at a failed
@@ -76,6 +78,7 @@ class TFormWindow : public window::TFormView {
   std::vector<std::u16string> OpenDrawings(const window::TFileDialogRequest& request) override;
   std::optional<std::u16string> SaveDrawing(const window::TFileDialogRequest& request) override;
   void ShowMessage(const std::u16string& text) override;
+  bool AskYesNo(const std::u16string& text) override;
   // Safe from any thread: queued for the window's thread and announced to it
   // with a posted message.
   void Post(std::function<void()> task, int delay_ms = 0) override;
@@ -108,6 +111,7 @@ class TFormWindow : public window::TFormView {
   HWND hwnd_ = nullptr;
   std::vector<HWND> controls_;  // indexed by TControl
   HWND progress_ = nullptr;
+  HWND tooltip_ = nullptr;
   TFont font_;
   UINT dpi_ = 96;
   bool quit_on_close_;

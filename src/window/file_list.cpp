@@ -41,6 +41,13 @@ bool DeleteSelected(TFileList& list, int& selected) {
   return true;
 }
 
+bool DeleteSelectedKeepingPlace(TFileList& list, int& selected) {
+  const int row = selected;
+  if (!DeleteSelected(list, selected)) return false;
+  selected = std::min(row, static_cast<int>(list.size()) - 1);
+  return true;
+}
+
 bool MoveSelectedUp(TFileList& list, int& selected) {
   if (list.empty() || selected <= 0 || static_cast<std::size_t>(selected) >= list.size()) {
     return false;
@@ -60,15 +67,23 @@ bool MoveSelectedDown(TFileList& list, int& selected) {
 }
 
 TFileList AcceptDroppedFiles(const TFileList& listed, const TFileList& dropped) {
-  std::unordered_set<std::u16string> seen;
+  struct TListed {
+    std::u16string path;
+    std::optional<platform::TFileId> id;
+  };
+  std::vector<TListed> seen;
+  seen.reserve(listed.size() + dropped.size());
   for (const std::u16string& p : listed)
-    seen.insert(UpperStr(p));
+    seen.push_back({p, platform::FileIdentity(p)});
   TFileList taken;
   for (const std::u16string& p : dropped) {
     if (!IsJwwName(p)) continue;
-    if (seen.count(UpperStr(p))) continue;
-    if (!IsExistingFile(p)) continue;
-    seen.insert(UpperStr(p));
+    const std::optional<platform::TFileId> id = platform::FileIdentity(p);
+    const bool listed_already = std::any_of(seen.begin(), seen.end(), [&](const TListed& s) {
+      return platform::SameFileName(s.path, p) || (id && s.id == id);
+    });
+    if (listed_already || !IsExistingFile(p)) continue;
+    seen.push_back({p, id});
     taken.push_back(p);
   }
   return taken;

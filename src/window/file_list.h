@@ -16,6 +16,10 @@ using TFileList = std::vector<std::u16string>;
 // Delete: removes the selected entry; no entry is selected afterwards.
 // Returns whether something changed.
 bool DeleteSelected(TFileList& list, int& selected);
+// The Delete key: removes the selected entry and selects the one that took
+// its place (the new last one when it was the last), so that entries can be
+// removed one after the other.
+bool DeleteSelectedKeepingPlace(TFileList& list, int& selected);
 
 // Moves the selected entry one place up or down, the selection with it.
 // Nothing happens without a selection or at the end of the list.
@@ -23,8 +27,10 @@ bool MoveSelectedUp(TFileList& list, int& selected);
 bool MoveSelectedDown(TFileList& list, int& selected);
 
 // The dropped paths to append, in the order given: only ".jww" files (any
-// case of the extension) that exist as files and are not listed yet, the
-// comparison ignoring case; a path dropped twice is taken once.
+// case of the extension) that exist as files and are not listed yet; a path
+// dropped twice is taken once. A path is listed when an entry names the same
+// file: by its name as the file system compares names (without regard to
+// case on Windows, exactly elsewhere), or by the file's identity.
 TFileList AcceptDroppedFiles(const TFileList& listed, const TFileList& dropped);
 
 // The status bar text after a drop.

@@ -12,6 +12,13 @@
 
 namespace plattero::window {
 
+namespace {
+
+// Thrown from the merge's report of a new row to stop the run there.
+struct TMergeStopped {};
+
+}  // namespace
+
 // --- Controls ----------------------------------------------------------------------
 
 const std::vector<TControlSpec>& Controls() {
@@ -280,7 +287,15 @@ void TForm1::InitDocuments() {
 }
 
 bool TForm1::FormCloseQuery() {
-  if (running_) return false;  // the run ends first; its controls are disabled meanwhile
+  if (running_) {
+    // The run ends first (its controls are disabled meanwhile); a merge stops
+    // before its next drawing.
+    close_requested_ = true;
+    if (!saving_) stop_merge_ = true;
+    status_ = saving_ ? kClosingAfterSave : kClosingAfterMerge;
+    view_.SetText(TControl::StatusBar1, status_);
+    return false;
+  }
   FormClose();
   return true;
 }
@@ -323,7 +338,7 @@ void TForm1::LoadSettings(const std::u16string& path) {
   ZumenPath = s.zumen_path;
   SavePath = s.save_path;
   if (read) {
-    label_base_ = BaseFile;
+    label_base_ = BaseFile.empty() ? kNoBaseCaption : BaseFile;
     view_.SetText(TControl::LabelBase, label_base_);
   }
   view_.SetMemo(SettingsLines(s));
@@ -435,6 +450,10 @@ void TForm1::Button3Click() {
   EditFiles(DeleteSelected);
 }
 
+void TForm1::ListBox1DeleteKey() {
+  EditFiles(DeleteSelectedKeepingPlace);
+}
+
 void TForm1::Button4Click() {
   EditFiles(MoveSelectedUp);
 }
@@ -496,10 +515,19 @@ void TForm1::ListBox1DblClick() {
 }
 
 void TForm1::OpenInJwCad(const std::u16string& file) {
-  // Starting Jw_cad waits until it is ready for input.
   view_.SetWaitCursor(true);
-  platform::OpenInJwCad(file, JwwPath);
-  view_.SetWaitCursor(false);
+  const bool started = platform::OpenInJwCad(file, JwwPath);
+  if (!started || platform::kJwCadStartWaits) {
+    view_.SetWaitCursor(false);
+    return;
+  }
+  // Jw_cad under Wine takes a while to come up and nothing tells when it is
+  // ready: the cursor stays busy for a moment as a sign that it is coming.
+  view_.Post(
+      [this, alive = std::weak_ptr<bool>(alive_)] {
+        if (alive.lock()) view_.SetWaitCursor(false);
+      },
+      kJwCadStartCursorMs);
 }
 
 void TForm1::WMDropFiles(const std::vector<std::u16string>& paths) {
@@ -564,9 +592,11 @@ void TForm1::Button7Click() {
   view_.SetProgress(0, static_cast<int>(run_inputs_.files.size()));
   run_.emplace(*Engine);
   merge_stop_.reset();
+  stop_merge_ = false;
   RunInBackground(
       [this, alive = std::weak_ptr<bool>(alive_)] {
         merge_stop_ = Engine->Merge(run_inputs_, [this, alive](std::size_t row) {
+          if (stop_merge_) throw TMergeStopped{};
           view_.Post([this, alive, row] {
             if (!alive.lock()) return;
             view_.SelectRow(static_cast<int>(row));
@@ -582,6 +612,10 @@ void TForm1::MergeDone(const std::string& error) {
   selected_ = -1;
   view_.SetProgress(static_cast<int>(run_inputs_.files.size()),
                     static_cast<int>(run_inputs_.files.size()));
+  if (stop_merge_) {  // the window was closed meanwhile: nothing is saved
+    FinishRun();
+    return;
+  }
   if (!error.empty()) {
     // Built in steps: GCC 12 warns wrongly about `literal + temporary` here.
     std::u16string text = kMergeFailed;
@@ -596,6 +630,10 @@ void TForm1::MergeDone(const std::string& error) {
     FinishRun();
     return;
   }
+  if (!SaveDespiteWarnings()) {
+    FinishRun();
+    return;
+  }
   TFileDialogRequest request;
   request.folder = SavePath;
   const std::optional<std::u16string> fn = view_.SaveDrawing(request);
@@ -605,6 +643,7 @@ void TForm1::MergeDone(const std::string& error) {
   }
   SavePath = platform::FolderOf(*fn);
   view_.SetProgress(0, 0);  // writing: no steps to show
+  saving_ = true;
   auto result = std::make_shared<TTilingEngine::TSaveResult>();
   RunInBackground([this, fn = *fn, result] { *result = Engine->Save(fn); },
                   [this, fn = *fn, result](const std::string& save_error) {
@@ -617,10 +656,28 @@ void TForm1::MergeDone(const std::string& error) {
                   });
 }
 
+bool TForm1::SaveDespiteWarnings() {
+  if (!Engine || Engine->Warnings().empty()) return true;
+  std::u16string text = kProblemsHeading;
+  for (const TTileWarning& w : Engine->Warnings()) {
+    text += u'\n';
+    text += TTilingEngine::WarningLine(w);
+  }
+  text += u"\n\n";
+  text += kSaveAnywayQuestion;
+  return view_.AskYesNo(text);
+}
+
 void TForm1::FinishRun() {
   run_.reset();  // empties both documents and the run's image files
+  saving_ = false;
+  stop_merge_ = false;
   SetRunning(false);
   view_.RunFinished();
+  if (close_requested_) {
+    close_requested_ = false;
+    view_.Close();
+  }
 }
 
 }  // namespace plattero::window

@@ -10,6 +10,7 @@
 // through TFormView. Every handler and every TFormView call runs on the
 // window's thread; the worker thread of a run only posts to it.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -37,6 +38,18 @@ inline constexpr char16_t kNoImageFolders[] =
 inline constexpr char16_t kMergeFailed[] = u"図面の結合中にエラーが発生しました。";
 inline constexpr char16_t kPreviewTitle[] = u"プレビュー";
 inline constexpr char16_t kPreviewReading[] = u"図面を読み込み中…";
+// The hint of the file list and the base drawing's label.
+inline constexpr char16_t kOpenInJwCadHint[] = u"ダブルクリックで図面を Jw_cad で開きます";
+// Asked after a merge that did not take every drawing whole, before the save
+// dialog: the lines of what went wrong stand between the two.
+inline constexpr char16_t kProblemsHeading[] = u"結合した図面には次の問題があります。";
+inline constexpr char16_t kSaveAnywayQuestion[] = u"このまま保存しますか？";
+// The status bar while a close waits for the run.
+inline constexpr char16_t kClosingAfterMerge[] = u"結合を中止して終了します…";
+inline constexpr char16_t kClosingAfterSave[] = u"保存が終わり次第、終了します…";
+// How long the cursor stays busy after Jw_cad was started where starting it
+// does not wait until Jw_cad is ready for input.
+inline constexpr int kJwCadStartCursorMs = 3000;
 
 // Designed client size (pixels at 96 dots per inch).
 inline constexpr int kDesignWidth = 526;
@@ -159,6 +172,8 @@ class TFormView {
   virtual std::vector<std::u16string> OpenDrawings(const TFileDialogRequest& request) = 0;
   virtual std::optional<std::u16string> SaveDrawing(const TFileDialogRequest& request) = 0;
   virtual void ShowMessage(const std::u16string& text) = 0;
+  // A question with the answers Yes and No (the default); true for Yes.
+  virtual bool AskYesNo(const std::u16string& text) = 0;
 
   // Runs `task` on the window's thread, later (after `delay_ms` at least).
   virtual void Post(std::function<void()> task, int delay_ms = 0) = 0;
@@ -253,8 +268,10 @@ class TForm1 {
   // --- Start-up and shut-down ------------------------------------------------
   // The window was shown for the first time.
   void FormShow();
-  // The user asks to close the window: false while a run is under way (the
-  // run ends first); else saves the settings and lets everything go.
+  // The user asks to close the window. While a run is under way it returns
+  // false and the window closes when the run ends: a merge stops before its
+  // next drawing and nothing is saved; a save being written is finished.
+  // Otherwise it saves the settings and lets everything go.
   bool FormCloseQuery();
   void FormClose();
 
@@ -269,6 +286,9 @@ class TForm1 {
   void Button1Click();  // choose the base drawing
   void Button2Click();  // add drawings
   void Button3Click();  // delete
+  // The Delete key in the file list: deletes the selected entry and selects
+  // the next, so that it can be pressed again.
+  void ListBox1DeleteKey();
   void Button4Click();  // up
   void Button5Click();  // down
   void Button6Click();  // sort
@@ -292,6 +312,7 @@ class TForm1 {
   const std::u16string& LabelPapText() const { return label_pap_; }
   const std::u16string& StatusText() const { return status_; }
   bool IsRunning() const { return running_; }
+  bool CloseRequested() const { return close_requested_; }
   bool DropsAccepted() const { return shown_ && !closed_ && !running_; }
   // The choices as a tiling run would take them now.
   TTilingInputs CurrentInputs() const;
@@ -311,6 +332,9 @@ class TForm1 {
   void SetRunning(bool running);
   void RunInBackground(std::function<void()> work, std::function<void(std::string)> done);
   void MergeDone(const std::string& error);
+  // After a merge that left something out: whether to go on to the save
+  // dialog.
+  bool SaveDespiteWarnings();
   void FinishRun();
   void SchedulePreview();
   void UpdatePreview();
@@ -326,6 +350,11 @@ class TForm1 {
   bool shown_ = false;
   bool closed_ = false;
   bool running_ = false;
+  // The user closed the window during a run: it closes when the run ends.
+  bool close_requested_ = false;
+  // Read by the merge before each drawing: stop and save nothing.
+  std::atomic<bool> stop_merge_ = false;
+  bool saving_ = false;  // the run is writing its result
   std::thread worker_;
   std::optional<TTilingRun> run_;
   TTilingInputs run_inputs_;

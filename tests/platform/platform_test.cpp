@@ -287,7 +287,8 @@ TEST(JwCadTest, StartsTheWineLoaderWithTheProgramAndTheDrawingInWineForm) {
   TempDir dir, prefix;
   const std::string record = dir.file("record.txt");
   WriteText(dir.file("fake-wine"),
-            "#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done; "
+            "#!/bin/sh\n{ pwd; echo \"$WINEPREFIX\"; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; "
+            "done; "
             "echo end; } > '" +
                 record + "'\n");
   ::chmod(dir.file("fake-wine").c_str(), 0755);
@@ -302,6 +303,7 @@ TEST(JwCadTest, StartsTheWineLoaderWithTheProgramAndTheDrawingInWineForm) {
   ScopedEnv wine("PLATTERO_WINE", dir.file("fake-wine"));
   ASSERT_TRUE(OpenInJwCad(dir.ufile("a b.jww"), u"C:\\JWW\\", prefix.upath()));
   const std::string expected = fs::canonical(prefix.file("drive_c/JWW")).string() + "\n" +
+                               prefix.path().substr(0, prefix.path().size() - 1) + "\n" +
                                "[C:\\JWW\\Jw_win.exe]\n" + "[" +
                                Utf16ToUtf8(WinePathOf(dir.ufile("a b.jww"))) + "]\nend\n";
   EXPECT_EQ(WaitForRecord(record), expected);
@@ -311,6 +313,25 @@ TEST(JwCadTest, StartsTheWineLoaderWithTheProgramAndTheDrawingInWineForm) {
   EXPECT_FALSE(OpenInJwCad(dir.ufile("gone.jww"), u"C:\\JWW\\", prefix.upath()));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_FALSE(fs::exists(record));
+}
+
+TEST(JwCadTest, JwCadIsLookedForInWineprefixThenInTheHomePrefix) {
+  TempDir home, other;
+  fs::create_directory(home.file(".wine"));
+  WriteText(home.file(".wine/system.reg"), kSystemReg);
+  ScopedEnv home_env("HOME", home.path());
+  {
+    ScopedEnv prefix("WINEPREFIX", other.path());  // no Jw_cad there
+    EXPECT_EQ(WinePrefixes(), (std::vector<std::u16string>{other.upath(), home.ufile(".wine/")}));
+    EXPECT_EQ(JwCadPrefix(), home.ufile(".wine/"));
+    EXPECT_EQ(GetJwwAppPath(), u"C:\\Program Files\\JWW\\jwcad.exe");
+    WriteText(other.file("user.reg"), kSystemReg);  // now there is
+    EXPECT_EQ(JwCadPrefix(), other.upath());
+  }
+  ScopedEnv prefix("WINEPREFIX", std::nullopt);
+  EXPECT_EQ(WinePrefixes(), std::vector<std::u16string>{home.ufile(".wine/")});
+  fs::remove(home.file(".wine/system.reg"));
+  EXPECT_EQ(JwCadPrefix(), home.ufile(".wine/"));  // none has it: the first
 }
 
 TEST(JwCadTest, AMissingLoaderStartsNothing) {

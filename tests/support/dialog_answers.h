@@ -19,6 +19,8 @@ struct DialogAnswers {
   std::optional<std::u16string> save_answer;
   std::vector<window::TFileDialogRequest> save_requests;
   std::vector<std::u16string> messages;
+  std::vector<std::u16string> questions;
+  bool answer_yes = true;
   std::function<void()> on_save_dialog;  // runs while the save dialog would be open
 
   std::vector<std::u16string> AnswerOpen(const window::TFileDialogRequest& r) {
@@ -27,6 +29,10 @@ struct DialogAnswers {
     std::vector<std::u16string> answer = open_answers.front();
     open_answers.pop_front();
     return answer;
+  }
+  bool AnswerQuestion(const std::u16string& text) {
+    questions.push_back(text);
+    return answer_yes;
   }
   std::optional<std::u16string> AnswerSave(const window::TFileDialogRequest& r) {
     save_requests.push_back(r);

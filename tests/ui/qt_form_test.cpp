@@ -8,10 +8,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -86,6 +88,7 @@ class FakeDialogs : public TDialogs, public testing::DialogAnswers {
     return AnswerSave(r);
   }
   void ShowMessage(QWidget*, const std::u16string& text) override { messages.push_back(text); }
+  bool AskYesNo(QWidget*, const std::u16string& text) override { return AnswerQuestion(text); }
 };
 
 class FormTest : public ::testing::Test {
@@ -272,6 +275,19 @@ TEST_F(FormTest, TheControlsAndTheFormAgree) {
   EXPECT_EQ(f.Files().back(), dir.ufile("new.jww"));
   EXPECT_EQ(form->ListBox1->count(), 4);
   EXPECT_EQ(U(form->StatusText->text()), u"1個のファイルを一覧に追加しました。");
+
+  // The Delete key removes the selected entry and selects the next one.
+  EXPECT_EQ(U(form->ListBox1->toolTip()), window::kOpenInJwCadHint);
+  EXPECT_EQ(U(form->LabelBase->toolTip()), window::kOpenInJwCadHint);
+  const std::vector<std::u16string> before = f.Files();
+  form->ListBox1->setCurrentRow(1);
+  QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+  QCoreApplication::sendEvent(form->ListBox1, &del);
+  EXPECT_EQ(f.Files(), (std::vector<std::u16string>{before[0], before[2], before[3]}));
+  EXPECT_EQ(form->ListBox1->currentRow(), 1);
+  EXPECT_EQ(f.SelectedRow(), 1);
+  QCoreApplication::sendEvent(form->ListBox1, &del);
+  EXPECT_EQ(f.Files(), (std::vector<std::u16string>{before[0], before[3]}));
 }
 
 TEST_F(FormTest, DoubleClicksStartJwCadWithTheChosenDrawing) {
@@ -306,6 +322,15 @@ TEST_F(FormTest, DoubleClicksStartJwCadWithTheChosenDrawing) {
   const std::string expected =
       "[C:\\JWW\\Jw_win.exe]\n[" + Utf16ToUtf8(platform::WinePathOf(drawing)) + "]\nend\n";
   EXPECT_EQ(read_record(1), expected);
+  // A sign of life while Jw_cad comes up under Wine, for a moment.
+  ASSERT_TRUE(QApplication::overrideCursor());
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  QElapsedTimer waited;
+  waited.start();
+  while (QApplication::overrideCursor() && waited.elapsed() < 10000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  EXPECT_FALSE(QApplication::overrideCursor());
+  EXPECT_GE(waited.elapsed(), window::kJwCadStartCursorMs - 500);
 
   dialogs.open_answers = {{drawing}};
   form->Button1->click();
@@ -315,7 +340,8 @@ TEST_F(FormTest, DoubleClicksStartJwCadWithTheChosenDrawing) {
 
 // A run through the window: every control disabled while it goes on (the save
 // dialog included), the selection following the row being merged, the
-// progress bar, a close refused meanwhile, and all back afterwards.
+// progress bar, and all back afterwards; a close during a run stops it and
+// closes the window at its end, saving nothing.
 TEST_F(FormTest, ARunDisablesTheWindowUntilItEnds) {
   const std::u16string base = Drawing("base.jww");
   TempDir out;
@@ -339,8 +365,6 @@ TEST_F(FormTest, ARunDisablesTheWindowUntilItEnds) {
   form->Button7->click();
   EXPECT_FALSE(form->Button7->isEnabled());
   EXPECT_TRUE(form->Progress->isVisible());
-  form->close();  // refused while the run goes on
-  EXPECT_TRUE(form->isVisible());
   ASSERT_TRUE(WaitForRun(*form));
   EXPECT_TRUE(disabled_during_dialog);
   EXPECT_EQ(rows, (std::vector<int>{0, 1, -1}));
@@ -350,8 +374,16 @@ TEST_F(FormTest, ARunDisablesTheWindowUntilItEnds) {
   EXPECT_TRUE(form->Button7->isEnabled());
   EXPECT_TRUE(form->ListBox1->isEnabled());
   EXPECT_FALSE(form->Progress->isVisible());
+
+  dialogs.save_answer = out.ufile("second.jww");
+  form->Button7->click();
   form->close();
+  EXPECT_TRUE(form->isVisible());  // until the run has stopped
+  EXPECT_EQ(U(form->StatusText->text()), window::kClosingAfterMerge);
+  ASSERT_TRUE(WaitForRun(*form));
   EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(dialogs.save_requests.size(), 1u);
+  EXPECT_FALSE(fs::exists(out.file("second.jww")));
 }
 
 // The preview window shows and paints what the form's preview model composes,

@@ -306,6 +306,16 @@ TEST_F(FormWindowTest, TheControlsAndTheFormAgree) {
   EXPECT_EQ(::SendMessageW(list, LB_GETCOUNT, 0, 0), 4);
   EXPECT_EQ(ListItem(list, 3), dropped);
   EXPECT_EQ(StatusText(w->Control(TControl::StatusBar1)), u"1個のファイルを一覧に追加しました。");
+
+  // The Delete key removes the selected entry and selects the next one.
+  EXPECT_EQ(w->ToolTipOf(TControl::ListBox1), window::kOpenInJwCadHint);
+  EXPECT_EQ(w->ToolTipOf(TControl::LabelBase), window::kOpenInJwCadHint);
+  ChooseRow(*w, 1);
+  ::SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+  EXPECT_EQ(f.Files(), (std::vector<std::u16string>{c, b, dropped}));
+  EXPECT_EQ(::SendMessageW(list, LB_GETCURSEL, 0, 0), 1);
+  ::SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+  EXPECT_EQ(f.Files(), (std::vector<std::u16string>{c, dropped}));
 }
 
 // Settings written when the window closes, as eleven lines, and a window
@@ -395,7 +405,6 @@ TEST_F(FormWindowTest, ARunKeepsTheWindowAnsweringAndDisablesItsControls) {
   Click(*w, TControl::Button7);
   EXPECT_FALSE(::IsWindowEnabled(w->Control(TControl::Button7)));
   EXPECT_TRUE(::IsWindowVisible(w->ProgressBar()));
-  ::PostMessageW(w->Handle(), WM_CLOSE, 0, 0);  // refused while the run goes on
   std::vector<int> rows = {LB_ERR};
   const HWND list = w->Control(TControl::ListBox1);
   ASSERT_TRUE(WaitForRun(*w, [&] {
@@ -415,8 +424,17 @@ TEST_F(FormWindowTest, ARunKeepsTheWindowAnsweringAndDisablesItsControls) {
   EXPECT_TRUE(::IsWindowEnabled(w->Control(TControl::Button7)));
   EXPECT_TRUE(::IsWindowEnabled(list));
   EXPECT_FALSE(::IsWindowVisible(w->ProgressBar()));
+
+  // Closed during a run: the run stops, nothing is saved, and the window
+  // closes at its end.
+  w->save_answer = NativePath(out.ufile("second.jww"));
+  Click(*w, TControl::Button7);
   ::SendMessageW(w->Handle(), WM_CLOSE, 0, 0);
-  EXPECT_EQ(w->Handle(), nullptr);
+  ASSERT_TRUE(w->Handle());
+  EXPECT_EQ(StatusText(w->Control(TControl::StatusBar1)), window::kClosingAfterMerge);
+  ASSERT_TRUE(PumpUntil([&] { return w->Handle() == nullptr; }));
+  EXPECT_EQ(w->save_requests.size(), 1u);
+  EXPECT_FALSE(fs::exists(out.file("second.jww")));
 }
 
 // Signing out, or anything else destroying the window mid-run: the run is

@@ -31,6 +31,7 @@ class TTestWindow : public TFormWindow, public ::plattero::testing::DialogAnswer
     return AnswerSave(r);
   }
   void ShowMessage(const std::u16string& text) override { messages.push_back(text); }
+  bool AskYesNo(const std::u16string& text) override { return AnswerQuestion(text); }
 };
 
 // Dispatches this thread's messages one at a time, calling `each` after

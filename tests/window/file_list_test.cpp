@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "drawing_builder.h"
+#include "platform/file_system.h"
 #include "util/text.h"
 
 namespace plattero::window {
@@ -39,6 +40,10 @@ TEST(FileListTest, MoveAndDeleteFollowTheSelection) {
       {"delete without selection", DeleteSelected, pqr, -1, pqr, -1, false},
       {"delete past the end", DeleteSelected, pqr, 3, pqr, 3, false},
       {"delete on an empty list", DeleteSelected, {}, 0, {}, 0, false},
+      {"key: delete the middle", DeleteSelectedKeepingPlace, pqr, 1, {u"P", u"R"}, 1, true},
+      {"key: delete the last", DeleteSelectedKeepingPlace, pqr, 2, {u"P", u"Q"}, 1, true},
+      {"key: delete the only one", DeleteSelectedKeepingPlace, {u"P"}, 0, {}, -1, true},
+      {"key: without selection", DeleteSelectedKeepingPlace, pqr, -1, pqr, -1, false},
   };
   for (const Case& c : cases) {
     TFileList list = c.before;
@@ -51,18 +56,30 @@ TEST(FileListTest, MoveAndDeleteFollowTheSelection) {
 
 TEST(FileListTest, DropTakesNewExistingDrawingsOnly) {
   TempDir dir;
-  for (const char* name : {"new.jww", "listed.jww", "notes.txt", "UPPER.JWW"}) {
+  for (const char* name : {"new.jww", "listed.jww", "Other.jww", "notes.txt", "UPPER.JWW"}) {
     std::ofstream(dir.file(name)) << "x";
   }
   std::filesystem::create_directory(dir.file("folder.jww"));
-  const TFileList listed = {dir.ufile("LISTED.jww")};
-  const TFileList dropped = {dir.ufile("new.jww"),     dir.ufile("listed.jww"),
-                             dir.ufile("notes.txt"),   dir.ufile("folder.jww"),
-                             dir.ufile("missing.jww"), dir.ufile("UPPER.JWW"),
-                             dir.ufile("NEW.jww"),     u"/bad\"name.jww"};
+  std::filesystem::create_hard_link(dir.file("listed.jww"), dir.file("link.jww"));
+  const TFileList listed = {dir.ufile("LISTED.jww"), dir.ufile("listed.jww")};
+  const TFileList dropped = {
+      dir.ufile("new.jww"),    dir.ufile("listed.jww"),  dir.ufile("notes.txt"),
+      dir.ufile("folder.jww"), dir.ufile("missing.jww"), dir.ufile("UPPER.JWW"),
+      dir.ufile("NEW.jww"),    u"/bad\"name.jww",        dir.ufile("link.jww"),
+      dir.ufile("Other.jww"),  dir.ufile("other.jww")};
+  // The same file under another name (a hard link) is listed already. Names
+  // differing only in case are one file on Windows and two elsewhere: there
+  // "other.jww" is no file, "Other.jww" is taken, and "NEW.jww" is missing.
   EXPECT_EQ(AcceptDroppedFiles(listed, dropped),
-            (TFileList{dir.ufile("new.jww"), dir.ufile("UPPER.JWW")}));
+            (TFileList{dir.ufile("new.jww"), dir.ufile("UPPER.JWW"), dir.ufile("Other.jww")}));
   EXPECT_TRUE(AcceptDroppedFiles(listed, {dir.ufile("folder.jww")}).empty());
+  // "test2.jww" dropped while "Test2.jww" is listed: another file where names
+  // keep their case, the listed one on Windows.
+  std::ofstream(dir.file("Test2.jww")) << "x";
+  std::ofstream(dir.file("test2.jww")) << "y";
+  const bool names_ignore_case = platform::SameFileName(u"a", u"A");
+  EXPECT_EQ(AcceptDroppedFiles({dir.ufile("Test2.jww")}, {dir.ufile("test2.jww")}),
+            names_ignore_case ? TFileList{} : TFileList{dir.ufile("test2.jww")});
   EXPECT_EQ(DropCountMessage(1), u"1個のファイルを一覧に追加しました。");
   EXPECT_EQ(DropCountMessage(0), u"0個のファイルを一覧に追加しました。");
 }

@@ -12,15 +12,18 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <map>
 #include <mutex>
 #include <thread>
 
 #include "drawing_builder.h"
+#include "platform/file_system.h"
 #include "platform/locations.h"
 #include "test_system.h"
 #include "util/text.h"
+#include "window/file_list.h"
 
 namespace plattero::window {
 namespace {
@@ -122,7 +125,14 @@ class FakeView : public TFormView {
     return save_answer;
   }
   void ShowMessage(const std::u16string& text) override { messages.push_back(text); }
-  void Post(std::function<void()> task, int /*delay_ms*/) override { queue.Post(std::move(task)); }
+  bool AskYesNo(const std::u16string& text) override {
+    questions.push_back(text);
+    return answer_yes;
+  }
+  void Post(std::function<void()> task, int /*delay_ms*/) override {
+    if (on_post) on_post();  // on the thread that posts
+    queue.Post(std::move(task));
+  }
   TPreviewPane& Preview() override { return preview; }
   void ShowPreview() override { preview.shown = true; }
   bool PreviewShown() const override { return preview.shown; }
@@ -144,7 +154,9 @@ class FakeView : public TFormView {
   int arrangement = 0;
   Files files;
   std::vector<int> rows;
-  std::vector<std::u16string> sort_keys, memo, messages;
+  std::vector<std::u16string> sort_keys, memo, messages, questions;
+  bool answer_yes = true;
+  std::function<void()> on_post;
   bool running = false, running_at_save_dialog = false, drops = false, closed = false;
   std::pair<int, int> progress;
   int wait_cursor = 0;
@@ -256,9 +268,9 @@ TEST_F(FormTest, RestoredArrangementSetsTheCountLabelAndShortFilesKeepDefaults) 
   WriteSettings("30\n40\n700\n600\n2\n");
   TForm1& f = Show();
   EXPECT_EQ(view.arrangement, 2);
+  EXPECT_EQ(view.texts[TControl::LabelBase], kNoBaseCaption);  // no base drawing kept
   EXPECT_EQ(view.texts[TControl::Label2], u"縦数：");
   EXPECT_EQ(f.CountText(), u"3");
-  EXPECT_EQ(view.texts[TControl::LabelBase], u"");  // a file was read: the label shows BaseFile
   EXPECT_EQ(f.SavePath, dir.upath());
   f.ComboBox1Select(1);
   EXPECT_EQ(view.texts[TControl::Label2], u"横数：");
@@ -342,11 +354,15 @@ TEST_F(FormTest, DroppedFilesAreFilteredAndCounted) {
   f.Button2Click();
   f.WMDropFiles({dir.ufile("new.jww"), dir.ufile("listed.jww"), dir.ufile("notes.txt"),
                  dir.ufile("new.jww")});
-  EXPECT_EQ(f.Files(), (Files{dir.ufile("LISTED.JWW"), dir.ufile("new.jww")}));
-  EXPECT_EQ(view.texts[TControl::StatusBar1], u"1個のファイルを一覧に追加しました。");
+  // "listed.jww" is the listed drawing where names ignore case (Windows), and
+  // another file elsewhere.
+  Files expected = {dir.ufile("LISTED.JWW"), dir.ufile("new.jww")};
+  if (!platform::SameFileName(u"a", u"A")) expected.push_back(dir.ufile("listed.jww"));
+  EXPECT_EQ(f.Files(), expected);
+  EXPECT_EQ(view.texts[TControl::StatusBar1], DropCountMessage(expected.size() - 1));
   f.WMDropFiles({dir.ufile("folder.jww")});
   EXPECT_EQ(view.texts[TControl::StatusBar1], u"0個のファイルを一覧に追加しました。");
-  EXPECT_EQ(f.Files().size(), 2u);
+  EXPECT_EQ(f.Files().size(), expected.size());
 }
 
 TEST_F(FormTest, SortAlternatesAndIgnoresShortLists) {
@@ -416,12 +432,17 @@ TEST_F(FormTest, StartMergesOffTheWindowThreadAndSavesTheCombinedDrawing) {
   EXPECT_TRUE(f.IsRunning());
   EXPECT_TRUE(view.running);
   EXPECT_FALSE(f.DropsAccepted());
-  view.Close();  // refused while the run goes on
-  EXPECT_FALSE(view.closed);
   ASSERT_TRUE(WaitForRun());
 
   EXPECT_TRUE(view.running_at_save_dialog);
   EXPECT_EQ(view.rows, (std::vector<int>{0, 1, 2, -1}));
+  // What went wrong was asked about before the save dialog.
+  ASSERT_EQ(view.questions.size(), 1u);
+  TTileWarning missing;
+  missing.file = dir.ufile("missing.jww");
+  EXPECT_EQ(view.questions[0], std::u16string(kProblemsHeading) + u"\n" +
+                                   TTilingEngine::WarningLine(missing) + u"\n\n" +
+                                   kSaveAnywayQuestion);
   ASSERT_EQ(view.save_requests.size(), 1u);
   EXPECT_EQ(view.save_requests[0].folder, dir.upath());
   ASSERT_EQ(view.messages.size(), 1u);
@@ -476,6 +497,61 @@ TEST_F(FormTest, RunsThatEndWithoutASaveOrWithAFailedOne) {
   }
   EXPECT_EQ(f.SavePath, dir.ufile("no-such-folder/"));  // set by a confirmed dialog
   EXPECT_FALSE(fs::exists(dir.file("x.jww")));
+  EXPECT_TRUE(view.questions.empty());  // nothing went wrong in the merges
+
+  // A drawing deleted after it was listed: the user stops before the save
+  // dialog, and nothing is written.
+  f.BaseFile = base;
+  f.WMDropFiles({Drawing("gone.jww")});
+  fs::remove(dir.file("gone.jww"));
+  view.answer_yes = false;
+  view.save_requests.clear();
+  view.messages.clear();
+  f.Button7Click();
+  ASSERT_TRUE(WaitForRun());
+  ASSERT_EQ(view.questions.size(), 1u);
+  EXPECT_NE(view.questions[0].find(u"gone.jww"), std::u16string::npos);
+  EXPECT_TRUE(view.save_requests.empty());
+  EXPECT_TRUE(view.messages.empty());
+  EXPECT_EQ(ImageFiles(dir.file("TEMP")), 0u);
+}
+
+TEST_F(FormTest, ClosingDuringARunStopsBeforeTheNextDrawingAndCloses) {
+  const std::u16string base = Drawing("base.jww");
+  Files files;
+  for (int i = 0; i < 5; ++i)
+    files.push_back(Drawing("d" + std::to_string(i) + ".jww"));
+  TForm1& f = Show();
+  view.open_answers = {{base}, files};
+  f.Button1Click();
+  f.Button2Click();
+  view.save_answer = dir.ufile("out.jww");
+  view.rows.clear();
+  // The merge reports its first drawing and waits there until the user has
+  // closed the window.
+  std::promise<void> reported, closed;
+  std::shared_future<void> closed_done = closed.get_future().share();
+  view.on_post = [&, first = true]() mutable {
+    if (!first) return;
+    first = false;
+    reported.set_value();
+    closed_done.wait();
+  };
+  f.Button7Click();
+  reported.get_future().wait();
+  view.Close();
+  EXPECT_FALSE(view.closed);  // not yet: the run ends first
+  EXPECT_TRUE(f.CloseRequested());
+  EXPECT_EQ(view.texts[TControl::StatusBar1], kClosingAfterMerge);
+  closed.set_value();
+  ASSERT_TRUE(view.PumpUntil([&] { return view.closed; }));
+  EXPECT_EQ(view.rows, (std::vector<int>{0, -1}));  // stopped before the second drawing
+  EXPECT_TRUE(view.save_requests.empty());
+  EXPECT_TRUE(view.questions.empty());
+  EXPECT_TRUE(view.messages.empty());
+  EXPECT_FALSE(fs::exists(dir.file("out.jww")));
+  EXPECT_FALSE(f.Engine);  // shut down
+  EXPECT_FALSE(fs::exists(dir.file("TEMP")));
 }
 
 TEST_F(FormTest, PreviewFollowsTheChoicesAndShowsTheDrawingsOnceRead) {
