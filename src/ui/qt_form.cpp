@@ -1,6 +1,7 @@
 #include "ui/qt_form.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -83,6 +84,7 @@ TQtForm::TQtForm(TFormOptions options, QWidget* parent)
   Label5 = MakeLabel(this, TControl::Label5);
   Edit3 = MakeEdit(this, TControl::Edit3);
   Label6 = MakeLabel(this, TControl::Label6);
+  CheckBox1 = Named(new QCheckBox(Q(window::kOwnTileSizeCaption), this), TControl::CheckBox1);
   Label3 = MakeLabel(this, TControl::Label3);
   Label3->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   LabelBase = Named(new TClickLabel(Q(window::kNoBaseCaption), this), TControl::LabelBase);
@@ -129,6 +131,7 @@ TQtForm::TQtForm(TFormOptions options, QWidget* parent)
   form_ = std::make_unique<window::TForm1>(*this, std::move(options.exe_file));
   window::TForm1& f = *form_;
   connect(ComboBox1, &QComboBox::activated, this, [&f](int index) { f.ComboBox1Select(index); });
+  connect(CheckBox1, &QCheckBox::clicked, this, [&f](bool checked) { f.CheckBox1Click(checked); });
   for (const TControl c : {TControl::Edit1, TControl::Edit2, TControl::Edit3}) {
     const window::TChangeHandler handler = window::ChangeHandler(c);
     connect(static_cast<TLimitedEdit*>(Widget(c)), &QLineEdit::textChanged, this,
@@ -174,10 +177,10 @@ TQtForm::~TQtForm() {
 }
 
 QWidget* TQtForm::Widget(TControl control) const {
-  QWidget* const widgets[] = {ComboBox1, Edit1,      Edit2,    Edit3,   Button1, ListBox1, Button2,
-                              Button3,   Button4,    Button5,  Button6, Button7, Button8,  Button9,
-                              Label1,    Label2,     LabelPap, Label4,  Label5,  Label6,   Label3,
-                              LabelBase, StatusBar1, ListBox2, MemoT};
+  QWidget* const widgets[] = {
+      ComboBox1, Edit1,   Edit2,   Edit3,   CheckBox1, Button1,    ListBox1, Button2, Button3,
+      Button4,   Button5, Button6, Button7, Button8,   Button9,    Label1,   Label2,  LabelPap,
+      Label4,    Label5,  Label6,  Label3,  LabelBase, StatusBar1, ListBox2, MemoT};
   return widgets[static_cast<std::size_t>(control)];
 }
 
@@ -271,6 +274,10 @@ void TQtForm::SetText(TControl control, const std::u16string& text) {
 
 void TQtForm::SetArrangement(int index) {
   ComboBox1->setCurrentIndex(index);
+}
+
+void TQtForm::SetChecked(TControl control, bool checked) {
+  if (auto* box = qobject_cast<QCheckBox*>(Widget(control))) box->setChecked(checked);
 }
 
 void TQtForm::SetFiles(const std::vector<std::u16string>& files, int selected) {

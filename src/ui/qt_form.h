@@ -14,6 +14,7 @@
 #include "ui/widgets.h"
 #include "window/form.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -53,6 +54,7 @@ class TQtForm : public QWidget, public window::TFormView {
   TLimitedEdit* Edit2;
   QLabel* Label5;
   TLimitedEdit* Edit3;
+  QCheckBox* CheckBox1;
   QLabel* Label6;
   QLabel* Label3;
   TClickLabel* LabelBase;
@@ -76,6 +78,7 @@ class TQtForm : public QWidget, public window::TFormView {
   // --- TFormView ----------------------------------------------------------------
   void SetText(window::TControl control, const std::u16string& text) override;
   void SetArrangement(int index) override;
+  void SetChecked(window::TControl control, bool checked) override;
   void SetFiles(const std::vector<std::u16string>& files, int selected) override;
   void SelectRow(int row) override;
   void SetSortKeys(const std::vector<std::u16string>& keys) override;

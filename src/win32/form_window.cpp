@@ -45,6 +45,7 @@ struct TControlKind {
 TControlKind KindOf(TControl c) {
   constexpr DWORD kTab = WS_TABSTOP | WS_VISIBLE;
   if (IsButton(c)) return {WC_BUTTONW, kTab | BS_PUSHBUTTON, 0};
+  if (c == TControl::CheckBox1) return {WC_BUTTONW, kTab | BS_AUTOCHECKBOX, 0};
   if (window::ChangeHandler(c)) return {WC_EDITW, kTab | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
   switch (c) {
     case TControl::ComboBox1:
@@ -263,8 +264,10 @@ int TFormWindow::TextWidth(TControl control) const {
               DT_CALCRECT | DT_SINGLELINE | (IsLabel(control) ? DT_NOPREFIX : 0));
   ::SelectObject(dc, old);
   ::ReleaseDC(h, dc);
-  // Room for a button's frame, and for the last glyph's overhang.
-  return r.right + ::MulDiv(IsButton(control) ? 20 : 2, static_cast<int>(dpi_), 96);
+  // Room for a button's frame or a check box's box, and for the last glyph's
+  // overhang.
+  const int room = IsButton(control) ? 20 : control == TControl::CheckBox1 ? 22 : 2;
+  return r.right + ::MulDiv(room, static_cast<int>(dpi_), 96);
 }
 
 void TFormWindow::Layout() {
@@ -333,6 +336,10 @@ void TFormWindow::SetText(TControl control, const std::u16string& text) {
 
 void TFormWindow::SetArrangement(int index) {
   ::SendMessageW(Control(TControl::ComboBox1), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void TFormWindow::SetChecked(TControl control, bool checked) {
+  ::SendMessageW(Control(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 void TFormWindow::SetFiles(const std::vector<std::u16string>& files, int selected) {
@@ -525,6 +532,9 @@ void TFormWindow::Command(int id, int code, HWND from) {
     if (code == BN_CLICKED) (f.*click)();
   } else if (const window::TChangeHandler change = window::ChangeHandler(control)) {
     if (code == EN_CHANGE && !updating_) (f.*change)(WindowText(from));
+  } else if (control == TControl::CheckBox1) {
+    if (code == BN_CLICKED)
+      f.CheckBox1Click(::SendMessageW(from, BM_GETCHECK, 0, 0) == BST_CHECKED);
   } else if (control == TControl::ComboBox1) {
     if (code == CBN_SELCHANGE) {
       f.ComboBox1Select(static_cast<int>(::SendMessageW(from, CB_GETCURSEL, 0, 0)));

@@ -27,6 +27,7 @@ const std::vector<TControlSpec>& Controls() {
       {TControl::Edit1, "Edit1", u"3", 3},
       {TControl::Edit2, "Edit2", u"10", 8},
       {TControl::Edit3, "Edit3", u"10", 8},
+      {TControl::CheckBox1, "CheckBox1", kOwnTileSizeCaption, 0},
       {TControl::Button1, "Button1", u"参照 (&B)", 0},
       {TControl::ListBox1, "ListBox1", u"", 0},
       {TControl::Button2, "Button2", u"追加 (&A)", 0},
@@ -104,6 +105,9 @@ std::vector<TRect> LayoutControls(int width, int height, const TLayoutMetrics& m
   label_at(TControl::Label5, 151, 35);
   at(TControl::Edit3, px(216), px(30), px(73), px(kFieldHeight));
   label_at(TControl::Label6, 300, 35);
+  // Beside the gaps: how the tiles are stepped.
+  at(TControl::CheckBox1, px(300) + m.text_width(TControl::Label6) + px(10), px(33),
+     m.text_width(TControl::CheckBox1), px(kLabelHeight + 4));
   // Base row: label, path filling the row, button in a right-aligned panel.
   const int base_y = px(kTopBar);
   const int label3_w = m.text_width(TControl::Label3);
@@ -382,6 +386,11 @@ void TForm1::SetCountLabel(int arrangement) {
 void TForm1::ComboBox1Select(int index) {
   arrangement_ = index;
   SetCountLabel(index);
+  SchedulePreview();
+}
+
+void TForm1::CheckBox1Click(bool checked) {
+  own_tile_size_ = checked;
   SchedulePreview();
 }
 

@@ -36,6 +36,7 @@ inline constexpr char16_t kNoBaseCaption[] = u"（ファイル名）";
 inline constexpr char16_t kNoImageFolders[] =
     u"画像用の一時フォルダを作成できません。図面に埋め込まれた画像は結合されません。";
 inline constexpr char16_t kMergeFailed[] = u"図面の結合中にエラーが発生しました。";
+inline constexpr char16_t kOwnTileSizeCaption[] = u"各図面の用紙で配置";
 inline constexpr char16_t kPreviewTitle[] = u"プレビュー";
 inline constexpr char16_t kPreviewReading[] = u"図面を読み込み中…";
 // The hint of the file list and the base drawing's label.
@@ -62,6 +63,7 @@ enum class TControl {
   Edit1,
   Edit2,
   Edit3,
+  CheckBox1,
   Button1,
   ListBox1,
   Button2,
@@ -146,6 +148,7 @@ class TFormView {
   // Controls.
   virtual void SetText(TControl control, const std::u16string& text) = 0;
   virtual void SetArrangement(int index) = 0;  // -1: none selected
+  virtual void SetChecked(TControl control, bool checked) = 0;
   // The file list's entries and its selected row (-1: none).
   virtual void SetFiles(const std::vector<std::u16string>& files, int selected) = 0;
   virtual void SelectRow(int row) = 0;
@@ -277,6 +280,8 @@ class TForm1 {
 
   // --- Handlers --------------------------------------------------------------
   void ComboBox1Select(int index);
+  // Tiles stepped by each drawing's own paper (checked) or the base drawing's.
+  void CheckBox1Click(bool checked);
   void Edit1Change(const std::u16string& text);
   void Edit2Change(const std::u16string& text);
   void Edit3Change(const std::u16string& text);
@@ -306,6 +311,7 @@ class TForm1 {
   const std::vector<std::u16string>& Files() const { return files_; }
   int SelectedRow() const { return selected_; }
   int Arrangement() const { return arrangement_; }
+  bool OwnTileSize() const { return own_tile_size_; }
   const std::u16string& CountText() const { return count_text_; }
   const std::u16string& GapXText() const { return gap_x_text_; }
   const std::u16string& GapYText() const { return gap_y_text_; }
@@ -345,6 +351,7 @@ class TForm1 {
   std::vector<std::u16string> files_;
   int selected_ = -1;
   int arrangement_ = 0;
+  bool own_tile_size_ = false;
   std::u16string count_text_ = u"3", gap_x_text_ = u"10", gap_y_text_ = u"10";
   std::u16string label_base_ = kNoBaseCaption, label_pap_ = kNoPaperCaption, status_;
   bool shown_ = false;

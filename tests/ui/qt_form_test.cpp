@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDropEvent>
@@ -144,7 +145,7 @@ TEST_F(FormTest, ControlsHaveTheirCaptionsLimitsAndFocusOrder) {
       {"Button3", u"削除 (&E)"},       {"Button4", u" ▲  (&U)"},
       {"Button5", u" ▼  (&D)"},        {"Button6", u"並替 (&S)"},
       {"Button7", u"開始 (&G)"},       {"Button8", u"終了 (&X)"},
-      {"Button9", u"プレビュー (&P)"},
+      {"Button9", u"プレビュー (&P)"}, {"CheckBox1", u"各図面の用紙で配置"},
   };
   for (const auto& [name, caption] : captions) {
     QWidget* w = form->findChild<QWidget*>(name);
@@ -179,8 +180,8 @@ TEST_F(FormTest, ControlsHaveTheirCaptionsLimitsAndFocusOrder) {
 
   // Focus moves through the controls in their designed order.
   const std::vector<std::string> expected = {
-      "ComboBox1", "Edit1",   "Edit2",   "Edit3",   "Button1", "ListBox1", "Button2",
-      "Button3",   "Button4", "Button5", "Button6", "Button7", "Button8",  "Button9"};
+      "ComboBox1", "Edit1",   "Edit2",   "Edit3",   "CheckBox1", "Button1", "ListBox1", "Button2",
+      "Button3",   "Button4", "Button5", "Button6", "Button7",   "Button8", "Button9"};
   const std::set<std::string> named(expected.begin(), expected.end());
   std::vector<std::string> chain;
   QWidget* w = form->ComboBox1;
@@ -206,6 +207,9 @@ TEST_F(FormTest, ControlsHaveTheirCaptionsLimitsAndFocusOrder) {
   EXPECT_EQ(form->Button9->geometry().top(), form->Button7->geometry().top());
   EXPECT_GT(form->Button9->geometry().left(), form->Button8->geometry().right());
   EXPECT_LE(form->Button9->geometry().right(), window::kDesignWidth);
+  // The check box beside the gaps, whole within the designed width.
+  EXPECT_GT(form->CheckBox1->geometry().left(), form->Label6->geometry().right());
+  EXPECT_LE(form->CheckBox1->geometry().right(), window::kDesignWidth);
 }
 
 TEST_F(FormTest, AFlawedPlacementStillGivesAUsableWindow) {

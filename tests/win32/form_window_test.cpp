@@ -141,10 +141,10 @@ TEST_F(FormWindowTest, ControlsHaveTheirCaptionsLimitsFontAndFocusOrder) {
 
   // Tab moves through the controls in their designed order.
   const std::vector<TControl> expected = {
-      TControl::ComboBox1, TControl::Edit1,    TControl::Edit2,   TControl::Edit3,
-      TControl::Button1,   TControl::ListBox1, TControl::Button2, TControl::Button3,
-      TControl::Button4,   TControl::Button5,  TControl::Button6, TControl::Button7,
-      TControl::Button8,   TControl::Button9};
+      TControl::ComboBox1, TControl::Edit1,   TControl::Edit2,    TControl::Edit3,
+      TControl::CheckBox1, TControl::Button1, TControl::ListBox1, TControl::Button2,
+      TControl::Button3,   TControl::Button4, TControl::Button5,  TControl::Button6,
+      TControl::Button7,   TControl::Button8, TControl::Button9};
   std::vector<TControl> chain;
   HWND at = w->Control(TControl::ComboBox1);
   do {
@@ -185,6 +185,11 @@ TEST_F(FormWindowTest, ControlsHaveTheirCaptionsLimitsFontAndFocusOrder) {
   EXPECT_EQ(preview.top, start.top);
   EXPECT_GT(preview.left, RectOf(w->Control(TControl::Button8), true).left + px(92));
   EXPECT_LE(preview.left + preview.width, client.right);
+  // The check box beside the gaps, whole within the designed width.
+  const window::TRect own = RectOf(w->Control(TControl::CheckBox1), true);
+  const window::TRect mm = RectOf(w->Control(TControl::Label6), true);
+  EXPECT_GE(own.left, mm.left + mm.width);
+  EXPECT_LE(own.left + own.width, client.right);
 }
 
 TEST_F(FormWindowTest, AFlawedPlacementStillGivesAUsableWindow) {

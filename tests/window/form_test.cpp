@@ -93,6 +93,7 @@ class FakeView : public TFormView {
  public:
   void SetText(TControl c, const std::u16string& text) override { texts[c] = text; }
   void SetArrangement(int index) override { arrangement = index; }
+  void SetChecked(TControl c, bool on) override { checked[c] = on; }
   void SetFiles(const Files& f, int selected) override {
     files = f;
     SelectRow(selected);
@@ -151,6 +152,7 @@ class FakeView : public TFormView {
   TaskQueue queue;
   FakePreview preview{queue};
   std::map<TControl, std::u16string> texts;
+  std::map<TControl, bool> checked;
   int arrangement = 0;
   Files files;
   std::vector<int> rows;
