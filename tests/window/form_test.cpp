@@ -203,9 +203,9 @@ TEST_F(FormTest, FirstStartMakesTheFoldersAndCloseWritesTheDefaults) {
   const std::string expected =
       "\xEF\xBB\xBF"
       "10\r\n20\r\n510\r\n420\r\n0\r\n3\r\n10\r\n10\r\n\r\n" +
-      dir.path() + "\r\n" + dir.path() + "\r\n";
+      dir.path() + "\r\n" + dir.path() + "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n";
   EXPECT_EQ(ReadText(dir.file("plattero.dat")), expected);
-  EXPECT_EQ(view.memo.size(), 11u);
+  EXPECT_EQ(view.memo.size(), 16u);
   EXPECT_FALSE(fs::exists(dir.file("TEMP")));
   EXPECT_FALSE(fs::exists(dir.file("TEMP2")));
 }
