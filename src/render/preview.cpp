@@ -240,4 +240,24 @@ TPreviewView FitView(const TBox& box, double width, double height, double margin
   return view;
 }
 
+TPreviewView ZoomView(const TPreviewView& view, double factor, double x, double y, double min_scale,
+                      double max_scale) {
+  if (!std::isfinite(factor) || !(factor > 0) || !(view.scale > 0)) return view;
+  const double scale = std::clamp(view.scale * factor, min_scale, std::max(min_scale, max_scale));
+  if (!std::isfinite(scale) || !(scale > 0)) return view;
+  // (x - x0) / scale is the drawing x under the cursor, before and after.
+  const double k = scale / view.scale;
+  return {scale, x - (x - view.x0) * k, y - (y - view.y0) * k};
+}
+
+TPreviewView PanView(const TPreviewView& view, double dx, double dy) {
+  if (!std::isfinite(dx) || !std::isfinite(dy)) return view;
+  return {view.scale, view.x0 + dx, view.y0 + dy};
+}
+
+double WheelZoomFactor(double notches) {
+  if (!std::isfinite(notches)) return 1;
+  return std::pow(1.25, std::clamp(notches, -10.0, 10.0));
+}
+
 }  // namespace plattero::render

@@ -164,4 +164,18 @@ struct TPreviewView {
 // on every side, centred.
 TPreviewView FitView(const TBox& box, double width, double height, double margin);
 
+// The view scaled by `factor` about the canvas point (x, y): the drawing point
+// there stays there. The scale is kept within [min_scale, max_scale]; a factor
+// that is not a positive number leaves the view as it is.
+TPreviewView ZoomView(const TPreviewView& view, double factor, double x, double y, double min_scale,
+                      double max_scale);
+
+// The view with the picture moved by (dx, dy) canvas pixels.
+TPreviewView PanView(const TPreviewView& view, double dx, double dy);
+
+// The zoom of `notches` turns of a mouse wheel (a notch is 120 of the
+// toolkits' units; fractions come from touch pads): 1.25 per notch, in when
+// positive.
+double WheelZoomFactor(double notches);
+
 }  // namespace plattero::render

@@ -37,6 +37,9 @@ inline constexpr char16_t kNoImageFolders[] =
 inline constexpr char16_t kMergeFailed[] = u"図面の結合中にエラーが発生しました。";
 inline constexpr char16_t kPreviewTitle[] = u"プレビュー";
 inline constexpr char16_t kPreviewReading[] = u"図面を読み込み中…";
+// How often the shown preview looks whether its drawings were changed or
+// deleted (milliseconds).
+inline constexpr int kPreviewCheckMs = 2000;
 
 // Designed client size (pixels at 96 dots per inch).
 inline constexpr int kDesignWidth = 526;
@@ -168,6 +171,12 @@ class TFormView {
   virtual void ShowPreview() = 0;
   virtual bool PreviewShown() const = 0;
   virtual void ClosePreview() = 0;
+  // The preview window's frame (outer) rectangle once it was made (before it
+  // is first shown: where and how large it would open), and setting it.
+  virtual TRect PreviewPlacement() const { return {}; }
+  virtual void SetPreviewPlacement(const TRect& /*frame*/) {}
+  // The work areas of the screens.
+  virtual std::vector<TRect> Screens() const { return {}; }
 
   // A tiling run ended (after its last message, or at a failed check).
   virtual void RunFinished() {}
@@ -188,10 +197,15 @@ class TPreviewModel {
   void SetInputs(const TTilingInputs& in, std::optional<TPaperSize> paper);
   // Looks at the listed files again: a drawing may have been saved meanwhile.
   void Refresh();
+  // The same without telling the user, and only when no look is under way:
+  // the picture changes only when a drawing was changed or deleted.
+  void Check();
   // Stops reading for good (waits for the drawing being read).
   void Shutdown();
 
   bool IsReading() const { return reading_; }
+  // A look at the files (Refresh, Check or new choices) is under way.
+  bool IsLooking() const { return looking_; }
   const render::TPreviewLayout& Layout() const { return layout_; }
   const render::TPreviewPicture& Picture() const { return picture_; }
   const std::unordered_map<std::u16string, render::TPreviewScene>& Scenes() const {
@@ -218,6 +232,7 @@ class TPreviewModel {
   std::unordered_map<std::u16string, render::TPreviewScene> scenes_;
   std::uint64_t request_ = 0;
   bool reading_ = false;
+  bool looking_ = false;
   bool stopped_ = false;
 };
 
@@ -314,6 +329,7 @@ class TForm1 {
   void FinishRun();
   void SchedulePreview();
   void UpdatePreview();
+  void SchedulePreviewCheck();
   void OpenInJwCad(const std::u16string& file);
 
   TFormView& view_;
@@ -333,6 +349,10 @@ class TForm1 {
   // The paper of the base drawing as last read; none when it could not be.
   std::optional<TPaperSize> base_paper_;
   std::unique_ptr<TPreviewModel> preview_;
+  // The preview window's frame as kept in the settings (0 size: none).
+  TRect preview_frame_;
+  bool preview_check_scheduled_ = false;
+  bool own_tile_size_ = false;  // kept in the settings for the tile-size choice
   // Edits in a burst make one preview update: only the last one scheduled
   // does it.
   std::uint64_t preview_generation_ = 0;
