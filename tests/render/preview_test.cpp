@@ -258,6 +258,19 @@ TEST_F(SceneCacheTest, TheShapesKeptStayWithinTheBound) {
   EXPECT_EQ(cache.Shapes(), each);  // a was let go for b
   EXPECT_NE(cache.Get(a).scene, first_a);
 
+  // A drawing larger than the room it is asked with is not kept, and nothing
+  // kept is let go for it, until there is room for it.
+  TSceneCache roomy(each * 2);
+  const auto kept_a = roomy.Get(a).scene;
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(roomy.Get(b, each / 2).state, TPreviewState::kSkipped);
+    EXPECT_EQ(roomy.Shapes(), each);
+  }
+  EXPECT_EQ(roomy.Get(a).scene, kept_a);
+  EXPECT_EQ(roomy.Get(a, 1).state, TPreviewState::kSkipped);
+  EXPECT_EQ(roomy.Get(b, each).state, TPreviewState::kRead);
+  EXPECT_EQ(roomy.Shapes(), 2 * each);
+
   // A drawing larger than the bound is cut to it.
   TSceneCache small(each / 2);
   const TPreviewScene cut = small.Get(a);

@@ -675,5 +675,38 @@ TEST_F(FormTest, ThePreviewOpensBesideTheMainWindowThenWhereItWasLeft) {
   EXPECT_EQ(view.preview_frame, (TRect{700, 300, 800, 600}));
 }
 
+// Drawings beyond what the preview draws are named in its status line, and
+// a look that finds them so again repaints nothing.
+TEST_F(FormTest, ThePreviewsStatusLineSaysWhichDrawingsAreShownAsFramesOnly) {
+  DrawingSpec spec;
+  spec.lines = 30;
+  const std::u16string base = Drawing("base.jww", spec);
+  const std::size_t each = render::ReadPreviewScene(base, 1000000).scene->shapes.size();
+  TaskQueue queue;
+  FakePreview pane(queue);
+  TPreviewModel model(pane, each * 2 + each / 2);  // the base and one more
+  TTilingInputs in{{Drawing("a.jww", spec), Drawing("b.jww", spec), Drawing("c.jww", spec)},
+                   base,
+                   0,
+                   u"3",
+                   u"10",
+                   u"10"};
+  model.SetInputs(in, TPaperSize{420, 297, u""});
+  auto pump = [&] {
+    for (int i = 0; i < 3000 && model.IsLooking(); ++i)
+      queue.RunSome(std::chrono::milliseconds(10));
+    return !model.IsLooking();
+  };
+  ASSERT_TRUE(pump());
+  EXPECT_EQ(pane.status, u"2 個の図面はプレビューで描ける量を超えるため、枠だけを表示しています。");
+  EXPECT_EQ(pane.picture.frames[2].label, u"3: c.jww（表示省略）");
+  const int pictures = pane.pictures;
+  model.Check();
+  EXPECT_TRUE(model.IsLooking());
+  model.Check();  // one look at a time
+  ASSERT_TRUE(pump());
+  EXPECT_EQ(pane.pictures, pictures);
+}
+
 }  // namespace
 }  // namespace plattero::window
