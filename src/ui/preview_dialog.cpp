@@ -152,13 +152,14 @@ void TPreviewCanvas::mousePressEvent(QMouseEvent* event) {
 }
 
 void TPreviewCanvas::mouseMoveEvent(QMouseEvent* event) {
-  if (navigator_.Drag(event->position().x(), event->position().y())) ViewChanged();
+  if (navigator_.Drag(event->position().x(), event->position().y())) update();
 }
 
 void TPreviewCanvas::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return QWidget::mouseReleaseEvent(event);
   navigator_.Release();
   setCursor(Qt::OpenHandCursor);
+  update();  // painted anew where the drag left it
 }
 
 void TPreviewCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -172,14 +173,27 @@ void TPreviewCanvas::paintEvent(QPaintEvent*) {
   const qreal ratio = devicePixelRatioF();
   const QSize pixels = size() * ratio;
   if (pixels.isEmpty()) return;
-  if (dirty_ || painted_.size() != pixels) {
+  const render::TPreviewView view = navigator_.View();
+  const bool moved = view.x0 != painted_view_.x0 || view.y0 != painted_view_.y0 ||
+                     view.scale != painted_view_.scale;
+  // While a drag goes on, the picture painted before follows the mouse (a
+  // large drawing takes long to paint); it is painted anew on letting go.
+  const bool follow = !dirty_ && painted_.size() == pixels && navigator_.Dragging() &&
+                      view.scale == painted_view_.scale;
+  if (!follow && (dirty_ || painted_.size() != pixels || moved)) {
     painted_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
     painted_.setDevicePixelRatio(ratio);
     PaintPicture(painted_);
+    painted_view_ = view;
     dirty_ = false;
   }
   QPainter p(this);
-  p.drawImage(QPoint(0, 0), painted_);
+  if (follow && moved) {
+    p.fillRect(rect(), Qt::white);
+    p.drawImage(QPointF(view.x0 - painted_view_.x0, view.y0 - painted_view_.y0), painted_);
+  } else {
+    p.drawImage(QPoint(0, 0), painted_);
+  }
 }
 
 void TPreviewCanvas::PaintPicture(QImage& image) const {

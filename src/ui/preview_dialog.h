@@ -44,7 +44,8 @@ class TPreviewCanvas : public QWidget {
 
   render::TPreviewPicture picture_;
   window::TPreviewNavigator navigator_;
-  QImage painted_;  // the picture at the canvas's size, until either changes
+  QImage painted_;                     // the picture at the canvas's size, until either changes
+  render::TPreviewView painted_view_;  // the view painted_ was painted with
   bool dirty_ = true;
 };
 

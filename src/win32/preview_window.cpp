@@ -281,17 +281,33 @@ void TPreviewWindow::Paint(HDC dc) {
   ::GetClientRect(hwnd_, &client);
   const SIZE size = CanvasSize();
   if (size.cx > 0 && size.cy > 0) {
+    const render::TPreviewView view = navigator_.View();
+    const bool moved = view.x0 != painted_view_.x0 || view.y0 != painted_view_.y0 ||
+                       view.scale != painted_view_.scale;
+    const bool fresh = painted_ && painted_size_.cx == size.cx && painted_size_.cy == size.cy;
+    // While a drag goes on, the picture painted before follows the mouse (a
+    // large drawing takes long to paint); it is painted anew on letting go.
+    const bool follow = fresh && navigator_.Dragging() && view.scale == painted_view_.scale;
     const HDC memory = ::CreateCompatibleDC(dc);
-    if (!painted_ || painted_size_.cx != size.cx || painted_size_.cy != size.cy) {
+    if (!fresh || (moved && !follow)) {
       if (painted_) ::DeleteObject(painted_);
       painted_ = ::CreateCompatibleBitmap(dc, size.cx, size.cy);
       const HGDIOBJ old = ::SelectObject(memory, painted_);
-      PaintPreviewPicture(memory, size.cx, size.cy, picture_, font_, navigator_.View());
+      PaintPreviewPicture(memory, size.cx, size.cy, picture_, font_, view);
       ::SelectObject(memory, old);
       painted_size_ = size;
+      painted_view_ = view;
     }
     const HGDIOBJ old = ::SelectObject(memory, painted_);
-    ::BitBlt(dc, 0, 0, size.cx, size.cy, memory, 0, 0, SRCCOPY);
+    if (follow && moved) {
+      const RECT canvas{0, 0, size.cx, size.cy};
+      ::FillRect(dc, &canvas, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+      const int dx = static_cast<int>(std::lround(view.x0 - painted_view_.x0));
+      const int dy = static_cast<int>(std::lround(view.y0 - painted_view_.y0));
+      ::BitBlt(dc, dx, dy, size.cx, size.cy, memory, 0, 0, SRCCOPY);
+    } else {
+      ::BitBlt(dc, 0, 0, size.cx, size.cy, memory, 0, 0, SRCCOPY);
+    }
     ::SelectObject(memory, old);
     ::DeleteDC(memory);
   }
@@ -347,14 +363,19 @@ LRESULT TPreviewWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return 0;
     case WM_MOUSEMOVE:
-      if (navigator_.Drag(GET_X_LPARAM(lp), GET_Y_LPARAM(lp))) ViewChanged();
+      if (navigator_.Drag(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)))
+        ::InvalidateRect(hwnd_, nullptr, FALSE);
       return 0;
     case WM_LBUTTONUP:
       navigator_.Release();
       if (::GetCapture() == hwnd_) ::ReleaseCapture();
+      ::InvalidateRect(hwnd_, nullptr, FALSE);  // painted anew where the drag left it
       return 0;
     case WM_CAPTURECHANGED:
-      navigator_.Release();
+      if (navigator_.Dragging()) {
+        navigator_.Release();
+        ::InvalidateRect(hwnd_, nullptr, FALSE);
+      }
       return 0;
     case WM_LBUTTONDBLCLK:
       if (GET_Y_LPARAM(lp) < CanvasSize().cy) {

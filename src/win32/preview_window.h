@@ -76,6 +76,7 @@ class TPreviewWindow : public window::TPreviewPane {
   // The picture painted at the canvas's size, until either changes.
   HBITMAP painted_ = nullptr;
   SIZE painted_size_{};
+  render::TPreviewView painted_view_;  // the view painted_ was painted with
 };
 
 }  // namespace plattero::win32
