@@ -128,9 +128,21 @@ void PaintShape(const TShape& s, const TCanvasMap& map, TCanvasPainter& painter)
 
 void PaintPreview(const TPreviewPicture& picture, double width, double height, double label_px,
                   TCanvasPainter& painter) {
-  const TPreviewView view = FitView(picture.extents, width, height, kPreviewMargin);
+  PaintPreview(picture, FitView(picture.extents, width, height, kPreviewMargin), width, height,
+               label_px, painter);
+}
+
+void PaintPreview(const TPreviewPicture& picture, const TPreviewView& view, double width,
+                  double height, double label_px, TCanvasPainter& painter) {
   for (const TPlacedScene& placed : picture.scenes) {
     const TCanvasMap map(view, placed.dx, placed.dy);
+    const TBox& e = placed.scene->extents;
+    if (!e.empty) {
+      // Zoomed in on one tile, the others need no painting. The extents hold
+      // a text's start only: a canvas's breadth of room is left for its run.
+      const TPoint a = map(e.min_x, e.max_y), b = map(e.max_x, e.min_y);
+      if (b.x < -width || a.x > 2 * width || b.y < -height || a.y > 2 * height) continue;
+    }
     for (const TShape& s : placed.scene->shapes)
       PaintShape(s, map, painter);
   }

@@ -102,5 +102,9 @@ inline constexpr double kPreviewMargin = 12;
 // every paper frame, dashed in kFrameInk with its label `label_px` high.
 void PaintPreview(const TPreviewPicture& picture, double width, double height, double label_px,
                   TCanvasPainter& painter);
+// The same seen through `view` (zoomed or moved by the user); scenes that lie
+// wholly off the canvas are not painted.
+void PaintPreview(const TPreviewPicture& picture, const TPreviewView& view, double width,
+                  double height, double label_px, TCanvasPainter& painter);
 
 }  // namespace plattero::render

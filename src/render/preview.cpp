@@ -88,16 +88,27 @@ void TSceneCache::EraseLocked(std::unordered_map<std::u16string, TEntry>::iterat
 }
 
 TPreviewScene TSceneCache::Get(const std::u16string& path) {
+  return Get(path, max_shapes_);
+}
+
+TPreviewScene TSceneCache::Get(const std::u16string& path, std::size_t room) {
   const std::optional<platform::TFileStamp> stamp = platform::FileStampOf(path);
   {
     std::lock_guard lock(mutex_);
     auto it = entries_.find(path);
     if (it != entries_.end()) {
       if (stamp && it->second.stamp == *stamp) {
+        if (it->second.value.scene->shapes.size() > room)
+          return EmptyScene(TPreviewState::kSkipped);
         used_.splice(used_.begin(), used_, it->second.used);
         return it->second.value;
       }
       EraseLocked(it);
+    }
+    if (auto large = too_large_.find(path); large != too_large_.end()) {
+      if (stamp && large->second.first == *stamp && large->second.second > room)
+        return EmptyScene(TPreviewState::kSkipped);
+      too_large_.erase(large);
     }
   }
   if (!stamp) return EmptyScene(TPreviewState::kMissing);
@@ -106,6 +117,13 @@ TPreviewScene TSceneCache::Get(const std::u16string& path) {
   TPreviewScene value = ReadPreviewScene(path, max_shapes_);
   if (value.state == TPreviewState::kMissing) return value;
   std::lock_guard lock(mutex_);
+  if (value.scene->shapes.size() > room) {
+    // Kept, it would push out scenes that the preview shows beside it, only
+    // to be read again at the next look. A path takes a few dozen bytes.
+    if (too_large_.size() >= 4096) too_large_.clear();
+    too_large_[path] = {*stamp, value.scene->shapes.size()};
+    return EmptyScene(TPreviewState::kSkipped);
+  }
   if (auto it = entries_.find(path); it != entries_.end()) EraseLocked(it);
   used_.push_front(path);
   entries_.emplace(path, TEntry{*stamp, value, used_.begin()});
@@ -168,16 +186,14 @@ void TPreviewReader::Run() {
       TPreviewScene scene = EmptyScene(TPreviewState::kSkipped);
       if (shapes < max_shapes) {
         try {
-          scene = cache_->Get(path);
+          scene = cache_->Get(path, max_shapes - shapes);
         } catch (const std::exception&) {
           scene = EmptyScene(TPreviewState::kPartial);
         }
-        const std::size_t n = scene.scene->shapes.size();
-        if (n > max_shapes - shapes) {
-          scene = EmptyScene(TPreviewState::kSkipped);
+        if (scene.state == TPreviewState::kSkipped) {
           shapes = max_shapes;  // what comes after is not read either
         } else {
-          shapes += n;
+          shapes += scene.scene->shapes.size();
         }
       }
       on_scene_(request, path, scene);
@@ -238,6 +254,26 @@ TPreviewView FitView(const TBox& box, double width, double height, double margin
   view.x0 = width / 2 - (box.min_x + box.max_x) / 2 * scale;
   view.y0 = height / 2 + (box.min_y + box.max_y) / 2 * scale;
   return view;
+}
+
+TPreviewView ZoomView(const TPreviewView& view, double factor, double x, double y, double min_scale,
+                      double max_scale) {
+  if (!std::isfinite(factor) || !(factor > 0) || !(view.scale > 0)) return view;
+  const double scale = std::clamp(view.scale * factor, min_scale, std::max(min_scale, max_scale));
+  if (!std::isfinite(scale) || !(scale > 0)) return view;
+  // (x - x0) / scale is the drawing x under the cursor, before and after.
+  const double k = scale / view.scale;
+  return {scale, x - (x - view.x0) * k, y - (y - view.y0) * k};
+}
+
+TPreviewView PanView(const TPreviewView& view, double dx, double dy) {
+  if (!std::isfinite(dx) || !std::isfinite(dy)) return view;
+  return {view.scale, view.x0 + dx, view.y0 + dy};
+}
+
+double WheelZoomFactor(double notches) {
+  if (!std::isfinite(notches)) return 1;
+  return std::pow(1.25, std::clamp(notches, -10.0, 10.0));
 }
 
 }  // namespace plattero::render

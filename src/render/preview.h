@@ -76,6 +76,11 @@ class TSceneCache {
   // The scene of the drawing at `path`: the kept one when the file did not
   // change, otherwise read now on the calling thread (and cut at max_shapes).
   TPreviewScene Get(const std::u16string& path);
+  // The same when it holds at most `room` shapes. A larger one comes back
+  // empty as kSkipped and is not kept, so nothing kept is let go for it; its
+  // size is remembered while its file stays the same, so asking again with no
+  // more room does not read it again.
+  TPreviewScene Get(const std::u16string& path, std::size_t room);
 
   std::size_t MaxShapes() const { return max_shapes_; }
   // Shapes of the scenes kept.
@@ -94,6 +99,8 @@ class TSceneCache {
   std::list<std::u16string> used_;  // most recently used first
   std::unordered_map<std::u16string, TEntry> entries_;
   std::size_t shapes_ = 0;
+  // Drawings found larger than the room they were asked with: their shapes.
+  std::unordered_map<std::u16string, std::pair<platform::TFileStamp, std::size_t>> too_large_;
 };
 
 // Reads the drawings of a preview on a thread of its own. A new request
@@ -163,5 +170,19 @@ struct TPreviewView {
 // The view that fits the box into a canvas of width x height with a margin
 // on every side, centred.
 TPreviewView FitView(const TBox& box, double width, double height, double margin);
+
+// The view scaled by `factor` about the canvas point (x, y): the drawing point
+// there stays there. The scale is kept within [min_scale, max_scale]; a factor
+// that is not a positive number leaves the view as it is.
+TPreviewView ZoomView(const TPreviewView& view, double factor, double x, double y, double min_scale,
+                      double max_scale);
+
+// The view with the picture moved by (dx, dy) canvas pixels.
+TPreviewView PanView(const TPreviewView& view, double dx, double dy);
+
+// The zoom of `notches` turns of a mouse wheel (a notch is 120 of the
+// toolkits' units; fractions come from touch pads): 1.25 per notch, in when
+// positive.
+double WheelZoomFactor(double notches);
 
 }  // namespace plattero::render

@@ -3,9 +3,12 @@
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -115,26 +118,82 @@ TPreviewCanvas::TPreviewCanvas(QWidget* parent) : QWidget(parent) {
   setObjectName("PreviewCanvas");
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMinimumSize(160, 120);
+  setCursor(Qt::OpenHandCursor);
+  navigator_.Resize(width(), height());
 }
 
 void TPreviewCanvas::SetPicture(render::TPreviewPicture picture) {
   picture_ = std::move(picture);
+  navigator_.SetExtents(picture_.extents);
+  ViewChanged();
+}
+
+void TPreviewCanvas::ViewChanged() {
   dirty_ = true;
   update();
+}
+
+void TPreviewCanvas::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  navigator_.Resize(width(), height());
+}
+
+void TPreviewCanvas::wheelEvent(QWheelEvent* event) {
+  const QPointF at = event->position();
+  navigator_.Wheel(event->angleDelta().y() / 120.0, at.x(), at.y());
+  ViewChanged();
+  event->accept();
+}
+
+void TPreviewCanvas::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
+  navigator_.Press(event->position().x(), event->position().y());
+  setCursor(Qt::ClosedHandCursor);
+}
+
+void TPreviewCanvas::mouseMoveEvent(QMouseEvent* event) {
+  if (navigator_.Drag(event->position().x(), event->position().y())) update();
+}
+
+void TPreviewCanvas::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return QWidget::mouseReleaseEvent(event);
+  navigator_.Release();
+  setCursor(Qt::OpenHandCursor);
+  update();  // painted anew where the drag left it
+}
+
+void TPreviewCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return QWidget::mouseDoubleClickEvent(event);
+  navigator_.Fit();
+  setCursor(Qt::OpenHandCursor);
+  ViewChanged();
 }
 
 void TPreviewCanvas::paintEvent(QPaintEvent*) {
   const qreal ratio = devicePixelRatioF();
   const QSize pixels = size() * ratio;
   if (pixels.isEmpty()) return;
-  if (dirty_ || painted_.size() != pixels) {
+  const render::TPreviewView view = navigator_.View();
+  const bool moved = view.x0 != painted_view_.x0 || view.y0 != painted_view_.y0 ||
+                     view.scale != painted_view_.scale;
+  // While a drag goes on, the picture painted before follows the mouse (a
+  // large drawing takes long to paint); it is painted anew on letting go.
+  const bool follow = !dirty_ && painted_.size() == pixels && navigator_.Dragging() &&
+                      view.scale == painted_view_.scale;
+  if (!follow && (dirty_ || painted_.size() != pixels || moved)) {
     painted_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
     painted_.setDevicePixelRatio(ratio);
     PaintPicture(painted_);
+    painted_view_ = view;
     dirty_ = false;
   }
   QPainter p(this);
-  p.drawImage(QPoint(0, 0), painted_);
+  if (follow && moved) {
+    p.fillRect(rect(), Qt::white);
+    p.drawImage(QPointF(view.x0 - painted_view_.x0, view.y0 - painted_view_.y0), painted_);
+  } else {
+    p.drawImage(QPoint(0, 0), painted_);
+  }
 }
 
 void TPreviewCanvas::PaintPicture(QImage& image) const {
@@ -142,19 +201,18 @@ void TPreviewCanvas::PaintPicture(QImage& image) const {
   QPainter p(&image);
   QtCanvasPainter painter(p, font());
   const double label_px = std::max(11.0, QFontMetricsF(font()).height() * 0.9);
-  render::PaintPreview(picture_, width(), height(), label_px, painter);
+  render::PaintPreview(picture_, navigator_.View(), width(), height(), label_px, painter);
 }
 
 // --- Dialog ---------------------------------------------------------------------
 
-TPreviewDialog::TPreviewDialog(QWidget* parent) : QDialog(parent) {
+TPreviewDialog::TPreviewDialog(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName("PreviewDialog");
   setWindowTitle(Q(window::kPreviewTitle));
-  setModal(false);
-  setSizeGripEnabled(true);
   canvas_ = new TPreviewCanvas(this);
   StatusText = new QLabel(this);
   StatusText->setObjectName("PreviewStatus");
+  StatusText->setWordWrap(true);  // the whole of a long status, in the window's own font
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(canvas_, 1);
@@ -177,7 +235,7 @@ void TPreviewDialog::Post(std::function<void()> task) {
 }
 
 void TPreviewDialog::changeEvent(QEvent* event) {
-  QDialog::changeEvent(event);
+  QWidget::changeEvent(event);
   // Back from another program (Jw_cad, say): the drawings may have changed.
   if (event->type() == QEvent::ActivationChange && isActiveWindow() && isVisible() &&
       on_activated) {

@@ -172,6 +172,7 @@ TQtForm::~TQtForm() {
   for (QObject* sender : senders)
     sender->disconnect(this);
   form_.reset();
+  delete PreviewDialog;
   while (wait_cursors_-- > 0)
     QApplication::restoreOverrideCursor();
 }
@@ -210,11 +211,7 @@ window::TRect TQtForm::Placement() const {
 
 void TQtForm::SetPlacement(int left, int top, int width, int height) {
   const QSize margins = frameGeometry().size() - size();
-  std::vector<window::TRect> screens;
-  for (const QScreen* screen : QGuiApplication::screens()) {
-    const QRect a = screen->availableGeometry();
-    screens.push_back({a.x(), a.y(), a.width(), a.height()});
-  }
+  const std::vector<window::TRect> screens = Screens();
   window::TRect primary;
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect a = screen->availableGeometry();
@@ -383,7 +380,8 @@ void TQtForm::RunFinished() {
 
 window::TPreviewPane& TQtForm::Preview() {
   if (!PreviewDialog) {
-    PreviewDialog = new TPreviewDialog(this);
+    PreviewDialog = new TPreviewDialog();
+    PreviewDialog->resize(640, 480);
     PreviewDialog->on_activated = [this] { form_->PreviewActivated(); };
   }
   return *PreviewDialog;
@@ -402,6 +400,47 @@ bool TQtForm::PreviewShown() const {
 
 void TQtForm::ClosePreview() {
   if (PreviewDialog) PreviewDialog->close();
+}
+
+namespace {
+
+// What a window's frame adds to each side of its inside.
+QMargins FrameMargins(const QWidget& w) {
+  const QRect outer = w.frameGeometry(), inner = w.geometry();
+  return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+          outer.bottom() - inner.bottom()};
+}
+
+}  // namespace
+
+window::TRect TQtForm::PreviewPlacement() const {
+  if (!PreviewDialog) return {};
+  // Not framed yet: it will be framed as the main window is.
+  QMargins margins = FrameMargins(*PreviewDialog);
+  if (margins.isNull()) margins = FrameMargins(*this);
+  const QRect frame = PreviewDialog->geometry().marginsAdded(margins);
+  return {frame.x(), frame.y(), frame.width(), frame.height()};
+}
+
+void TQtForm::SetPreviewPlacement(const window::TRect& frame) {
+  Preview();
+  QMargins margins = FrameMargins(*PreviewDialog);
+  if (margins.isNull()) margins = FrameMargins(*this);
+  // A window's position is its frame's.
+  PreviewDialog->move(frame.left, frame.top);
+  PreviewDialog->resize(QRect(frame.left, frame.top, frame.width, frame.height)
+                            .marginsRemoved(margins)
+                            .size()
+                            .expandedTo(PreviewDialog->minimumSizeHint()));
+}
+
+std::vector<window::TRect> TQtForm::Screens() const {
+  std::vector<window::TRect> screens;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const QRect a = screen->availableGeometry();
+    screens.push_back({a.x(), a.y(), a.width(), a.height()});
+  }
+  return screens;
 }
 
 // --- Drops from the desktop ----------------------------------------------------------------

@@ -73,7 +73,8 @@ class TQtForm : public QWidget, public window::TFormView {
   QLabel* StatusText;
   QProgressBar* Progress;
   QPlainTextEdit* MemoT;
-  TPreviewDialog* PreviewDialog = nullptr;  // made on the first press of Button9
+  // Made on the first press of Button9; a window of its own, deleted with this.
+  TPreviewDialog* PreviewDialog = nullptr;
 
   // --- TFormView ----------------------------------------------------------------
   void SetText(window::TControl control, const std::u16string& text) override;
@@ -99,6 +100,9 @@ class TQtForm : public QWidget, public window::TFormView {
   void ShowPreview() override;
   bool PreviewShown() const override;
   void ClosePreview() override;
+  window::TRect PreviewPlacement() const override;
+  void SetPreviewPlacement(const window::TRect& frame) override;
+  std::vector<window::TRect> Screens() const override;
   void RunFinished() override;
 
  signals:

@@ -83,6 +83,26 @@ BOOL CALLBACK CollectWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
   return TRUE;
 }
 
+// A top-level window's frame; minimised or maximised, where it was before.
+window::TRect FrameOf(HWND hwnd) {
+  RECT r{};
+  if (!::IsIconic(hwnd) && !::IsZoomed(hwnd)) {
+    ::GetWindowRect(hwnd, &r);
+    return RectOf(r);
+  }
+  // The placement counts from the work area's corner: in screen coordinates.
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof placement;
+  ::GetWindowPlacement(hwnd, &placement);
+  r = placement.rcNormalPosition;
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (::GetMonitorInfoW(::MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info)) {
+    ::OffsetRect(&r, info.rcWork.left - info.rcMonitor.left, info.rcWork.top - info.rcMonitor.top);
+  }
+  return RectOf(r);
+}
+
 }  // namespace
 
 // --- The window ---------------------------------------------------------------------
@@ -198,28 +218,11 @@ void TFormWindow::Close() {
 
 window::TRect TFormWindow::Placement() const {
   if (!hwnd_) return last_placement_;  // the window is gone: where it was last
-  RECT r{};
-  if (!::IsIconic(hwnd_) && !::IsZoomed(hwnd_)) {
-    ::GetWindowRect(hwnd_, &r);
-    return RectOf(r);
-  }
-  // Minimised or maximised: where the window was before, in screen
-  // coordinates (the placement counts from the work area's corner).
-  WINDOWPLACEMENT placement{};
-  placement.length = sizeof placement;
-  ::GetWindowPlacement(hwnd_, &placement);
-  r = placement.rcNormalPosition;
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  if (::GetMonitorInfoW(::MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info)) {
-    ::OffsetRect(&r, info.rcWork.left - info.rcMonitor.left, info.rcWork.top - info.rcMonitor.top);
-  }
-  return RectOf(r);
+  return FrameOf(hwnd_);
 }
 
 void TFormWindow::SetPlacement(int left, int top, int width, int height) {
-  std::vector<window::TRect> screens;
-  ::EnumDisplayMonitors(nullptr, nullptr, &CollectWorkArea, reinterpret_cast<LPARAM>(&screens));
+  const std::vector<window::TRect> screens = Screens();
   window::TRect primary{0, 0, 800, 600};
   MONITORINFO info{};
   info.cbSize = sizeof info;
@@ -521,6 +524,24 @@ void TFormWindow::ClosePreview() {
   if (preview_) preview_->Hide();
 }
 
+window::TRect TFormWindow::PreviewPlacement() const {
+  return preview_ && preview_->Handle() ? FrameOf(preview_->Handle()) : window::TRect{};
+}
+
+void TFormWindow::SetPreviewPlacement(const window::TRect& frame) {
+  Preview();
+  if (preview_->Handle()) {
+    ::SetWindowPos(preview_->Handle(), nullptr, frame.left, frame.top, frame.width, frame.height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+std::vector<window::TRect> TFormWindow::Screens() const {
+  std::vector<window::TRect> screens;
+  ::EnumDisplayMonitors(nullptr, nullptr, &CollectWorkArea, reinterpret_cast<LPARAM>(&screens));
+  return screens;
+}
+
 // --- What the user does --------------------------------------------------------------------
 
 void TFormWindow::Command(int id, int code, HWND from) {
@@ -673,6 +694,7 @@ LRESULT TFormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
       last_placement_ = Placement();
       if (form_ && !form_->IsRunning()) form_->FormClose();
+      if (preview_) preview_->Destroy();  // a window of its own, not owned by this one
       if (quit_on_close_) ::PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY: {

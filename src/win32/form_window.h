@@ -87,6 +87,9 @@ class TFormWindow : public window::TFormView {
   void ShowPreview() override;
   bool PreviewShown() const override;
   void ClosePreview() override;
+  window::TRect PreviewPlacement() const override;
+  void SetPreviewPlacement(const window::TRect& frame) override;
+  std::vector<window::TRect> Screens() const override;
   void RunFinished() override;
 
  private:

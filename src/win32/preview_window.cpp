@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include <windowsx.h>
+
 #include "render/canvas.h"
 
 namespace plattero::win32 {
@@ -171,26 +173,30 @@ class GdiCanvasPainter final : public render::TCanvasPainter {
 }  // namespace
 
 void PaintPreviewPicture(HDC dc, int width, int height, const render::TPreviewPicture& picture,
-                         const LOGFONTW& font) {
+                         const LOGFONTW& font, const std::optional<render::TPreviewView>& view) {
   const RECT all{0, 0, width, height};
   ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
   // Frame labels a little smaller than the window's text.
   const double label_px = std::max(11.0, std::abs(font.lfHeight) * 1.2 * 0.9);
   GdiCanvasPainter painter(dc, font);
-  render::PaintPreview(picture, width, height, label_px, painter);
+  if (view) {
+    render::PaintPreview(picture, *view, width, height, label_px, painter);
+  } else {
+    render::PaintPreview(picture, width, height, label_px, painter);
+  }
 }
 
 // --- The window ----------------------------------------------------------------------
 
-TPreviewWindow::TPreviewWindow(HWND owner, std::function<void(std::function<void()>)> post,
+TPreviewWindow::TPreviewWindow(HWND main, std::function<void(std::function<void()>)> post,
                                std::function<void()> on_activated)
     : post_(std::move(post)), on_activated_(std::move(on_activated)) {
-  RegisterWindowClass(kPreviewClass, &Proc);
-  const UINT dpi = DpiOf(owner);
+  RegisterWindowClass(kPreviewClass, &Proc, CS_DBLCLKS);
+  const UINT dpi = DpiOf(main);
   const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   const SIZE outer = OuterSize(::MulDiv(640, dpi, 96), ::MulDiv(480, dpi, 96), style, 0, dpi);
   hwnd_ = ::CreateWindowExW(0, kPreviewClass, W(window::kPreviewTitle).c_str(), style,
-                            CW_USEDEFAULT, CW_USEDEFAULT, outer.cx, outer.cy, owner, nullptr,
+                            CW_USEDEFAULT, CW_USEDEFAULT, outer.cx, outer.cy, nullptr, nullptr,
                             ::GetModuleHandleW(nullptr), this);
   status_ =
       ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX,
@@ -208,6 +214,11 @@ TPreviewWindow::~TPreviewWindow() {
 
 void TPreviewWindow::ShowPicture(const render::TPreviewPicture& picture) {
   picture_ = picture;
+  navigator_.SetExtents(picture_.extents);
+  ViewChanged();
+}
+
+void TPreviewWindow::ViewChanged() {
   painted_size_ = {};  // painted again at the next WM_PAINT
   if (hwnd_) ::InvalidateRect(hwnd_, nullptr, FALSE);
 }
@@ -234,6 +245,16 @@ bool TPreviewWindow::Visible() const {
   return hwnd_ && ::IsWindowVisible(hwnd_);
 }
 
+void TPreviewWindow::Destroy() {
+  if (hwnd_) ::DestroyWindow(hwnd_);  // WM_NCDESTROY clears hwnd_
+}
+
+SIZE TPreviewWindow::CanvasSize() const {
+  RECT client{};
+  if (hwnd_) ::GetClientRect(hwnd_, &client);
+  return {client.right, std::max<LONG>(0, client.bottom - status_height_)};
+}
+
 void TPreviewWindow::ApplyDpi(UINT dpi) {
   font_ = MessageFontFor(dpi);
   status_font_ = TFont(font_);
@@ -245,6 +266,8 @@ void TPreviewWindow::ApplyDpi(UINT dpi) {
 
 void TPreviewWindow::Layout() {
   if (!hwnd_ || !status_) return;
+  const SIZE canvas = CanvasSize();
+  navigator_.Resize(canvas.cx, canvas.cy);
   RECT client{};
   ::GetClientRect(hwnd_, &client);
   const int margin = ::MulDiv(4, DpiOf(hwnd_), 96);
@@ -256,19 +279,35 @@ void TPreviewWindow::Layout() {
 void TPreviewWindow::Paint(HDC dc) {
   RECT client{};
   ::GetClientRect(hwnd_, &client);
-  const SIZE size{client.right, std::max<LONG>(0, client.bottom - status_height_)};
+  const SIZE size = CanvasSize();
   if (size.cx > 0 && size.cy > 0) {
+    const render::TPreviewView view = navigator_.View();
+    const bool moved = view.x0 != painted_view_.x0 || view.y0 != painted_view_.y0 ||
+                       view.scale != painted_view_.scale;
+    const bool fresh = painted_ && painted_size_.cx == size.cx && painted_size_.cy == size.cy;
+    // While a drag goes on, the picture painted before follows the mouse (a
+    // large drawing takes long to paint); it is painted anew on letting go.
+    const bool follow = fresh && navigator_.Dragging() && view.scale == painted_view_.scale;
     const HDC memory = ::CreateCompatibleDC(dc);
-    if (!painted_ || painted_size_.cx != size.cx || painted_size_.cy != size.cy) {
+    if (!fresh || (moved && !follow)) {
       if (painted_) ::DeleteObject(painted_);
       painted_ = ::CreateCompatibleBitmap(dc, size.cx, size.cy);
       const HGDIOBJ old = ::SelectObject(memory, painted_);
-      PaintPreviewPicture(memory, size.cx, size.cy, picture_, font_);
+      PaintPreviewPicture(memory, size.cx, size.cy, picture_, font_, view);
       ::SelectObject(memory, old);
       painted_size_ = size;
+      painted_view_ = view;
     }
     const HGDIOBJ old = ::SelectObject(memory, painted_);
-    ::BitBlt(dc, 0, 0, size.cx, size.cy, memory, 0, 0, SRCCOPY);
+    if (follow && moved) {
+      const RECT canvas{0, 0, size.cx, size.cy};
+      ::FillRect(dc, &canvas, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+      const int dx = static_cast<int>(std::lround(view.x0 - painted_view_.x0));
+      const int dy = static_cast<int>(std::lround(view.y0 - painted_view_.y0));
+      ::BitBlt(dc, dx, dy, size.cx, size.cy, memory, 0, 0, SRCCOPY);
+    } else {
+      ::BitBlt(dc, 0, 0, size.cx, size.cy, memory, 0, 0, SRCCOPY);
+    }
     ::SelectObject(memory, old);
     ::DeleteDC(memory);
   }
@@ -286,7 +325,7 @@ LRESULT CALLBACK TPreviewWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
   }
   auto* self = reinterpret_cast<TPreviewWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self && msg == WM_NCDESTROY) {
-    // Gone with its owner: nothing may reach it any more.
+    // Gone (with the main window): nothing may reach it any more.
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     self->hwnd_ = self->status_ = nullptr;
     self = nullptr;
@@ -310,6 +349,46 @@ LRESULT TPreviewWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
       Layout();
       return 0;
+    case WM_MOUSEWHEEL: {
+      POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};  // screen coordinates
+      ::ScreenToClient(hwnd_, &at);
+      navigator_.Wheel(GET_WHEEL_DELTA_WPARAM(wp) / double(WHEEL_DELTA), at.x, at.y);
+      ViewChanged();
+      return 0;
+    }
+    case WM_LBUTTONDOWN:
+      if (GET_Y_LPARAM(lp) < CanvasSize().cy) {
+        navigator_.Press(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+        ::SetCapture(hwnd_);
+      }
+      return 0;
+    case WM_MOUSEMOVE:
+      if (navigator_.Drag(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)))
+        ::InvalidateRect(hwnd_, nullptr, FALSE);
+      return 0;
+    case WM_LBUTTONUP:
+      navigator_.Release();
+      if (::GetCapture() == hwnd_) ::ReleaseCapture();
+      ::InvalidateRect(hwnd_, nullptr, FALSE);  // painted anew where the drag left it
+      return 0;
+    case WM_CAPTURECHANGED:
+      if (navigator_.Dragging()) {
+        navigator_.Release();
+        ::InvalidateRect(hwnd_, nullptr, FALSE);
+      }
+      return 0;
+    case WM_LBUTTONDBLCLK:
+      if (GET_Y_LPARAM(lp) < CanvasSize().cy) {
+        navigator_.Fit();
+        ViewChanged();
+      }
+      return 0;
+    case WM_SETCURSOR:
+      if (LOWORD(lp) == HTCLIENT) {
+        ::SetCursor(::LoadCursorW(nullptr, navigator_.Dragging() ? IDC_SIZEALL : IDC_HAND));
+        return TRUE;
+      }
+      break;
     case WM_CLOSE:
       Hide();  // kept for the next press of the preview button
       return 0;

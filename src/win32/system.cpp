@@ -29,7 +29,7 @@ UINT SystemDpi() {
 
 }  // namespace
 
-void RegisterWindowClass(const wchar_t* name, WNDPROC proc) {
+void RegisterWindowClass(const wchar_t* name, WNDPROC proc, UINT style) {
   static const bool controls = [] {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES |
                                              ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
@@ -40,6 +40,7 @@ void RegisterWindowClass(const wchar_t* name, WNDPROC proc) {
   wc.cbSize = sizeof wc;
   wc.hInstance = ::GetModuleHandleW(nullptr);
   if (::GetClassInfoExW(wc.hInstance, name, &wc)) return;  // registered before
+  wc.style = style;
   wc.lpfnWndProc = proc;
   wc.hIcon = ::LoadIconW(wc.hInstance, MAKEINTRESOURCEW(1));
   wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);

@@ -21,7 +21,7 @@ inline std::u16string U(const std::wstring& s) {
 // Registers a window class of this program once (and the common controls
 // with the first one): the program's icon, the arrow cursor, the dialog
 // colour behind.
-void RegisterWindowClass(const wchar_t* name, WNDPROC proc);
+void RegisterWindowClass(const wchar_t* name, WNDPROC proc, UINT style = 0);
 
 // A window's text.
 std::u16string WindowText(HWND hwnd);

@@ -9,6 +9,7 @@
 #include "platform/jwcad.h"
 #include "util/text.h"
 #include "window/file_list.h"
+#include "window/preview_view.h"
 
 namespace plattero::window {
 
@@ -188,7 +189,7 @@ TPreviewModel::~TPreviewModel() {
 void TPreviewModel::Shutdown() {
   stopped_ = true;
   reader_->Stop();
-  reading_ = false;
+  reading_ = looking_ = false;
 }
 
 void TPreviewModel::SetInputs(const TTilingInputs& in, std::optional<TPaperSize> paper) {
@@ -213,22 +214,38 @@ void TPreviewModel::Refresh() {
   if (!paths_.empty()) Request();
 }
 
+void TPreviewModel::Check() {
+  // A look still under way (a large drawing being read) is not started again.
+  if (stopped_ || looking_ || paths_.empty()) return;
+  request_ = reader_->Request(paths_);
+  looking_ = true;
+}
+
 void TPreviewModel::Request() {
   if (stopped_) return;
   request_ = reader_->Request(paths_);
-  reading_ = !paths_.empty();
+  reading_ = looking_ = !paths_.empty();
   Compose();
 }
 
 void TPreviewModel::SceneRead(std::uint64_t request, const std::u16string& path,
                               const render::TPreviewScene& scene) {
   if (request != request_ || stopped_) return;  // for choices since replaced
+  // The cache hands out the scene it keeps while the file stays the same: a
+  // look that finds nothing changed leaves the picture alone.
+  const auto it = scenes_.find(path);
+  const bool same = it != scenes_.end() && it->second.state == scene.state &&
+                    (it->second.scene == scene.scene ||
+                     (it->second.scene->shapes.empty() && scene.scene->shapes.empty()));
+  if (same) return;
   scenes_[path] = scene;
   Compose();
 }
 
 void TPreviewModel::ReadDone(std::uint64_t request) {
   if (request != request_ || stopped_) return;
+  looking_ = false;
+  if (!reading_) return;
   reading_ = false;
   Compose();
 }
@@ -236,11 +253,7 @@ void TPreviewModel::ReadDone(std::uint64_t request) {
 void TPreviewModel::Compose() {
   picture_ = render::ComposePreview(inputs_, layout_, scenes_);
   pane_.ShowPicture(picture_);
-  if (!layout_.message.empty()) {
-    pane_.ShowStatus(layout_.message);
-  } else {
-    pane_.ShowStatus(reading_ ? kPreviewReading : u"");
-  }
+  pane_.ShowStatus(PreviewStatus(inputs_, layout_, scenes_, reading_));
 }
 
 // --- The form ----------------------------------------------------------------------
@@ -307,8 +320,12 @@ bool TForm1::FormCloseQuery() {
 void TForm1::FormClose() {
   if (!shown_ || closed_) return;
   closed_ = true;
-  ++preview_generation_;               // no update scheduled before may run now
-  if (preview_) preview_->Shutdown();  // waits for the drawing being read, if any
+  ++preview_generation_;  // no update scheduled before may run now
+  if (preview_) {
+    preview_->Shutdown();                          // waits for the drawing being read, if any
+    const TRect frame = view_.PreviewPlacement();  // none when its window is gone
+    if (frame.width > 0 && frame.height > 0) preview_frame_ = frame;
+  }
   view_.ClosePreview();
   view_.AcceptDrops(false);
   SaveSettings(Locations.SettingsFile);
@@ -341,6 +358,9 @@ void TForm1::LoadSettings(const std::u16string& path) {
   BaseFile = s.base_file;
   ZumenPath = s.zumen_path;
   SavePath = s.save_path;
+  own_tile_size_ = s.own_tile_size;
+  view_.SetChecked(TControl::CheckBox1, own_tile_size_);
+  preview_frame_ = {s.preview_left, s.preview_top, s.preview_width, s.preview_height};
   if (read) {
     label_base_ = BaseFile.empty() ? kNoBaseCaption : BaseFile;
     view_.SetText(TControl::LabelBase, label_base_);
@@ -362,6 +382,11 @@ void TForm1::SaveSettings(const std::u16string& path) {
   s.base_file = BaseFile;
   s.zumen_path = ZumenPath;
   s.save_path = SavePath;
+  s.own_tile_size = own_tile_size_;
+  s.preview_left = preview_frame_.left;
+  s.preview_top = preview_frame_.top;
+  s.preview_width = preview_frame_.width;
+  s.preview_height = preview_frame_.height;
   view_.SetMemo(SettingsLines(s));
   SaveSettingsFile(path, s);
 }
@@ -485,12 +510,35 @@ void TForm1::Button8Click() {
 
 void TForm1::Button9Click() {
   if (running_ || closed_ || !shown_) return;
-  if (!preview_) preview_ = std::make_unique<TPreviewModel>(view_.Preview());
+  if (!preview_) {
+    preview_ = std::make_unique<TPreviewModel>(view_.Preview());
+    // Where it was last, else beside the main window, never over it.
+    const TRect made = view_.PreviewPlacement();
+    view_.SetPreviewPlacement(
+        PlacePreview(preview_frame_, view_.Placement(), made.width, made.height, view_.Screens()));
+  }
   const bool was_shown = view_.PreviewShown();
   ++preview_generation_;  // what was scheduled is done now
   preview_->SetInputs(CurrentInputs(), base_paper_);
   if (!was_shown) preview_->Refresh();  // the drawings may have changed while it was closed
   view_.ShowPreview();
+  SchedulePreviewCheck();
+}
+
+void TForm1::SchedulePreviewCheck() {
+  // One look every kPreviewCheckMs while the preview is shown; the files are
+  // looked at on the reader's thread.
+  if (preview_check_scheduled_) return;
+  preview_check_scheduled_ = true;
+  view_.Post(
+      [this, alive = std::weak_ptr<bool>(alive_)] {
+        if (!alive.lock()) return;
+        preview_check_scheduled_ = false;
+        if (!preview_ || closed_ || !view_.PreviewShown()) return;  // Button9Click starts again
+        preview_->Check();
+        SchedulePreviewCheck();
+      },
+      kPreviewCheckMs);
 }
 
 void TForm1::PreviewActivated() {

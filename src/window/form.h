@@ -51,6 +51,9 @@ inline constexpr char16_t kClosingAfterSave[] = u"保存が終わり次第、終
 // How long the cursor stays busy after Jw_cad was started where starting it
 // does not wait until Jw_cad is ready for input.
 inline constexpr int kJwCadStartCursorMs = 3000;
+// How often the shown preview looks whether its drawings were changed or
+// deleted (milliseconds).
+inline constexpr int kPreviewCheckMs = 2000;
 
 // Designed client size (pixels at 96 dots per inch).
 inline constexpr int kDesignWidth = 526;
@@ -186,6 +189,12 @@ class TFormView {
   virtual void ShowPreview() = 0;
   virtual bool PreviewShown() const = 0;
   virtual void ClosePreview() = 0;
+  // The preview window's frame (outer) rectangle once it was made (before it
+  // is first shown: where and how large it would open), and setting it.
+  virtual TRect PreviewPlacement() const { return {}; }
+  virtual void SetPreviewPlacement(const TRect& /*frame*/) {}
+  // The work areas of the screens.
+  virtual std::vector<TRect> Screens() const { return {}; }
 
   // A tiling run ended (after its last message, or at a failed check).
   virtual void RunFinished() {}
@@ -206,10 +215,15 @@ class TPreviewModel {
   void SetInputs(const TTilingInputs& in, std::optional<TPaperSize> paper);
   // Looks at the listed files again: a drawing may have been saved meanwhile.
   void Refresh();
+  // The same without telling the user, and only when no look is under way:
+  // the picture changes only when a drawing was changed or deleted.
+  void Check();
   // Stops reading for good (waits for the drawing being read).
   void Shutdown();
 
   bool IsReading() const { return reading_; }
+  // A look at the files (Refresh, Check or new choices) is under way.
+  bool IsLooking() const { return looking_; }
   const render::TPreviewLayout& Layout() const { return layout_; }
   const render::TPreviewPicture& Picture() const { return picture_; }
   const std::unordered_map<std::u16string, render::TPreviewScene>& Scenes() const {
@@ -236,6 +250,7 @@ class TPreviewModel {
   std::unordered_map<std::u16string, render::TPreviewScene> scenes_;
   std::uint64_t request_ = 0;
   bool reading_ = false;
+  bool looking_ = false;
   bool stopped_ = false;
 };
 
@@ -344,6 +359,7 @@ class TForm1 {
   void FinishRun();
   void SchedulePreview();
   void UpdatePreview();
+  void SchedulePreviewCheck();
   void OpenInJwCad(const std::u16string& file);
 
   TFormView& view_;
@@ -369,6 +385,9 @@ class TForm1 {
   // The paper of the base drawing as last read; none when it could not be.
   std::optional<TPaperSize> base_paper_;
   std::unique_ptr<TPreviewModel> preview_;
+  // The preview window's frame as kept in the settings (0 size: none).
+  TRect preview_frame_;
+  bool preview_check_scheduled_ = false;
   // Edits in a burst make one preview update: only the last one scheduled
   // does it.
   std::uint64_t preview_generation_ = 0;

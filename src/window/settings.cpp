@@ -69,20 +69,37 @@ void ApplySettingsLines(const std::vector<std::u16string>& lines, TSettings& s) 
   int* const numbers[] = {&s.left, &s.top, &s.width, &s.height, &s.arrangement};
   std::u16string* const texts[] = {&s.count,     &s.gap_x,      &s.gap_y,
                                    &s.base_file, &s.zumen_path, &s.save_path};
-  for (std::size_t i = 0; i < lines.size() && i < 11; ++i) {
+  int* const preview[] = {&s.preview_left, &s.preview_top, &s.preview_width, &s.preview_height};
+  for (std::size_t i = 0; i < lines.size() && i < kSettingsLines; ++i) {
     if (i < 5) {
       *numbers[i] = StrToIntOr0(lines[i]);
-    } else {
+    } else if (i < 11) {
       *texts[i - 5] = lines[i];
+    } else if (i == 11) {
+      s.own_tile_size = StrToIntOr0(lines[i]) != 0;
+    } else {
+      *preview[i - 12] = StrToIntOr0(lines[i]);
     }
   }
 }
 
 std::vector<std::u16string> SettingsLines(const TSettings& s) {
-  std::vector<std::u16string> lines = {
-      IntStr(s.left),        IntStr(s.top), IntStr(s.width), IntStr(s.height),
-      IntStr(s.arrangement), s.count,       s.gap_x,         s.gap_y,
-      s.base_file,           s.zumen_path,  s.save_path};
+  std::vector<std::u16string> lines = {IntStr(s.left),
+                                       IntStr(s.top),
+                                       IntStr(s.width),
+                                       IntStr(s.height),
+                                       IntStr(s.arrangement),
+                                       s.count,
+                                       s.gap_x,
+                                       s.gap_y,
+                                       s.base_file,
+                                       s.zumen_path,
+                                       s.save_path,
+                                       s.own_tile_size ? u"1" : u"0",
+                                       IntStr(s.preview_left),
+                                       IntStr(s.preview_top),
+                                       IntStr(s.preview_width),
+                                       IntStr(s.preview_height)};
   for (std::u16string& line : lines) {
     if (HasLineBreak(line)) line.clear();
   }

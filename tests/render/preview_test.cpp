@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -149,6 +150,44 @@ TEST(PreviewPicture, ViewFitsTheBoxWithYUp) {
   EXPECT_EQ(empty.scale, 1);
 }
 
+// Zooming keeps the drawing point under the cursor where it is and the scale
+// within its bounds; panning moves by pixels; nonsense leaves the view alone.
+TEST(PreviewTest, ZoomAboutAPointAndPan) {
+  const TPreviewView v{2, 100, 300};  // drawing (0, 0) at canvas (100, 300)
+  const struct {
+    const char* name;
+    double factor, x, y, min, max;
+    double scale;  // expected
+  } zooms[] = {
+      {"in about the origin's pixel", 2, 100, 300, 0.1, 100, 4},
+      {"in about another point", 1.25, 400, 20, 0.1, 100, 2.5},
+      {"out", 0.5, 37, 411, 0.1, 100, 1},
+      {"in beyond the largest scale", 1000, 50, 60, 0.1, 8, 8},
+      {"out beyond the smallest", 1e-6, 50, 60, 0.5, 8, 0.5},
+      {"a factor of 0", 0, 50, 60, 0.1, 100, 2},
+      {"a negative factor", -2, 50, 60, 0.1, 100, 2},
+      {"not a number", std::nan(""), 50, 60, 0.1, 100, 2},
+  };
+  for (const auto& z : zooms) {
+    const TPreviewView w = ZoomView(v, z.factor, z.x, z.y, z.min, z.max);
+    EXPECT_DOUBLE_EQ(w.scale, z.scale) << z.name;
+    // The drawing point under (x, y) before is there after.
+    const double dx = (z.x - v.x0) / v.scale, dy = (v.y0 - z.y) / v.scale;
+    EXPECT_NEAR(w.x0 + dx * w.scale, z.x, 1e-9) << z.name;
+    EXPECT_NEAR(w.y0 - dy * w.scale, z.y, 1e-9) << z.name;
+  }
+  const TPreviewView moved = PanView(v, -30, 12.5);
+  EXPECT_EQ(moved.scale, 2);
+  EXPECT_EQ(moved.x0, 70);
+  EXPECT_EQ(moved.y0, 312.5);
+  EXPECT_EQ(PanView(v, INFINITY, 0).x0, 100);
+  EXPECT_DOUBLE_EQ(WheelZoomFactor(1), 1.25);
+  EXPECT_DOUBLE_EQ(WheelZoomFactor(-2), 1 / 1.5625);
+  EXPECT_DOUBLE_EQ(WheelZoomFactor(0), 1);
+  EXPECT_EQ(WheelZoomFactor(std::nan("")), 1);
+  EXPECT_TRUE(std::isfinite(WheelZoomFactor(1e300)));
+}
+
 class SceneCacheTest : public ::testing::Test {
  protected:
   std::u16string Drawing(const std::string& name, std::size_t lines) {
@@ -218,6 +257,19 @@ TEST_F(SceneCacheTest, TheShapesKeptStayWithinTheBound) {
   cache.Get(b);
   EXPECT_EQ(cache.Shapes(), each);  // a was let go for b
   EXPECT_NE(cache.Get(a).scene, first_a);
+
+  // A drawing larger than the room it is asked with is not kept, and nothing
+  // kept is let go for it, until there is room for it.
+  TSceneCache roomy(each * 2);
+  const auto kept_a = roomy.Get(a).scene;
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(roomy.Get(b, each / 2).state, TPreviewState::kSkipped);
+    EXPECT_EQ(roomy.Shapes(), each);
+  }
+  EXPECT_EQ(roomy.Get(a).scene, kept_a);
+  EXPECT_EQ(roomy.Get(a, 1).state, TPreviewState::kSkipped);
+  EXPECT_EQ(roomy.Get(b, each).state, TPreviewState::kRead);
+  EXPECT_EQ(roomy.Shapes(), 2 * each);
 
   // A drawing larger than the bound is cut to it.
   TSceneCache small(each / 2);

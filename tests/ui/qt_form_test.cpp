@@ -14,14 +14,18 @@
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QThread>
 #include <QUrl>
+#include <QWheelEvent>
 #include <chrono>
 #include <deque>
 #include <filesystem>
@@ -33,6 +37,7 @@
 #include "dialog_answers.h"
 #include "drawing_builder.h"
 #include "platform/jwcad_wine.h"
+#include "render/canvas.h"
 #include "ui/preview_dialog.h"
 #include "util/text.h"
 
@@ -236,7 +241,7 @@ TEST_F(FormTest, TheControlsAndTheFormAgree) {
   EXPECT_EQ(U(form->Edit1->text()), u"123456");  // longer than typing allows, shown in full
   EXPECT_EQ(U(form->LabelBase->text()), base);
   EXPECT_EQ(U(form->LabelPap->text()), u"（A3）");
-  EXPECT_EQ(form->MemoT->toPlainText().count(u'\n'), 10);
+  EXPECT_EQ(form->MemoT->toPlainText().count(u'\n'), 15);  // sixteen lines
 
   const std::u16string a = u"/d/a.jww", b = u"/d/b.jww", c = u"/e/c.jww";
   dialogs.open_answers = {{a, b, c}};
@@ -460,6 +465,68 @@ TEST_F(FormTest, ThePreviewWindowPaintsAndFollowsTheControls) {
   form.reset();
   QCoreApplication::processEvents();  // results queued for the gone window are dropped
   EXPECT_LT(timer.elapsed(), 20000);
+}
+
+// The preview is a window of its own (no dialog of the main window, so either
+// goes behind the other), opens beside the main window on its screen, keeps
+// its frame in the settings, and the mouse zooms and moves its picture.
+TEST_F(FormTest, ThePreviewIsAWindowOfItsOwnBesideTheMainOneAndTheMouseMovesIt) {
+  WriteSettings("0\n0\n300\n250\n");
+  auto form = MakeForm();
+  const std::u16string base = Drawing("base.jww");
+  dialogs.open_answers = {{base}, {Drawing("one.jww"), Drawing("two.jww")}};
+  form->Button1->click();
+  form->Button2->click();
+  form->Button9->click();
+  ASSERT_TRUE(form->PreviewDialog);
+  TPreviewDialog& preview = *form->PreviewDialog;
+  EXPECT_EQ(preview.parentWidget(), nullptr);
+  EXPECT_TRUE(preview.isWindow());
+  EXPECT_EQ(preview.windowType(), Qt::Window);
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_FALSE(preview.frameGeometry().intersects(form->frameGeometry()))
+      << preview.frameGeometry().x() << "," << preview.frameGeometry().y();
+  EXPECT_TRUE(screen.contains(preview.frameGeometry()));
+  ASSERT_TRUE(WaitUntil([&] { return !form->Form().Preview()->IsReading(); }));
+
+  auto* canvas = preview.findChild<TPreviewCanvas*>();
+  ASSERT_TRUE(canvas);
+  const QPointF centre(canvas->width() / 2.0, canvas->height() / 2.0);
+  const QImage fitted = canvas->grab().toImage();
+  QWheelEvent wheel(centre, canvas->mapToGlobal(centre), {}, {0, 240}, Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(canvas, &wheel);
+  EXPECT_FALSE(canvas->Navigator().Fitted());
+  EXPECT_DOUBLE_EQ(canvas->Navigator().View().scale,
+                   1.5625 * render::FitView(canvas->Picture().extents, canvas->width(),
+                                            canvas->height(), render::kPreviewMargin)
+                                .scale);
+  EXPECT_NE(canvas->grab().toImage(), fitted);
+  const double x0 = canvas->Navigator().View().x0;
+  auto mouse = [&](QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
+    QMouseEvent e(type, at, canvas->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(canvas, &e);
+  };
+  mouse(QEvent::MouseButtonPress, centre, Qt::LeftButton);
+  mouse(QEvent::MouseMove, centre + QPointF(30, 0), Qt::LeftButton);
+  mouse(QEvent::MouseButtonRelease, centre + QPointF(30, 0), Qt::NoButton);
+  EXPECT_DOUBLE_EQ(canvas->Navigator().View().x0, x0 + 30);
+  mouse(QEvent::MouseButtonDblClick, centre, Qt::LeftButton);
+  mouse(QEvent::MouseButtonRelease, centre, Qt::NoButton);
+  EXPECT_TRUE(canvas->Navigator().Fitted());
+  EXPECT_EQ(canvas->grab().toImage(), fitted);
+
+  // Its frame is kept in lines 13 to 16 of the settings.
+  const QRect frame = preview.frameGeometry();
+  form->close();
+  std::ifstream in(dir.file("plattero.dat"), std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  ASSERT_EQ(lines.size(), 16u);
+  EXPECT_EQ(lines[12] + lines[13] + lines[14] + lines[15],
+            std::to_string(frame.x()) + "\r" + std::to_string(frame.y()) + "\r" +
+                std::to_string(frame.width()) + "\r" + std::to_string(frame.height()) + "\r");
 }
 
 }  // namespace

@@ -250,7 +250,7 @@ TEST_F(FormWindowTest, TheControlsAndTheFormAgree) {
   EXPECT_EQ(WindowText(w->Control(TControl::LabelBase)), base);
   EXPECT_EQ(WindowText(w->Control(TControl::LabelPap)), u"（A3）");
   const std::u16string memo = WindowText(w->Control(TControl::MemoT));
-  EXPECT_EQ(std::count(memo.begin(), memo.end(), u'\n'), 10);
+  EXPECT_EQ(std::count(memo.begin(), memo.end(), u'\n'), 15);  // sixteen lines
 
   const HWND list = w->Control(TControl::ListBox1);
   const std::u16string a = u"D:\\図面\\a.jww", b = u"D:\\図面\\b.jww", c = u"E:\\c.jww";
@@ -342,7 +342,8 @@ TEST_F(FormWindowTest, SettingsAreWrittenOnCloseAndReadBack) {
   EXPECT_EQ(ReadFileBytes(dir.ufile("plattero.dat")),
             "\xEF\xBB\xBF"
             "60\r\n70\r\n610\r\n480\r\n3\r\n4\r\n12.5\r\n10\r\n" +
-                Utf16ToUtf8(base) + "\r\n" + folder + "\r\n" + folder + "\r\n");
+                Utf16ToUtf8(base) + "\r\n" + folder + "\r\n" + folder +
+                "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n");
   EXPECT_FALSE(fs::exists(fs::path(dir.ufile("TEMP"))));
 
   auto again = MakeWindow();

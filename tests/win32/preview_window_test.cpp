@@ -17,6 +17,7 @@
 
 #include "arc_pictures.h"
 #include "drawing_builder.h"
+#include "render/canvas.h"
 #include "win32_test_util.h"
 
 namespace plattero::win32 {
@@ -117,8 +118,15 @@ TEST_F(PreviewWindowTest, ThePreviewPaintsAndFollowsTheControls) {
   TPreviewWindow& preview = *w->PreviewWindow();
   window::TPreviewModel& model = *w->Form().Preview();
   EXPECT_TRUE(::IsWindowVisible(preview.Handle()));
-  EXPECT_EQ(::GetWindow(preview.Handle(), GW_OWNER), w->Handle());
+  // A window of its own (clicking the main window brings that in front of
+  // it), beside the main window.
+  EXPECT_EQ(::GetWindow(preview.Handle(), GW_OWNER), nullptr);
   EXPECT_EQ(WindowText(preview.Handle()), window::kPreviewTitle);
+  RECT main_frame{}, preview_frame{}, overlap{};
+  ::GetWindowRect(w->Handle(), &main_frame);
+  ::GetWindowRect(preview.Handle(), &preview_frame);
+  EXPECT_FALSE(::IntersectRect(&overlap, &main_frame, &preview_frame))
+      << preview_frame.left << "," << preview_frame.top;
   ASSERT_TRUE(PumpUntil([&] { return !model.IsReading() && model.Scenes().size() == 3; }));
   EXPECT_EQ(WindowText(preview.StatusText()), u"");
 
@@ -138,6 +146,30 @@ TEST_F(PreviewWindowTest, ThePreviewPaintsAndFollowsTheControls) {
   const auto is_ink = [](std::uint32_t c) { return c != 0xFFFFFF; };
   EXPECT_GT(painted.Count(is_red), 100);
   EXPECT_GT(painted.Count(is_ink), without.Count(is_ink) + 10);
+
+  // The wheel zooms at the cursor, a drag moves the picture, a double-click
+  // fits it again.
+  const HWND p = preview.Handle();
+  POINT centre{client.right / 2, client.bottom / 3};
+  POINT on_screen = centre;
+  ::ClientToScreen(p, &on_screen);
+  ::SendMessageW(p, WM_MOUSEWHEEL, MAKEWPARAM(0, 2 * WHEEL_DELTA),
+                 MAKELPARAM(on_screen.x, on_screen.y));
+  EXPECT_FALSE(preview.Navigator().Fitted());
+  const render::TPreviewView zoomed = preview.Navigator().View();
+  EXPECT_GT(zoomed.scale, 1.5 * render::FitView(preview.Picture().extents, client.right,
+                                                client.bottom - (client.bottom - painted.height),
+                                                render::kPreviewMargin)
+                                    .scale);
+  ::SendMessageW(p, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(centre.x, centre.y));
+  ::SendMessageW(p, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(centre.x + 30, centre.y - 10));
+  ::SendMessageW(p, WM_LBUTTONUP, 0, MAKELPARAM(centre.x + 30, centre.y - 10));
+  EXPECT_DOUBLE_EQ(preview.Navigator().View().x0, zoomed.x0 + 30);
+  EXPECT_DOUBLE_EQ(preview.Navigator().View().y0, zoomed.y0 - 10);
+  ::SendMessageW(p, WM_MOUSEMOVE, 0, MAKELPARAM(centre.x + 90, centre.y));  // button up
+  EXPECT_DOUBLE_EQ(preview.Navigator().View().x0, zoomed.x0 + 30);
+  ::SendMessageW(p, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(centre.x, centre.y));
+  EXPECT_TRUE(preview.Navigator().Fitted());
 
   // An edit in the window reaches the preview; a count refused shows why.
   ::SetWindowTextW(w->Control(TControl::Edit3), L"20");
@@ -181,7 +213,7 @@ TEST_F(PreviewWindowTest, ThePreviewPaintsAndFollowsTheControls) {
   const auto start = std::chrono::steady_clock::now();
   ::SendMessageW(w->Handle(), WM_CLOSE, 0, 0);
   EXPECT_EQ(w->Handle(), nullptr);
-  EXPECT_EQ(w->PreviewWindow()->Handle(), nullptr);  // gone with its owner
+  EXPECT_EQ(w->PreviewWindow()->Handle(), nullptr);  // gone with the main window
   w.reset();
   testing::Pump();  // results queued for the gone window are dropped
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));

@@ -76,11 +76,15 @@ class TaskQueue {
 class FakePreview : public TPreviewPane {
  public:
   explicit FakePreview(TaskQueue& queue) : queue_(queue) {}
-  void ShowPicture(const render::TPreviewPicture& p) override { picture = p; }
+  void ShowPicture(const render::TPreviewPicture& p) override {
+    picture = p;
+    ++pictures;
+  }
   void ShowStatus(const std::u16string& text) override { status = text; }
   void Post(std::function<void()> task) override { queue_.Post(std::move(task)); }
 
   render::TPreviewPicture picture;
+  int pictures = 0;
   std::u16string status;
   bool shown = false;
 
@@ -130,14 +134,28 @@ class FakeView : public TFormView {
     questions.push_back(text);
     return answer_yes;
   }
-  void Post(std::function<void()> task, int /*delay_ms*/) override {
+  // Tasks for a second or more later wait until the test fires them.
+  void Post(std::function<void()> task, int delay_ms) override {
     if (on_post) on_post();  // on the thread that posts
-    queue.Post(std::move(task));
+    if (delay_ms >= 1000) {
+      later.push_back(std::move(task));
+    } else {
+      queue.Post(std::move(task));
+    }
+  }
+  void FireLater() {
+    std::vector<std::function<void()>> now;
+    now.swap(later);
+    for (auto& task : now)
+      task();
   }
   TPreviewPane& Preview() override { return preview; }
   void ShowPreview() override { preview.shown = true; }
   bool PreviewShown() const override { return preview.shown; }
   void ClosePreview() override { preview.shown = false; }
+  TRect PreviewPlacement() const override { return preview_frame; }
+  void SetPreviewPlacement(const TRect& frame) override { preview_frame = frame; }
+  std::vector<TRect> Screens() const override { return {{0, 0, 1920, 1050}}; }
   void RunFinished() override { ++runs_finished; }
 
   // Runs posted tasks until `done` holds (or a minute passed).
@@ -163,6 +181,8 @@ class FakeView : public TFormView {
   std::pair<int, int> progress;
   int wait_cursor = 0;
   TRect placement{24, 24, 500, 400};
+  TRect preview_frame{0, 0, 656, 519};  // the size it is made at
+  std::vector<std::function<void()>> later;
   std::deque<Files> open_answers;
   std::vector<TFileDialogRequest> open_requests, save_requests;
   std::optional<std::u16string> save_answer;
@@ -217,9 +237,9 @@ TEST_F(FormTest, FirstStartMakesTheFoldersAndCloseWritesTheDefaults) {
   const std::string expected =
       "\xEF\xBB\xBF"
       "10\r\n20\r\n510\r\n420\r\n0\r\n3\r\n10\r\n10\r\n\r\n" +
-      dir.path() + "\r\n" + dir.path() + "\r\n";
+      dir.path() + "\r\n" + dir.path() + "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n";
   EXPECT_EQ(ReadText(dir.file("plattero.dat")), expected);
-  EXPECT_EQ(view.memo.size(), 11u);
+  EXPECT_EQ(view.memo.size(), 16u);
   EXPECT_FALSE(fs::exists(dir.file("TEMP")));
   EXPECT_FALSE(fs::exists(dir.file("TEMP2")));
 }
@@ -264,6 +284,23 @@ TEST_F(FormTest, SettingsAreRestoredAndAnUnknownArrangementIsSavedAsNone) {
   f.Button8Click();
   const std::string saved = ReadText(dir.file("plattero.dat"));
   EXPECT_NE(saved.find("\r\n-1\r\n123456\r\n-5\r\nabc\r\n"), std::string::npos) << saved;
+}
+
+TEST_F(FormTest, TheTileSizeChoiceIsKeptInTheSettings) {
+  TForm1& f = Show();
+  EXPECT_FALSE(view.checked[TControl::CheckBox1]);
+  EXPECT_FALSE(f.OwnTileSize());
+  f.CheckBox1Click(true);
+  f.Button8Click();
+  std::string saved = ReadText(dir.file("plattero.dat"));
+  EXPECT_NE(saved.find("\r\n1\r\n"), std::string::npos) << saved;
+  FakeView view2;
+  TForm1 again(view2, dir.ufile("plattero"));
+  view2.form = &again;
+  again.FormShow();
+  EXPECT_TRUE(view2.checked[TControl::CheckBox1]);
+  EXPECT_TRUE(again.OwnTileSize());
+  again.Button8Click();
 }
 
 TEST_F(FormTest, RestoredArrangementSetsTheCountLabelAndShortFilesKeepDefaults) {
@@ -660,6 +697,108 @@ TEST_F(FormTest, ClosingWhileThePreviewReadsNeitherCrashesNorWaitsLong) {
   form.reset();
   view.queue.RunSome(std::chrono::milliseconds(0));  // results for the gone form do nothing
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+// The shown preview looks at its drawings every kPreviewCheckMs: a drawing
+// deleted or saved anew shows without the preview being activated, and a look
+// that finds nothing changed leaves the picture alone. The looks stop while
+// the preview is closed.
+TEST_F(FormTest, TheShownPreviewNoticesDrawingsDeletedOrChanged) {
+  const std::u16string base = Drawing("base.jww");
+  const std::u16string one = Drawing("one.jww"), two = Drawing("two.jww");
+  TForm1& f = Show();
+  view.open_answers = {{base}, {one, two}};
+  f.Button1Click();
+  f.Button2Click();
+  f.Button9Click();
+  TPreviewModel& preview = *f.Preview();
+  ASSERT_TRUE(view.PumpUntil([&] { return !preview.IsLooking(); }));
+  ASSERT_EQ(view.later.size(), 1u);
+
+  auto look = [&] {
+    view.FireLater();
+    EXPECT_TRUE(view.PumpUntil([&] { return !preview.IsLooking(); }));
+  };
+  const int pictures = view.preview.pictures;
+  look();
+  EXPECT_EQ(view.preview.pictures, pictures);  // nothing changed
+  EXPECT_EQ(view.later.size(), 1u);            // the next look, and only one
+
+  fs::remove(dir.file("two.jww"));
+  look();
+  ASSERT_EQ(view.preview.picture.frames.size(), 2u);
+  EXPECT_EQ(view.preview.picture.frames[1].label, u"2: two.jww（見つかりません）");
+  EXPECT_EQ(view.preview.status, u"1 個の図面が見つかりません。");
+
+  const auto old_one = preview.Scenes().at(one).scene;
+  DrawingSpec more;
+  more.lines = 12;
+  Drawing("one.jww", more);
+  fs::last_write_time(dir.file("one.jww"),
+                      fs::last_write_time(dir.file("one.jww")) + std::chrono::seconds(5));
+  look();
+  EXPECT_GT(preview.Scenes().at(one).scene->shapes.size(), old_one->shapes.size());
+  EXPECT_FALSE(preview.IsReading());  // looked at quietly: no "reading" in the status line
+
+  // Closed: the next look finds it so and looks no more; opened, it looks again.
+  view.ClosePreview();
+  view.FireLater();
+  EXPECT_TRUE(view.later.empty());
+  f.Button9Click();
+  EXPECT_EQ(view.later.size(), 1u);
+  f.Button9Click();
+  EXPECT_EQ(view.later.size(), 1u);
+}
+
+// The preview opens beside the main window, where it was moved to next time.
+TEST_F(FormTest, ThePreviewOpensBesideTheMainWindowThenWhereItWasLeft) {
+  TForm1& f = Show();
+  view.placement = {100, 100, 542, 497};
+  f.Button9Click();
+  EXPECT_EQ(view.preview_frame, (TRect{642, 100, 656, 519}));
+  view.preview_frame = {700, 300, 800, 600};  // moved and resized by the user
+  f.Button8Click();
+  const std::string saved = ReadText(dir.file("plattero.dat"));
+  EXPECT_NE(saved.find("\r\n0\r\n700\r\n300\r\n800\r\n600\r\n"), std::string::npos) << saved;
+
+  form.reset();
+  view.preview_frame = {0, 0, 656, 519};
+  TForm1& again = Show();
+  again.Button9Click();
+  EXPECT_EQ(view.preview_frame, (TRect{700, 300, 800, 600}));
+}
+
+// Drawings beyond what the preview draws are named in its status line, and
+// a look that finds them so again repaints nothing.
+TEST_F(FormTest, ThePreviewsStatusLineSaysWhichDrawingsAreShownAsFramesOnly) {
+  DrawingSpec spec;
+  spec.lines = 30;
+  const std::u16string base = Drawing("base.jww", spec);
+  const std::size_t each = render::ReadPreviewScene(base, 1000000).scene->shapes.size();
+  TaskQueue queue;
+  FakePreview pane(queue);
+  TPreviewModel model(pane, each * 2 + each / 2);  // the base and one more
+  TTilingInputs in{{Drawing("a.jww", spec), Drawing("b.jww", spec), Drawing("c.jww", spec)},
+                   base,
+                   0,
+                   u"3",
+                   u"10",
+                   u"10"};
+  model.SetInputs(in, TPaperSize{420, 297, u""});
+  auto pump = [&] {
+    for (int i = 0; i < 3000 && model.IsLooking(); ++i)
+      queue.RunSome(std::chrono::milliseconds(10));
+    return !model.IsLooking();
+  };
+  ASSERT_TRUE(pump());
+  EXPECT_EQ(pane.status, u"2 個の図面はプレビューで描ける量を超えるため、枠だけを表示しています。");
+  EXPECT_EQ(pane.picture.frames[2].label, u"3: c.jww（表示省略）");
+  const int pictures = pane.pictures;
+  model.Check();
+  EXPECT_TRUE(model.IsLooking());
+  model.Check();  // one look at a time
+  ASSERT_TRUE(pump());
+  EXPECT_EQ(pane.pictures, pictures);
 }
 
 }  // namespace

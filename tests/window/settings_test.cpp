@@ -37,7 +37,7 @@ std::string ReadText(const std::string& path) {
   return ss.str();
 }
 
-TEST(SettingsTest, DefaultsAreWrittenAsElevenLinesWithBomAndCrLf) {
+TEST(SettingsTest, DefaultsAreWrittenAsSixteenLinesWithBomAndCrLf) {
   TSettings s = DefaultSettings(u"/opt/p/");
   s.left = 10;
   s.top = -5;
@@ -45,7 +45,8 @@ TEST(SettingsTest, DefaultsAreWrittenAsElevenLinesWithBomAndCrLf) {
   s.height = 497;
   EXPECT_EQ(EncodeSettingsLines(SettingsLines(s)),
             ToBytes("\xEF\xBB\xBF"
-                    "10\r\n-5\r\n542\r\n497\r\n0\r\n3\r\n10\r\n10\r\n\r\n/opt/p/\r\n/opt/p/\r\n"));
+                    "10\r\n-5\r\n542\r\n497\r\n0\r\n3\r\n10\r\n10\r\n\r\n/opt/p/\r\n/opt/p/\r\n"
+                    "0\r\n0\r\n0\r\n0\r\n0\r\n"));
 }
 
 TEST(SettingsTest, EncodingsAndLineEndsReadAlike) {
@@ -106,13 +107,65 @@ TEST(SettingsTest, ShortAndDamagedFilesKeepTheRestAtTheirDefaults) {
   EXPECT_EQ(s.zumen_path, u"/exe/");
   EXPECT_EQ(s.save_path, u"/exe/");
 
-  // Lines after the eleventh are ignored; an empty line is a line.
+  // Lines after the sixteenth are ignored; an empty line is a line.
   EXPECT_EQ(DecodeSettingsLines(ToBytes("a\r\n\r\nb")),
             (std::vector<std::u16string>{u"a", u"", u"b"}));
   EXPECT_TRUE(DecodeSettingsLines({}).empty());
   TSettings t = DefaultSettings(u"/exe/");
-  ApplySettingsLines(std::vector<std::u16string>(14, u"9"), t);
+  std::vector<std::u16string> many(20, u"9");
+  many[16] = u"77";
+  ApplySettingsLines(many, t);
   EXPECT_EQ(t.save_path, u"9");
+  EXPECT_TRUE(t.own_tile_size);
+  EXPECT_EQ(t.preview_height, 9);
+}
+
+// Lines 12 to 16, the tile-size choice and the preview's frame, came after
+// the eleven lines of the first version: its files read as before and leave
+// them at their defaults; what is written reads back.
+TEST(SettingsTest, TheTileSizeChoiceAndThePreviewsFrameFollowTheFirstElevenLines) {
+  const struct {
+    const char* name;
+    std::string file;
+    bool own_tile_size;
+    int preview[4];
+  } cases[] = {
+      {"eleven lines of the first version",
+       "\xEF\xBB\xBF"
+       "1\r\n2\r\n300\r\n400\r\n1\r\n3\r\n10\r\n10\r\n/b.jww\r\n/z/\r\n/s/\r\n",
+       false,
+       {0, 0, 0, 0}},
+      {"all sixteen",
+       "1\n2\n300\n400\n1\n3\n10\n10\n/b.jww\n/z/\n/s/\n1\n-900\n50\n640\n520\n",
+       true,
+       {-900, 50, 640, 520}},
+      {"the choice only",
+       "1\n2\n300\n400\n1\n3\n10\n10\n/b.jww\n/z/\n/s/\n0\n",
+       false,
+       {0, 0, 0, 0}},
+      {"a damaged frame",
+       "1\n2\n300\n400\n1\n3\n10\n10\n/b.jww\n/z/\n/s/\nyes\n10\n20\nwide\n",
+       false,
+       {10, 20, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    TSettings s = DefaultSettings(u"/exe/");
+    ApplySettingsLines(DecodeSettingsLines(ToBytes(c.file)), s);
+    EXPECT_EQ(s.base_file, u"/b.jww") << c.name;
+    EXPECT_EQ(s.save_path, u"/s/") << c.name;
+    EXPECT_EQ(s.own_tile_size, c.own_tile_size) << c.name;
+    EXPECT_EQ(s.preview_left, c.preview[0]) << c.name;
+    EXPECT_EQ(s.preview_top, c.preview[1]) << c.name;
+    EXPECT_EQ(s.preview_width, c.preview[2]) << c.name;
+    EXPECT_EQ(s.preview_height, c.preview[3]) << c.name;
+
+    const std::vector<std::u16string> lines = SettingsLines(s);
+    ASSERT_EQ(lines.size(), 16u) << c.name;
+    EXPECT_EQ(lines[11], c.own_tile_size ? u"1" : u"0") << c.name;
+    TSettings back = DefaultSettings(u"/other/");
+    ApplySettingsLines(DecodeSettingsLines(EncodeSettingsLines(lines)), back);
+    EXPECT_EQ(SettingsLines(back), lines) << c.name;
+  }
 }
 
 TEST(SettingsTest, SaveReplacesTheFileAndAFailedSaveKeepsIt) {
