@@ -136,8 +136,9 @@ void PaintPreview(const TPreviewPicture& picture, double width, double height, d
   }
   const TCanvasMap map(view);
   for (const TPaperFrame& f : picture.frames) {
-    painter.Box(BoxOnCanvas({f.x, f.y}, {f.x + f.width, f.y + f.height}, map, label_px), f.label,
-                kFrameInk, true);
+    painter.Box(BoxOnCanvas({f.x, f.y}, {f.x + f.width, f.y + f.height}, map,
+                            f.label.empty() ? 0 : label_px),
+                f.label, FrameRgb(f), FrameDashed(f));
   }
 }
 

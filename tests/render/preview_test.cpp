@@ -100,7 +100,7 @@ TPreviewScene SceneWith(std::size_t lines, TPreviewState state = TPreviewState::
     s.b = {10, 5};
     AddShape(*scene, s);
   }
-  return {scene, state};
+  return {scene, state, nullptr};
 }
 
 TEST(PreviewPicture, ScenesMoveWithTheirTilesAndLabelsTellWhatIsMissing) {
