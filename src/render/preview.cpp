@@ -24,6 +24,8 @@ std::u16string StateNote(const TPreviewScene& s) {
   switch (s.state) {
     case TPreviewState::kMissing:
       return u"（見つかりません）";
+    case TPreviewState::kNotDrawing:
+      return u"（図面ではありません）";
     case TPreviewState::kPartial:
       return u"（一部のみ読込）";
     case TPreviewState::kSkipped:
@@ -70,8 +72,10 @@ TPreviewScene ReadPreviewScene(const std::u16string& path, std::size_t max_shape
     TJwwData doc;  // no image folder and no extraction: nothing is written
     const bool whole = doc.FileIn(path);
     auto scene = std::make_shared<const TScene>(BuildScene(doc, max_shapes));
-    TPreviewScene read{std::move(scene), whole ? TPreviewState::kRead : TPreviewState::kPartial,
-                       nullptr};
+    const TPreviewState state = whole                       ? TPreviewState::kRead
+                                : doc.Status().no_signature ? TPreviewState::kNotDrawing
+                                                            : TPreviewState::kPartial;
+    TPreviewScene read{std::move(scene), state, nullptr};
     if (doc.Status().header) read.traits = std::make_shared<const TDrawingTraits>(TraitsOf(doc));
     return read;
   } catch (const std::exception&) {  // out of memory for this drawing

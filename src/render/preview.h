@@ -52,10 +52,11 @@ TPreviewLayout LayoutPreview(const TTilingInputs& in, const TPaperSize* paper);
 // --- Reading ------------------------------------------------------------------
 
 enum class TPreviewState {
-  kRead,     // read whole
-  kPartial,  // damaged: what could be read
-  kMissing,  // no regular file at the path
-  kSkipped,  // not read: the drawings before it fill the preview's share of memory
+  kRead,        // read whole
+  kPartial,     // damaged: what could be read
+  kMissing,     // no regular file at the path
+  kNotDrawing,  // a file that does not begin as a drawing does
+  kSkipped,     // not read: the drawings before it fill the preview's share of memory
 };
 
 struct TPreviewScene {

@@ -996,6 +996,9 @@ bool TTilingEngine::TakeAhead(TAheadRead read, const std::u16string& fn) {
   }
   if (read == TAheadRead::kNotDrawing) {
     warnings_.push_back(Warning(TTileWarning::kNotDrawing, fn, ahead_doc_->Status().reason));
+    // It counts no curve numbers: the drawing before it must not count twice
+    // (a missing drawing does, as the run always did).
+    ResetCurveNumbers();
     return false;
   }
   // The previous drawing's lists are emptied but not freed and go back to

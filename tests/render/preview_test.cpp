@@ -253,7 +253,7 @@ TEST_F(SceneCacheTest, DamagedMissingAndSpecialFilesGiveEmptyOrPartialScenes) {
   EXPECT_EQ(cut.state, TPreviewState::kPartial);
   EXPECT_LT(cut.scene->shapes.size(), cache.Get(whole).scene->shapes.size());
   const TPreviewScene text = cache.Get(dir.ufile("text.jww"));
-  EXPECT_EQ(text.state, TPreviewState::kPartial);
+  EXPECT_EQ(text.state, TPreviewState::kNotDrawing);  // named so, not as partly read
   EXPECT_TRUE(text.scene->shapes.empty());
   for (const char* name : {"gone.jww", "folder.jww", "pipe.jww", ""}) {
     const TPreviewScene s = cache.Get(dir.ufile(name));
