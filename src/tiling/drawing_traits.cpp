@@ -45,16 +45,26 @@ const T* At(const std::vector<T>& list, std::int32_t i) {
                                                              : nullptr;
 }
 
-std::u16string HexDigit(int v) {
-  return std::u16string(1, static_cast<char16_t>(v < 10 ? u'0' + v : u'A' + v - 10));
+char16_t HexDigit(int v) {
+  return static_cast<char16_t>(v < 10 ? u'0' + v : u'A' + v - 10);
 }
 
+// Built by appending: GCC 12 warns falsely (-Wrestrict) about a literal
+// followed by concatenations.
 std::u16string GroupName(int g) {
-  return u"[" + HexDigit(g) + u"]";
+  std::u16string s(1, u'[');
+  s += HexDigit(g);
+  s += u']';
+  return s;
 }
 
 std::u16string LayerName(int g, int l) {
-  return u"[" + HexDigit(g) + u"-" + HexDigit(l) + u"]";
+  std::u16string s(1, u'[');
+  s += HexDigit(g);
+  s += u'-';
+  s += HexDigit(l);
+  s += u']';
+  return s;
 }
 
 std::string Ascii(const std::u16string& s) {
@@ -265,8 +275,9 @@ std::vector<TTileWarning> CompareTraits(const TDrawingTraits& base, const TDrawi
                      ScaleText(base.scales[g]));
     if (scales.size() <= kMaxListed) {
       if (!scale_reason.empty()) scale_reason += ", ";
-      scale_reason += "group " + Ascii(HexDigit(g)) + " at " + Ascii(ScaleText(own.scales[g])) +
-                      ", base " + Ascii(ScaleText(base.scales[g]));
+      scale_reason += "group " + std::string(1, static_cast<char>(HexDigit(g))) + " at " +
+                      Ascii(ScaleText(own.scales[g])) + ", base " +
+                      Ascii(ScaleText(base.scales[g]));
     }
   }
   if (!scales.empty()) {

@@ -65,7 +65,7 @@ void TileAll(const std::vector<std::u16string>& files, TTileSize size, Tiled& t)
   TTilingInputs in;
   in.files = files;
   in.base_file = files[0];
-  in.count_text = u"5";
+  in.count_text = std::u16string(u"5");
   in.tile_size = size;
   TTilingRun run(t.engine);
   ASSERT_FALSE(t.engine.Merge(in).has_value());
@@ -128,7 +128,9 @@ TEST(MixedPaperCorpus, BasePapersNameEveryDrawingThatOverlapsOrChangesScale) {
     ASSERT_TRUE(d.FileIn(files[i]));
     const TPaperSize paper = PaperSizeOf(d.Enthd.nZumen);
     const bool other_paper = paper.papx != tile.papx || paper.papy != tile.papy;
-    if (other_paper) EXPECT_TRUE(warned.count({i, TTileWarning::kPaperSize}));
+    if (other_paper) {
+      EXPECT_TRUE(warned.count({i, TTileWarning::kPaperSize}));
+    }
     // Lines that leave the paper and reach another tile's cell.
     const std::size_t n = d.EntLine.size();
     if (n && !other_paper) {

@@ -163,13 +163,13 @@ TEST(MixedPapers, OwnSizeSheetsNeverOverlapInTheWrittenFile) {
       TJwwData base;
       Sheet(base, kA4);
       TTilingInputs in = Inputs(order, u"3", size);
-      in.gap_x_text = u"5";
-      in.gap_y_text = u"0";  // sheets of a column or row may touch, never overlap
+      in.gap_x_text = std::u16string(u"5");
+      in.gap_y_text = std::u16string(u"0");  // sheets of a column or row may touch, never overlap
       in.base_file = r.Save(base, "base.jww");
       for (std::size_t i = 0; i < std::size(papers); ++i) {
         TJwwData d;
         Sheet(d, papers[i]);
-        in.files.push_back(r.Save(d, "d" + std::to_string(i) + ".jww"));
+        in.files.push_back(r.Save(d, std::to_string(i) + ".jww"));
       }
       TJwwData out;
       r.Tile(in, &out);
@@ -318,7 +318,7 @@ TEST(MixedPapers, ContentPastThePaperOnlyWarnsWhereItReachesAnotherCell) {
   r.Tile(in);
   EXPECT_TRUE(r.engine.Warnings().empty());
   // Two rows of one: the wide one reaches nothing, the tall one the row above.
-  in.count_text = u"1";
+  in.count_text = std::u16string(u"1");
   in.files = {in.files[0], in.files[2], in.files[1]};
   r.Tile(in);
   ASSERT_EQ(r.engine.Warnings().size(), 1u);
