@@ -48,6 +48,7 @@ struct TileOptions {
   std::string count = "3";
   std::string gap_x = "10";
   std::string gap_y = "10";
+  std::string tile_size = "base";  // "base" or "own"
   std::string output;
   std::string preview;  // when set: an SVG picture of the result with the tiles' paper frames
   std::vector<std::string> drawings;

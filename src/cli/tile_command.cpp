@@ -30,9 +30,9 @@ bool OrderIndex(const std::string& text, int& order) {
 // The combined drawing with every tile's paper frame, labelled with its
 // number and file name.
 std::string PreviewSvg(const TTilingEngine& engine, const TTilingInputs& in) {
-  const auto offsets = TileOffsets(in, engine.papx, engine.papy);
-  return render::RenderSvg(engine.JWW, render::TileFrames(offsets, engine.papx, engine.papy,
-                                                          render::TileLabels(in.files)));
+  return render::RenderSvg(
+      engine.JWW,
+      render::PlaceFrames(engine.Places(), render::TileLabels(in.files), engine.Warnings()));
 }
 
 }  // namespace
@@ -50,6 +50,12 @@ int RunTile(const TileOptions& opt, std::ostream& out, std::ostream& err) {
   in.count_text = platform::ArgumentText(opt.count);
   in.gap_x_text = platform::ArgumentText(opt.gap_x);
   in.gap_y_text = platform::ArgumentText(opt.gap_y);
+  if (opt.tile_size == "own") {
+    in.tile_size = TTileSize::kOwn;
+  } else if (opt.tile_size != "base") {
+    err << "plattero-cli: tile: unknown tile size \"" << opt.tile_size << "\" (base or own)\n";
+    return kExitUsage;
+  }
   const std::u16string output = platform::ArgumentText(opt.output);
   const std::u16string preview_file = platform::ArgumentText(opt.preview);
 
@@ -127,13 +133,18 @@ CommandDef TileCommand() {
     sub.add_option("--count", opt->count, "drawings per row (or per column); default 3");
     sub.add_option("--gap-x", opt->gap_x, "horizontal gap in paper millimetres; default 10");
     sub.add_option("--gap-y", opt->gap_y, "vertical gap in paper millimetres; default 10");
+    sub.add_option("--tile-size", opt->tile_size,
+                   "base: every tile the base drawing's paper (default); own: each drawing's own "
+                   "paper, rows and columns as large as their largest sheet");
     sub.add_option("-o,--output", opt->output, "the drawing to write")->required();
     sub.add_option("--preview", opt->preview,
                    "also write an SVG picture of the result with each tile's paper frame");
     sub.add_option("drawings", opt->drawings, "the drawings to tile, in order");
     sub.add_flag("--strict", opt->strict,
-                 "treat every warning (a drawing skipped or partly read, an image left out, a "
-                 "block without definition) as an error: exit code 1, nothing written");
+                 "treat every warning (a drawing skipped, partly read or no drawing, an image "
+                 "left out, a block without definition, a paper, scale or layer that differs "
+                 "from the base drawing's, content reaching into another tile) as an error: "
+                 "exit code 1, nothing written");
     return [opt](CliStreams& io) { return RunTile(*opt, io.out, io.err); };
   };
   return def;

@@ -1,6 +1,7 @@
 // Reading a whole drawing: header, entity list, block definitions and images.
 
 #include <algorithm>
+#include <limits>
 #include <new>
 
 #include "jww/archive.h"
@@ -235,6 +236,47 @@ bool TJwwData::FileIn(const std::u16string& FName) {
   return ok;
 }
 
+bool TJwwData::HeaderIn(const std::u16string& FName) {
+  DataInit();
+  SizeHeaderTables(*this);
+  platform::TInputFile in;
+  if (!in.Open(FName)) {
+    status_ =
+        TJwwReadStatus{false, 0, "cannot open the file: " + platform::FileErrorText(in.Status())};
+    return false;
+  }
+  // A header is a few kilobytes; its names may make it longer, so the read
+  // grows fourfold while the header runs past what was read, up to the file.
+  std::vector<std::uint8_t> bytes;
+  std::size_t want = 16384;
+  for (;;) {
+    const std::size_t have = bytes.size();
+    bytes.resize(want);
+    const std::ptrdiff_t n = in.ReadFully(bytes.data() + have, want - have);
+    if (n < 0) {
+      status_ = TJwwReadStatus{false, have,
+                               "cannot read the file: " + platform::FileErrorText(in.Status())};
+      return false;
+    }
+    bytes.resize(have + static_cast<std::size_t>(n));
+    const bool at_end = bytes.size() < want;
+    ArchiveReader r(bytes.data(), bytes.size());
+    status_ = TJwwReadStatus{};
+    if (ReadHeader(r, *this)) {
+      status_.header = true;
+      return true;
+    }
+    if (at_end || !r.ShortRead()) {
+      status_.ok = false;
+      status_.offset = r.FailOffset();
+      status_.reason = r.Failed() ? r.FailReason() : "header: read failed";
+      status_.no_signature = Enthd.jwID != u"JwwData.";
+      return false;
+    }
+    want = want > std::numeric_limits<std::size_t>::max() / 4 ? want + 1 : want * 4;
+  }
+}
+
 bool TJwwData::ReadDrawingBytes(const std::u16string& FName, std::vector<std::uint8_t>& bytes) {
   platform::TInputFile in;
   if (!in.Open(FName)) {
@@ -261,6 +303,7 @@ bool TJwwData::ReadDrawingBytes(const std::u16string& FName, std::vector<std::ui
     SizeHeaderTables(*this);
     if (!ReadSignature(r, Enthd)) {
       status_ = TJwwReadStatus{false, r.FailOffset(), r.FailReason()};
+      status_.no_signature = Enthd.jwID != u"JwwData.";
       return false;
     }
   }

@@ -26,6 +26,9 @@ struct TJwwReadStatus {
   std::uint64_t ext_names_begin = 0, ext_names_end = 0;
   std::uint64_t entities = 0, block_defs = 0, images = 0;
   bool header = false;  // the header was read: the file is a drawing
+  // The file was read but does not begin with "JwwData.": it is no drawing at
+  // all (an empty file included), not a damaged one.
+  bool no_signature = false;
 };
 
 // An embedded image that a read, or the unpacking after it, could not carry
@@ -73,6 +76,10 @@ class TJwwData {
   // extracted into BindImageFolder as for a file.
   bool FileInBytes(const std::uint8_t* data, std::size_t size);
   const TJwwReadStatus& Status() const { return status_; }
+  // Reads only the signature and the header section (Enthd and the tables),
+  // fetching the file's first bytes and more only while the header needs
+  // them. True when the whole header was read; Status() as for FileIn.
+  bool HeaderIn(const std::u16string& FName);
 
   // Writes the document as a drawing of version Ver. The file is written under
   // a temporary name beside FName and renamed over it only when complete; on

@@ -148,8 +148,9 @@ void PaintPreview(const TPreviewPicture& picture, const TPreviewView& view, doub
   }
   const TCanvasMap map(view);
   for (const TPaperFrame& f : picture.frames) {
-    painter.Box(BoxOnCanvas({f.x, f.y}, {f.x + f.width, f.y + f.height}, map, label_px), f.label,
-                kFrameInk, true);
+    painter.Box(BoxOnCanvas({f.x, f.y}, {f.x + f.width, f.y + f.height}, map,
+                            f.label.empty() ? 0 : label_px),
+                f.label, FrameRgb(f), FrameDashed(f));
   }
 }
 

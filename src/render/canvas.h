@@ -99,7 +99,8 @@ inline constexpr double kPreviewMargin = 12;
 
 // Paints a preview picture fitted into a canvas of `width` x `height` pixels
 // (on a background the painter has filled): the scenes in their order, then
-// every paper frame, dashed in kFrameInk with its label `label_px` high.
+// every frame in its colour (FrameRgb: kFrameInk for a paper, dashed) with
+// its label `label_px` high.
 void PaintPreview(const TPreviewPicture& picture, double width, double height, double label_px,
                   TCanvasPainter& painter);
 // The same seen through `view` (zoomed or moved by the user); scenes that lie

@@ -24,6 +24,8 @@ std::u16string StateNote(const TPreviewScene& s) {
   switch (s.state) {
     case TPreviewState::kMissing:
       return u"（見つかりません）";
+    case TPreviewState::kNotDrawing:
+      return u"（図面ではありません）";
     case TPreviewState::kPartial:
       return u"（一部のみ読込）";
     case TPreviewState::kSkipped:
@@ -35,7 +37,7 @@ std::u16string StateNote(const TPreviewScene& s) {
 }
 
 TPreviewScene EmptyScene(TPreviewState state) {
-  return {std::make_shared<const TScene>(), state};
+  return {std::make_shared<const TScene>(), state, nullptr};
 }
 
 }  // namespace
@@ -49,11 +51,14 @@ TPreviewLayout LayoutPreview(const TTilingInputs& in, const TPaperSize* paper) {
     layout.message = std::move(*message);
     return layout;
   }
-  if (auto message = TTilingEngine::CheckOffsets(in, paper->papx, paper->papy)) {
+  const std::vector<TTilePlace> places = TilePlaces(in, *paper, {});
+  if (auto message = TTilingEngine::CheckOffsets(places)) {
     layout.message = std::move(*message);
     return layout;
   }
-  layout.offsets = TileOffsets(in, paper->papx, paper->papy);
+  layout.paper = *paper;
+  for (const TTilePlace& p : places)
+    layout.offsets.push_back({p.x, p.y});
   layout.frames = TileFrames(layout.offsets, paper->papx, paper->papy, TileLabels(in.files));
   return layout;
 }
@@ -67,7 +72,12 @@ TPreviewScene ReadPreviewScene(const std::u16string& path, std::size_t max_shape
     TJwwData doc;  // no image folder and no extraction: nothing is written
     const bool whole = doc.FileIn(path);
     auto scene = std::make_shared<const TScene>(BuildScene(doc, max_shapes));
-    return {std::move(scene), whole ? TPreviewState::kRead : TPreviewState::kPartial};
+    const TPreviewState state = whole                       ? TPreviewState::kRead
+                                : doc.Status().no_signature ? TPreviewState::kNotDrawing
+                                                            : TPreviewState::kPartial;
+    TPreviewScene read{std::move(scene), state, nullptr};
+    if (doc.Status().header) read.traits = std::make_shared<const TDrawingTraits>(TraitsOf(doc));
+    return read;
   } catch (const std::exception&) {  // out of memory for this drawing
     return EmptyScene(TPreviewState::kPartial);
   }
@@ -221,16 +231,38 @@ TPreviewPicture ComposePreview(const TTilingInputs& in, const TPreviewLayout& la
     picture.extents.Add(e.min_x + dx, e.min_y + dy);
     picture.extents.Add(e.max_x + dx, e.max_y + dy);
   };
-  place(0, 0, find(in.base_file));
+  const TPreviewScene* base = find(in.base_file);
+  place(0, 0, base);
   const std::size_t tiles =
       std::min({in.files.size(), layout.offsets.size(), layout.frames.size()});
+  // The tiles as the run places them, with the papers read so far.
+  std::vector<TPaperSize> papers(tiles, layout.paper);
+  std::vector<const TPreviewScene*> read(tiles);
+  std::vector<std::u16string> labels(tiles);
   for (std::size_t i = 0; i < tiles; ++i) {
-    const auto [dx, dy] = layout.offsets[i];
-    TPaperFrame frame = layout.frames[i];
-    if (!Usable(dx) || !Usable(dy) || !Usable(frame.x) || !Usable(frame.y)) continue;
-    const TPreviewScene* s = find(in.files[i]);
-    if (s) frame.label += StateNote(*s);
-    place(dx, dy, s);
+    read[i] = find(in.files[i]);
+    labels[i] = layout.frames[i].label;
+    if (!read[i]) continue;
+    labels[i] += StateNote(*read[i]);
+    if (read[i]->traits) papers[i] = TilePaperOf(read[i]->traits->nZumen, layout.paper);
+  }
+  TTilingInputs shown = in;
+  shown.files.resize(tiles);
+  const std::vector<TTilePlace> places = TilePlaces(shown, layout.paper, papers);
+  std::vector<TTileWarning> warnings;
+  if (base && base->traits) {
+    for (std::size_t i = 0; i < tiles; ++i) {
+      if (!read[i] || !read[i]->traits) continue;
+      for (TTileWarning& w :
+           CompareTraits(*base->traits, *read[i]->traits, places, i, in.tile_size, in.files[i]))
+        warnings.push_back(std::move(w));
+    }
+  }
+  for (std::size_t i = 0; i < tiles; ++i) {
+    if (Usable(places[i].x) && Usable(places[i].y)) place(places[i].x, places[i].y, read[i]);
+  }
+  for (TPaperFrame& frame : PlaceFrames(places, labels, warnings)) {
+    if (!Usable(frame.x) || !Usable(frame.y)) continue;
     picture.extents.Add(frame.x, frame.y);
     picture.extents.Add(frame.x + frame.width, frame.y + frame.height);
     picture.frames.push_back(std::move(frame));

@@ -25,6 +25,7 @@
 #include "platform/file_system.h"
 #include "render/scene.h"
 #include "render/svg.h"
+#include "tiling/drawing_traits.h"
 #include "tiling/tiling_engine.h"
 
 namespace plattero::render {
@@ -36,28 +37,34 @@ struct TPreviewLayout {
   // Start's message when it would refuse these inputs (no drawings, no base
   // drawing, a count out of range); nothing is laid out then.
   std::u16string message;
-  // Offset and paper frame of list row i, labelled "<i + 1>: <file name>".
+  // Offset and paper frame of list row i, labelled "<i + 1>: <file name>",
+  // with every drawing on the base drawing's paper: ComposePreview places
+  // them by their own papers once they are read.
   std::vector<std::pair<double, double>> offsets;
   std::vector<TPaperFrame> frames;
+  TPaperSize paper;  // the base drawing's
 };
 
 // `paper` is the base drawing's paper, or null when no base drawing could be
-// read. Count and gaps are taken from their texts as the tiling run takes
-// them.
+// read. Count, gaps and tile size are taken as the tiling run takes them.
 TPreviewLayout LayoutPreview(const TTilingInputs& in, const TPaperSize* paper);
 
 // --- Reading ------------------------------------------------------------------
 
 enum class TPreviewState {
-  kRead,     // read whole
-  kPartial,  // damaged: what could be read
-  kMissing,  // no regular file at the path
-  kSkipped,  // not read: the drawings before it fill the preview's share of memory
+  kRead,        // read whole
+  kPartial,     // damaged: what could be read
+  kMissing,     // no regular file at the path
+  kNotDrawing,  // a file that does not begin as a drawing does
+  kSkipped,     // not read: the drawings before it fill the preview's share of memory
 };
 
 struct TPreviewScene {
   std::shared_ptr<const TScene> scene;  // never null; empty unless kRead or kPartial
   TPreviewState state = TPreviewState::kMissing;
+  // Paper, scales, layers and reach of the drawing (TraitsOf), when its
+  // header was read.
+  std::shared_ptr<const TDrawingTraits> traits;
 };
 
 // Reads the drawing at `path` without extracting its images (no file is
@@ -156,9 +163,12 @@ struct TPreviewPicture {
   TBox extents;                      // of the frames and the moved scenes
 };
 
-// The base drawing at (0, 0) and every tile at its offset, with the scenes
+// The base drawing at (0, 0) and every tile at its place, with the scenes
 // known so far (`scenes` by path; a path not in it is not read yet). Tiles
-// and frames whose offset is not a usable coordinate are left out.
+// are placed by the papers of the drawings read (TilePlaces; the base paper
+// for the others); each shows its paper frame, its cell where that differs,
+// and is marked when CompareTraits warns about it against the base drawing.
+// Tiles and frames whose offset is not a usable coordinate are left out.
 TPreviewPicture ComposePreview(const TTilingInputs& in, const TPreviewLayout& layout,
                                const std::unordered_map<std::u16string, TPreviewScene>& scenes);
 

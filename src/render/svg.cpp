@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <numbers>
 
+#include "tiling/drawing_traits.h"
 #include "util/numbers.h"
 #include "util/text.h"
 
@@ -15,6 +16,9 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 constexpr std::uint32_t kFrameRgb = 0xD02020;
+// Frames of tiles that warn, and cells that are not their tile's paper.
+constexpr std::uint32_t kWarnFrameRgb = 0xE07800;
+constexpr std::uint32_t kCellFrameRgb = 0x9098A8;
 
 // Pen width 1 in millimetres, as thin printed lines are.
 constexpr double kPenWidthMm = 0.13;
@@ -216,7 +220,8 @@ class SvgWriter {
     out_ += "<rect x=\"" + X(x0) + "\" y=\"" + Y(y1) + "\" width=\"" + N(x1 - x0) + "\" height=\"" +
             N(y1 - y0) + "\" stroke=\"" + Color(s.pen.rgb) + "\" stroke-width=\"" + N(stroke) +
             "\"";
-    if (frame) out_ += " stroke-dasharray=\"" + N(6 * stroke) + " " + N(3 * stroke) + "\"";
+    if (frame && !s.pen.dash.empty())
+      out_ += " stroke-dasharray=\"" + N(6 * stroke) + " " + N(3 * stroke) + "\"";
     out_ += "/>";
     if (!s.text.empty()) {
       const double h = s.height;
@@ -273,6 +278,53 @@ std::vector<TPaperFrame> TileFrames(const std::vector<std::pair<double, double>>
   return frames;
 }
 
+std::uint32_t FrameRgb(const TPaperFrame& f) {
+  return f.warn ? kWarnFrameRgb : f.cell ? kCellFrameRgb : kFrameRgb;
+}
+
+bool FrameDashed(const TPaperFrame& f) {
+  return !f.warn;
+}
+
+std::vector<TPaperFrame> PlaceFrames(const std::vector<TTilePlace>& places,
+                                     const std::vector<std::u16string>& labels,
+                                     const std::vector<TTileWarning>& warnings) {
+  std::vector<std::u16string> notes(places.size());
+  for (const TTileWarning& w : warnings) {
+    if (w.tile < 0 || static_cast<std::size_t>(w.tile) >= places.size()) continue;
+    const std::u16string note = WarningNote(w.kind);
+    std::u16string& n = notes[static_cast<std::size_t>(w.tile)];
+    if (note.empty() || n.find(note) != std::u16string::npos) continue;
+    n += (n.empty() ? u"" : u"・") + note;
+  }
+  std::vector<TPaperFrame> frames;
+  frames.reserve(places.size());
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    const TTilePlace& p = places[i];
+    if (p.cell_w != p.paper_w || p.cell_h != p.paper_h) {
+      TPaperFrame c;
+      c.x = p.x - p.cell_w / 2;
+      c.y = p.y - p.cell_h / 2;
+      c.width = p.cell_w;
+      c.height = p.cell_h;
+      c.cell = true;
+      frames.push_back(std::move(c));
+    }
+    TPaperFrame f;
+    f.x = p.x - p.paper_w / 2;
+    f.y = p.y - p.paper_h / 2;
+    f.width = p.paper_w;
+    f.height = p.paper_h;
+    if (i < labels.size()) f.label = labels[i];
+    if (!notes[i].empty()) {
+      f.warn = true;
+      f.label += u"（" + notes[i] + u"）";
+    }
+    frames.push_back(std::move(f));
+  }
+  return frames;
+}
+
 void AddFrames(TScene& scene, const std::vector<TPaperFrame>& frames) {
   for (const TPaperFrame& f : frames) {
     if (!std::isfinite(f.x) || !std::isfinite(f.y) || !std::isfinite(f.width) ||
@@ -280,7 +332,8 @@ void AddFrames(TScene& scene, const std::vector<TPaperFrame>& frames) {
       continue;
     TShape s;
     s.kind = TShapeKind::kFrame;
-    s.pen.rgb = kFrameRgb;
+    s.pen.rgb = FrameRgb(f);
+    if (FrameDashed(f)) s.pen.dash = {6, 3};
     s.a = {f.x, f.y};
     s.b = {f.x + f.width, f.y + f.height};
     s.height = std::max(std::min(std::fabs(f.width), std::fabs(f.height)) / 25, 1.0);

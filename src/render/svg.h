@@ -13,12 +13,14 @@
 // <text>, "image" <g> with a <rect> and a <text>, "frame" <g> with a <rect>
 // and a <text>.
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "jww/jww_data.h"
 #include "render/scene.h"
+#include "tiling/tiling_engine.h"
 
 namespace plattero::render {
 
@@ -27,7 +29,23 @@ namespace plattero::render {
 struct TPaperFrame {
   double x = 0, y = 0, width = 0, height = 0;
   std::u16string label;
+  // A tile's cell where it is not its paper (drawn pale, without a label).
+  bool cell = false;
+  // The drawing of this tile warns (drawn in the warning colour, solid).
+  bool warn = false;
 };
+
+// The colour 0xRRGGBB a frame is drawn in, and whether it is dashed.
+std::uint32_t FrameRgb(const TPaperFrame& f);
+bool FrameDashed(const TPaperFrame& f);
+
+// The frames of tiles at these places: for each tile its cell when that is
+// not its paper, then its paper labelled labels[i]. A tile that `warnings`
+// name (by tile) is marked warn, and its label ends with their notes in
+// brackets ("（縮尺違い・はみ出し）").
+std::vector<TPaperFrame> PlaceFrames(const std::vector<TTilePlace>& places,
+                                     const std::vector<std::u16string>& labels,
+                                     const std::vector<TTileWarning>& warnings);
 
 // The labels of the tiles of these drawings: "<i + 1>: <file name>" (the
 // whole path where it names no file).

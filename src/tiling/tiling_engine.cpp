@@ -7,10 +7,12 @@
 #include <new>
 #include <stdexcept>
 #include <system_error>
+#include <tuple>
 
 #include "jww/entity_io.h"
 #include "jww/limits.h"
 #include "platform/file_system.h"
+#include "tiling/drawing_traits.h"
 #include "util/memory.h"
 #include "util/numbers.h"
 #include "util/text.h"
@@ -202,6 +204,14 @@ TPaperSize PaperSizeOf(std::int32_t nZumen) {
   }
 }
 
+bool IsKnownPaper(std::int32_t nZumen) {
+  return (nZumen >= 0 && nZumen <= 4) || (nZumen >= 8 && nZumen <= 14);
+}
+
+TPaperSize TilePaperOf(std::optional<std::int32_t> nZumen, const TPaperSize& base) {
+  return nZumen && IsKnownPaper(*nZumen) ? PaperSizeOf(*nZumen) : base;
+}
+
 std::u16string CountLabelFor(int order) {
   return order > 1 ? u"縦数：" : u"横数：";
 }
@@ -286,6 +296,61 @@ std::vector<std::pair<double, double>> TileOffsets(const TTilingInputs& in, doub
                      GapOf(in.gap_y_text), papx, papy);
 }
 
+std::vector<TTilePlace> TilePlaces(const TTilingInputs& in, const TPaperSize& base,
+                                   const std::vector<TPaperSize>& papers) {
+  const std::size_t count = in.files.size();
+  std::vector<TTilePlace> places(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const TPaperSize& paper = i < papers.size() ? papers[i] : base;
+    places[i].paper_w = paper.papx;
+    places[i].paper_h = paper.papy;
+    places[i].cell_w = base.papx;
+    places[i].cell_h = base.papy;
+  }
+  if (in.tile_size == TTileSize::kBase) {
+    const auto offsets = TileOffsets(in, base.papx, base.papy);
+    for (std::size_t i = 0; i < count; ++i)
+      std::tie(places[i].x, places[i].y) = offsets[i];
+    return places;
+  }
+  if (count == 0) return places;
+  // A count below 1 starts a new line with every tile, as TileOffsets does.
+  const std::size_t n = static_cast<std::size_t>(std::max(1, StrToIntOr0(in.count_text)));
+  const double gx = GapOf(in.gap_x_text), gy = GapOf(in.gap_y_text);
+  // Rows for orders 0 and 1, columns for the others. Along a line each cell
+  // is as long as its own sheet; across, as deep as the line's largest.
+  const bool rows = in.order == 0 || in.order == 1;
+  const double along_gap = rows ? gx : gy;
+  const double across_gap = rows ? gy : gx;
+  // Orders 1 and 3 step downwards: rows go down (1), tiles in a column go down (3).
+  const double across_sign = in.order == 1 ? -1.0 : 1.0;
+  const double along_sign = in.order == 0 || in.order == 1 || in.order == 2 ? 1.0 : -1.0;
+  auto along = [&](std::size_t i) { return rows ? places[i].paper_w : places[i].paper_h; };
+  auto across = [&](std::size_t i) { return rows ? places[i].paper_h : places[i].paper_w; };
+  // Every line starts at the first tile's edge; the first line's middle is 0.
+  const double start = -along(0) / 2;
+  double middle = 0, previous_depth = 0;
+  for (std::size_t first = 0; first < count; first += n) {
+    const std::size_t last = std::min(count, first + n);
+    double depth = 0;
+    for (std::size_t i = first; i < last; ++i)
+      depth = std::max(depth, across(i));
+    if (first > 0) middle += across_sign * ((previous_depth / 2 + across_gap) + depth / 2);
+    previous_depth = depth;
+    double edge = start;  // measured in the direction the line grows
+    for (std::size_t i = first; i < last; ++i) {
+      const double centre = along_sign * (edge + along(i) / 2);
+      edge = (edge + along(i)) + along_gap;
+      TTilePlace& p = places[i];
+      (rows ? p.x : p.y) = centre;
+      (rows ? p.y : p.x) = middle;
+      p.cell_w = rows ? p.paper_w : depth;
+      p.cell_h = rows ? depth : p.paper_h;
+    }
+  }
+  return places;
+}
+
 TTilingEngine::TTilingEngine(std::u16string tmp_path, std::u16string tmp_path2)
     : TmpPath(std::move(tmp_path)), TmpPath2(std::move(tmp_path2)) {
   JWW.BindImageFolder = TmpPath;
@@ -321,6 +386,14 @@ std::optional<std::u16string> TTilingEngine::CheckOffsets(const TTilingInputs& i
   for (const auto& [x, y] : TileOffsets(in, papx, papy)) {
     if (!IsFiniteNumber(x)) return ReenterMessage(kGapXCaption);
     if (!IsFiniteNumber(y)) return ReenterMessage(kGapYCaption);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::u16string> TTilingEngine::CheckOffsets(const std::vector<TTilePlace>& places) {
+  for (const TTilePlace& p : places) {
+    if (!IsFiniteNumber(p.x)) return ReenterMessage(kGapXCaption);
+    if (!IsFiniteNumber(p.y)) return ReenterMessage(kGapYCaption);
   }
   return std::nullopt;
 }
@@ -364,7 +437,10 @@ std::optional<std::u16string> TTilingEngine::Merge(const TTilingInputs& in,
   unpack_budget_ = RunUnpackBudget(inputs);
   SetBaseFile(in.base_file);
   if (!base_read_) return kBaseNotDrawingMessage;
-  if (auto message = CheckOffsets(in, papx, papy)) return message;
+  const TPaperSize base_paper = PaperSizeOf(JWW.Enthd.nZumen);
+  places_ = TilePlaces(in, base_paper, ReadPapers(in, base_paper));
+  if (auto message = CheckOffsets(places_)) return message;
+  const TDrawingTraits base_traits = TraitsOf(JWW);
   GetBlockName1();
   JWWGetCrvNo();
   SetBlockNumber1();
@@ -375,7 +451,6 @@ std::optional<std::u16string> TTilingEngine::Merge(const TTilingInputs& in,
   for (std::size_t i = 0; i < GFile.size(); ++i)
     gfile_rows_.emplace(UpperStr(GFile[i].Fname), i);
 
-  const auto offsets = TileOffsets(in, papx, papy);
   // File sizes, so that the lists can be sized for the drawings still to come.
   std::vector<std::uint64_t> sizes(in.files.size());
   std::uint64_t bytes_ahead = 0;
@@ -393,9 +468,24 @@ std::optional<std::u16string> TTilingEngine::Merge(const TTilingInputs& in,
     drawings_ahead_ =
         sizes[i] ? static_cast<double>(bytes_ahead) / static_cast<double>(sizes[i]) : 1.0;
     bytes_ahead -= sizes[i];
+    const std::size_t warned = warnings_.size();
     const bool found = TakeAhead(ahead.get(), in.files[i]);
     if (i + 1 < in.files.size()) ahead = ReadAhead(in.files[i + 1]);
-    if (found) AppendAddFile(offsets[i].first, offsets[i].second);
+    if (found) {
+      if (in.tile_size == TTileSize::kBase) {
+        // Its own paper, for frames: the tiles all stay the base paper apart.
+        const TPaperSize own = TilePaperOf(JWW2.Enthd.nZumen, base_paper);
+        places_[i].paper_w = own.papx;
+        places_[i].paper_h = own.papy;
+      }
+      // Compared before the merge moves and renumbers the drawing.
+      for (TTileWarning& w :
+           CompareTraits(base_traits, TraitsOf(JWW2), places_, i, in.tile_size, in.files[i]))
+        warnings_.push_back(std::move(w));
+      AppendAddFile(places_[i].x, places_[i].y);
+    }
+    for (std::size_t k = warned; k < warnings_.size(); ++k)
+      warnings_[k].tile = static_cast<std::ptrdiff_t>(i);
     CrvNo += static_cast<std::int64_t>(CrvNo1.size());
   }
   drawings_ahead_ = 1.0;
@@ -405,6 +495,21 @@ std::optional<std::u16string> TTilingEngine::Merge(const TTilingInputs& in,
   JWW.MakeBlockTree();
   JWW.BindImage = GFile;
   return std::nullopt;
+}
+
+std::vector<TPaperSize> TTilingEngine::ReadPapers(const TTilingInputs& in,
+                                                  const TPaperSize& base) const {
+  std::vector<TPaperSize> papers;
+  if (in.tile_size != TTileSize::kOwn) return papers;
+  // Only the headers: a missing or unreadable file takes the base paper here
+  // and is reported when its turn comes.
+  TJwwData doc;
+  papers.reserve(in.files.size());
+  for (const std::u16string& f : in.files) {
+    const bool read = IsExistingFile(f) && doc.HeaderIn(f);
+    papers.push_back(TilePaperOf(read ? std::optional(doc.Enthd.nZumen) : std::nullopt, base));
+  }
+  return papers;
 }
 
 std::uint64_t TTilingEngine::RunUnpackBudget(const std::vector<std::u16string>& inputs) const {
@@ -493,6 +598,22 @@ std::u16string TTilingEngine::WarningLine(const TTileWarning& w) {
     case TTileWarning::kDanglingBlock:
       return u"図面ファイル「" + file +
              u"」には定義のないブロックへの参照があります（参照先のないまま残しました）。";
+    case TTileWarning::kNotDrawing:
+      return u"「" + file + u"」は図面ファイルではありません。";
+    case TTileWarning::kPaperSize:
+      return u"図面ファイル「" + file + u"」の用紙" + w.detail + u"はベース図面の用紙" + w.detail2 +
+             u"と異なります。";
+    case TTileWarning::kBeyondCell:
+      return u"図面ファイル「" + file + u"」の図形が用紙からはみ出し、隣の図面に重なります。";
+    case TTileWarning::kScale:
+      return u"図面ファイル「" + file + u"」の縮尺がベース図面と異なります（" + w.detail + u"）。";
+    case TTileWarning::kHidden:
+      return u"図面ファイル「" + file +
+             u"」の図形の一部はベース図面で非表示のレイヤにあり、表示されません（" + w.detail +
+             u"）。";
+    case TTileWarning::kUnhidden:
+      return u"図面ファイル「" + file + u"」で非表示のレイヤの図形が表示されます（" + w.detail +
+             u"）。";
   }
   return {};
 }
@@ -857,7 +978,8 @@ std::future<TTilingEngine::TAheadRead> TTilingEngine::ReadAhead(const std::u16st
   auto read = [doc, fn] {
     doc->DataInit();
     if (fn.empty() || !IsExistingFile(fn)) return TAheadRead::kMissing;
-    return doc->FileIn(fn) ? TAheadRead::kRead : TAheadRead::kPartlyRead;
+    if (doc->FileIn(fn)) return TAheadRead::kRead;
+    return doc->Status().no_signature ? TAheadRead::kNotDrawing : TAheadRead::kPartlyRead;
   };
   try {
     return std::async(std::launch::async, read);
@@ -870,6 +992,13 @@ bool TTilingEngine::TakeAhead(TAheadRead read, const std::u16string& fn) {
   current_file_ = fn;
   if (read == TAheadRead::kMissing) {
     warnings_.push_back(Warning(TTileWarning::kMissing, fn));
+    return false;
+  }
+  if (read == TAheadRead::kNotDrawing) {
+    warnings_.push_back(Warning(TTileWarning::kNotDrawing, fn, ahead_doc_->Status().reason));
+    // It counts no curve numbers: the drawing before it must not count twice
+    // (a missing drawing does, as the run always did).
+    ResetCurveNumbers();
     return false;
   }
   // The previous drawing's lists are emptied but not freed and go back to

@@ -28,6 +28,8 @@ struct TPaperSize {
   std::u16string caption;
 };
 TPaperSize PaperSizeOf(std::int32_t nZumen);
+// True for the codes of the paper size table; any other code reads as A0.
+bool IsKnownPaper(std::int32_t nZumen);
 inline constexpr char16_t kNoPaperCaption[] = u"（用紙）";
 inline constexpr char16_t kBaseMissingMessage[] = u"ベース図面が見つかりません。再指定して下さい";
 inline constexpr char16_t kBaseNotDrawingMessage[] =
@@ -45,6 +47,10 @@ std::u16string FileErrorReason(const platform::TFileStatus& status);
 // The count label for an arrangement order: "縦数：" for columns, else "横数：".
 std::u16string CountLabelFor(int order);
 
+// How far apart the tiles lie: every tile the base drawing's paper, or each
+// drawing's own paper (rows as tall, columns as wide, as their largest sheet).
+enum class TTileSize { kBase, kOwn };
+
 // What the user chose, as the window's fields hold it.
 struct TTilingInputs {
   std::vector<std::u16string> files;  // full paths, in tiling order
@@ -53,6 +59,7 @@ struct TTilingInputs {
   std::u16string count_text = u"3";
   std::u16string gap_x_text = u"10";
   std::u16string gap_y_text = u"10";
+  TTileSize tile_size = TTileSize::kBase;
 };
 
 // One row of the block name table; the row index is the block number the
@@ -79,8 +86,20 @@ struct TTileWarning {
     kBasePartlyRead,  // the base drawing read only in part
     kImageLeftOut,    // an embedded image of `file` (base or listed) not carried over
     kDanglingBlock,   // `file` places blocks it has no definition for
+    kNotDrawing,      // a listed file that is no drawing at all: skipped
+    kPaperSize,       // its paper differs from its tile's size (base stepping)
+    kBeyondCell,      // its content reaches past its paper into another tile's cell
+    kScale,           // layer groups holding entities at scales other than the base's
+    kHidden,          // entities on layers the base drawing hides: hidden in the result
+    kUnhidden,        // entities on layers it hides that the base shows: shown in the result
   } kind = kMissing;
   std::u16string file;
+  // The list row the warning is about; -1 for the base drawing.
+  std::ptrdiff_t tile = -1;
+  // kPaperSize: the drawing's paper caption and the tile's, e.g. "（A2）".
+  // kScale, kHidden, kUnhidden: the groups or layers and what differs, as
+  // WarningLine shows them ("[1] 1/50→1/100", "[0-3]").
+  std::u16string detail, detail2;
   std::string reason;  // why, in English, for the command line
   // kImageLeftOut: the image and why it was left out.
   std::u16string image;
@@ -90,6 +109,30 @@ struct TTileWarning {
 
 // Why an image was left out, in English, for the command line.
 std::string ImageLeftOutReason(const TImageLeftOut& left);
+
+// Where one listed drawing goes: its origin (the centre of its paper) moves
+// to (x, y); its cell, centred there, is cell_w by cell_h; its own paper is
+// paper_w by paper_h. Cells of neighbours lie the gaps apart and never
+// overlap.
+struct TTilePlace {
+  double x = 0, y = 0;
+  double cell_w = 0, cell_h = 0;
+  double paper_w = 0, paper_h = 0;
+};
+
+// The paper a tile is laid out with: the drawing's own when its code is
+// known, else the base drawing's.
+TPaperSize TilePaperOf(std::optional<std::int32_t> nZumen, const TPaperSize& base);
+
+// The places of the listed drawings, with count and gaps taken from their
+// texts as a run takes them. papers[i] is drawing i's paper (TilePaperOf);
+// missing entries count as the base paper. kBase: the offsets of TileOffsets
+// and cells of the base paper. kOwn: each row (column, for orders 2 and 3)
+// as tall (wide) as its largest sheet, each cell as wide (tall) as its own
+// sheet, rows and cells aligned on the first tile's edges, the first tile at
+// (0, 0).
+std::vector<TTilePlace> TilePlaces(const TTilingInputs& in, const TPaperSize& base,
+                                   const std::vector<TPaperSize>& papers);
 
 // The tile offsets of n files for an order, count and gaps.
 std::vector<std::pair<double, double>> TileOffsets(std::size_t files, int order, std::int32_t n,
@@ -116,6 +159,7 @@ class TTilingEngine {
   // number (a gap too large for the format), else nothing.
   static std::optional<std::u16string> CheckOffsets(const TTilingInputs& in, double papx,
                                                     double papy);
+  static std::optional<std::u16string> CheckOffsets(const std::vector<TTilePlace>& places);
 
   // Reads the base drawing into JWW and sets the paper size (also used when
   // the user picks a base drawing, to show its paper). A file whose header
@@ -127,7 +171,9 @@ class TTilingEngine {
   // Reads the base drawing and appends every listed drawing. `on_row` is
   // called with each row's index as it starts. CheckInputs must have passed.
   // Returns the message that stops the run before any drawing is added (a
-  // base drawing that is no drawing, a gap too large), or nothing.
+  // base drawing that is no drawing, a gap too large), or nothing. Every
+  // warning of the run is in Warnings() when it returns; with kOwn each
+  // drawing's header is read first for its paper.
   std::optional<std::u16string> Merge(const TTilingInputs& in,
                                       const std::function<void(std::size_t)>& on_row = {});
 
@@ -149,6 +195,9 @@ class TTilingEngine {
   static void JwwDataFree(TJwwData& doc);
 
   const std::vector<TTileWarning>& Warnings() const { return warnings_; }
+  // Where the last Merge placed each listed drawing, with the paper each
+  // drawing that was read has.
+  const std::vector<TTilePlace>& Places() const { return places_; }
   // One line per warning, as the success message and the CLI show them.
   static std::u16string WarningLine(const TTileWarning& w);
 
@@ -192,6 +241,9 @@ class TTilingEngine {
   void MergeImages(const std::u16string& file);
   void NoteImagesLeftOut(const TJwwData& doc, const std::u16string& file);
   void NoteDanglingBlocks(const std::u16string& file);
+  // The papers of the listed drawings from their headers (kOwn only; none
+  // for kBase, whose tiles all take the base paper).
+  std::vector<TPaperSize> ReadPapers(const TTilingInputs& in, const TPaperSize& base) const;
   // What the gzip images of a run over these drawings may unpack to.
   std::uint64_t RunUnpackBudget(const std::vector<std::u16string>& inputs) const;
   // A name of its own for an image of the drawing being added that clashes
@@ -201,7 +253,7 @@ class TTilingEngine {
   // LoadAddFile in three steps: reading the drawing into ahead_doc_ on
   // another thread, taking it into JWW2 (false when the file is missing),
   // and appending JWW2 at an offset.
-  enum class TAheadRead { kMissing, kRead, kPartlyRead };
+  enum class TAheadRead { kMissing, kRead, kPartlyRead, kNotDrawing };
   std::future<TAheadRead> ReadAhead(const std::u16string& fn);
   bool TakeAhead(TAheadRead read, const std::u16string& fn);
   void AppendAddFile(double x, double y);
@@ -214,6 +266,7 @@ class TTilingEngine {
   // name -> new name), so its references show its own image.
   std::unordered_map<std::u16string, std::u16string> image_renames_;
   std::vector<TTileWarning> warnings_;
+  std::vector<TTilePlace> places_;
   bool base_read_ = false;
   // References renumbered to kNoBlockRow since the last NoteDanglingBlocks.
   mutable std::size_t dangling_blocks_ = 0;

@@ -151,5 +151,48 @@ TEST(CliTile, RefusedAndStrictRunsWriteNothing) {
   EXPECT_TRUE(std::filesystem::exists(out));
 }
 
+TEST(CliTile, TileSizeOwnKeepsMixedPapersApartAndBaseWarnsAboutThem) {
+  testing::TempDir dir, tmp;
+  ScopedTempRoot env(tmp.path());
+  const std::string out = dir.file("out.jww"), svg = dir.file("out.svg");
+  const std::string site = kExamples + "/site-a2.jww", detail = kExamples + "/detail-a4.jww";
+  auto tile = [&](std::vector<std::string> options) {
+    std::vector<std::string> args = {"tile", "--base", Example(1), "-o", out, "--preview", svg};
+    args.insert(args.end(), options.begin(), options.end());
+    for (const std::string& f : {Example(1), site, detail, Example(2)})
+      args.push_back(f);
+    return RunArgs(args);
+  };
+  auto picture = [&] {
+    std::ifstream in(svg);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const CliRun own = tile({"--tile-size", "own"});
+  EXPECT_EQ(own.code, 0) << own.err;
+  EXPECT_EQ(own.err, "");
+  // The A3 and A4 sheets of the A2 sheet's row show their cells.
+  EXPECT_NE(picture().find("#9098a8"), std::string::npos);
+  EXPECT_EQ(picture().find("#e07800"), std::string::npos);
+
+  const CliRun base = tile({});
+  EXPECT_EQ(base.code, 0) << base.err;
+  EXPECT_NE(base.err.find("warning: 図面ファイル「" + site +
+                          "」の用紙（A2）はベース図面の用紙（A3）と異なります。 (paper 594 x "
+                          "420 mm, tiles 420 x 297 mm)\n"),
+            std::string::npos)
+      << base.err;
+  EXPECT_NE(base.err.find("」の用紙（A4）はベース図面の用紙（A3）と異なります。"),
+            std::string::npos);
+  EXPECT_NE(picture().find("#e07800"), std::string::npos);  // the warned sheets
+  EXPECT_NE(picture().find("用紙違い"), std::string::npos);
+
+  std::filesystem::remove(out);
+  const CliRun strict = tile({"--tile-size", "base", "--strict"});
+  EXPECT_EQ(strict.code, 1);
+  EXPECT_NE(strict.err.find("error: 図面ファイル「" + site + "」の用紙（A2）"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_EQ(tile({"--tile-size", "large"}).code, 2);
+}
+
 }  // namespace
 }  // namespace plattero::cli_test

@@ -101,7 +101,7 @@ TPreviewScene SceneWith(std::size_t lines, TPreviewState state = TPreviewState::
     s.b = {10, 5};
     AddShape(*scene, s);
   }
-  return {scene, state};
+  return {scene, state, nullptr};
 }
 
 TEST(PreviewPicture, ScenesMoveWithTheirTilesAndLabelsTellWhatIsMissing) {
@@ -134,6 +134,61 @@ TEST(PreviewPicture, ScenesMoveWithTheirTilesAndLabelsTellWhatIsMissing) {
   const TPreviewPicture near = ComposePreview(Inputs(3, 0, u"1", u"0", u"1e300"), far, {});
   ASSERT_EQ(near.frames.size(), 1u);
   EXPECT_EQ(near.extents.max_y, 148.5);
+}
+
+TEST(PreviewPicture, OwnPapersPlaceTheTilesAndWarningsMarkThem) {
+  // An A4 base at 1:100; an A4 and an A2 drawing at 1:50, read as the
+  // reader thread reads them.
+  TempDir dir;
+  auto write = [&](const std::string& name, std::int32_t paper, double scale) {
+    TJwwData d;
+    testing::InitDrawing(d, 700, paper);
+    for (auto& g : d.EntLgrp)
+      g.adScale = scale;
+    d.EntLine.push_back({});
+    d.EntLine.back().end_x = 10;
+    d.EntNo.push_back({kEntLine, 0});
+    d.MakeBlockTree();
+    EXPECT_TRUE(d.FileOut(dir.ufile(name), 700));
+    return dir.ufile(name);
+  };
+  TTilingInputs in;
+  in.base_file = write("base.jww", 4, 100);
+  in.files = {write("a4.jww", 4, 100), write("a2.jww", 2, 50)};
+  in.tile_size = TTileSize::kOwn;
+  const TPaperSize a4 = PaperSizeOf(4);
+  std::unordered_map<std::u16string, TPreviewScene> scenes;
+  for (const auto& f : {in.base_file, in.files[0], in.files[1]})
+    scenes[f] = ReadPreviewScene(f, 1000);
+  ASSERT_TRUE(scenes[in.files[1]].traits);
+  EXPECT_EQ(scenes[in.files[1]].traits->nZumen, 2);
+
+  const TPreviewLayout layout = LayoutPreview(in, &a4);
+  // Before anything is read every tile has the base paper.
+  EXPECT_EQ(ComposePreview(in, layout, {}).frames.size(), 2u);
+  TPreviewPicture picture = ComposePreview(in, layout, scenes);
+  // The A4 sheet in the A2 sheet's row shows its cell; the A2 one its paper,
+  // marked for its scale.
+  ASSERT_EQ(picture.frames.size(), 3u);
+  EXPECT_TRUE(picture.frames[0].cell);
+  EXPECT_EQ(picture.frames[0].height, 420);
+  EXPECT_EQ(picture.frames[1].label, u"1: a4.jww");
+  EXPECT_FALSE(picture.frames[1].warn);
+  EXPECT_EQ(picture.frames[2].label, u"2: a2.jww（縮尺違い）");
+  EXPECT_TRUE(picture.frames[2].warn);
+  EXPECT_EQ(picture.frames[2].x, 148.5 + 10);
+  EXPECT_EQ(picture.frames[2].width, 594);
+  ASSERT_EQ(picture.scenes.size(), 3u);
+  EXPECT_EQ(picture.scenes[2].dx, 148.5 + 10 + 297);
+
+  // Base stepping: the A2 sheet on an A4 cell, marked for both.
+  in.tile_size = TTileSize::kBase;
+  picture = ComposePreview(in, LayoutPreview(in, &a4), scenes);
+  ASSERT_EQ(picture.frames.size(), 3u);
+  EXPECT_TRUE(picture.frames[1].cell);
+  EXPECT_EQ(picture.frames[1].x, 307 - 148.5);
+  EXPECT_EQ(picture.frames[2].label, u"2: a2.jww（用紙違い・縮尺違い）");
+  EXPECT_EQ(picture.frames[2].x, 307 - 297);
 }
 
 TEST(PreviewPicture, ViewFitsTheBoxWithYUp) {
@@ -237,7 +292,7 @@ TEST_F(SceneCacheTest, DamagedMissingAndSpecialFilesGiveEmptyOrPartialScenes) {
   EXPECT_EQ(cut.state, TPreviewState::kPartial);
   EXPECT_LT(cut.scene->shapes.size(), cache.Get(whole).scene->shapes.size());
   const TPreviewScene text = cache.Get(dir.ufile("text.jww"));
-  EXPECT_EQ(text.state, TPreviewState::kPartial);
+  EXPECT_EQ(text.state, TPreviewState::kNotDrawing);  // named so, not as partly read
   EXPECT_TRUE(text.scene->shapes.empty());
   for (const char* name : {"gone.jww", "folder.jww", "pipe.jww", ""}) {
     const TPreviewScene s = cache.Get(dir.ufile(name));

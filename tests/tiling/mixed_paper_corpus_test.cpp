@@ -1,0 +1,173 @@
+// Real drawings of papers A0 to A4 and scales 1:1 to 1:200 tiled together:
+// by their own papers no two sheets overlap in the written result; by the
+// base drawing's paper every drawing that overlaps or changes scale is named.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <set>
+
+#include "drawing_builder.h"
+#include "tiling/tiling_engine.h"
+
+namespace plattero {
+namespace {
+
+using testing::TempDir;
+using Box = std::array<double, 4>;  // min x, min y, max x, max y
+
+std::vector<std::u16string> CorpusDrawings() {
+  std::vector<std::filesystem::path> files;
+  std::error_code ec;
+  if (!std::filesystem::is_directory(PLATTERO_CORPUS_DIR, ec)) return {};
+  for (auto& e : std::filesystem::recursive_directory_iterator(PLATTERO_CORPUS_DIR, ec)) {
+    if (e.is_regular_file() && e.path().extension() == ".jww") files.push_back(e.path());
+  }
+  std::sort(files.begin(), files.end());
+  std::vector<std::u16string> out;
+  for (const auto& f : files)
+    out.push_back(f.u16string());
+  return out;
+}
+
+void Grow(Box& b, double x, double y) {
+  b = {std::min(b[0], x), std::min(b[1], y), std::max(b[2], x), std::max(b[3], y)};
+}
+
+Box LineBox(const std::vector<TEntJwwLine>& lines, std::size_t first, std::size_t n) {
+  Box b = {1e300, 1e300, -1e300, -1e300};
+  for (std::size_t k = first; k < first + n; ++k) {
+    Grow(b, lines[k].start_x, lines[k].start_y);
+    Grow(b, lines[k].end_x, lines[k].end_y);
+  }
+  return b;
+}
+
+bool Overlapping(const Box& a, const Box& b) {
+  constexpr double kTouch = 1e-6;
+  return a[0] < b[2] - kTouch && b[0] < a[2] - kTouch && a[1] < b[3] - kTouch &&
+         b[1] < a[3] - kTouch;
+}
+
+Box Frame(double x, double y, double w, double h) {
+  return {x - w / 2, y - h / 2, x + w / 2, y + h / 2};
+}
+
+struct Tiled {
+  TempDir tmp, tmp2, out;
+  TTilingEngine engine{tmp.upath(), tmp2.upath()};
+  TJwwData result;
+};
+
+void TileAll(const std::vector<std::u16string>& files, TTileSize size, Tiled& t) {
+  TTilingInputs in;
+  in.files = files;
+  in.base_file = files[0];
+  in.count_text = std::u16string(u"5");
+  in.tile_size = size;
+  TTilingRun run(t.engine);
+  ASSERT_FALSE(t.engine.Merge(in).has_value());
+  ASSERT_TRUE(t.engine.Save(t.out.ufile("out.jww")).ok);
+  ASSERT_TRUE(t.result.FileIn(t.out.ufile("out.jww")));
+}
+
+TEST(MixedPaperCorpus, OwnPapersKeepEverySheetApart) {
+  const auto files = CorpusDrawings();
+  if (files.empty()) GTEST_SKIP() << "no corpus at " << PLATTERO_CORPUS_DIR;
+  Tiled t;
+  TileAll(files, TTileSize::kOwn, t);
+  const auto& places = t.engine.Places();
+  ASSERT_EQ(places.size(), files.size());
+  TJwwData base;
+  ASSERT_TRUE(base.FileIn(files[0]));
+  std::size_t line = base.EntLine.size();
+  std::vector<Box> frames;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    TJwwData d;
+    ASSERT_TRUE(d.FileIn(files[i]));
+    const TPaperSize paper = PaperSizeOf(d.Enthd.nZumen);
+    EXPECT_EQ(places[i].paper_w, paper.papx);
+    frames.push_back(Frame(places[i].x, places[i].y, paper.papx, paper.papy));
+    // Its lines lie in the written file where its place moves them.
+    const std::size_t n = d.EntLine.size();
+    if (n) {
+      const Box own = LineBox(d.EntLine, 0, n), written = LineBox(t.result.EntLine, line, n);
+      EXPECT_NEAR(written[0], own[0] + places[i].x, 1e-6) << i;
+      EXPECT_NEAR(written[3], own[3] + places[i].y, 1e-6) << i;
+    }
+    line += n;
+  }
+  EXPECT_EQ(line, t.result.EntLine.size());
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    for (std::size_t j = i + 1; j < frames.size(); ++j)
+      EXPECT_FALSE(Overlapping(frames[i], frames[j])) << i << " and " << j;
+  }
+  for (const TTileWarning& w : t.engine.Warnings())
+    EXPECT_NE(w.kind, TTileWarning::kPaperSize);
+}
+
+TEST(MixedPaperCorpus, BasePapersNameEveryDrawingThatOverlapsOrChangesScale) {
+  const auto files = CorpusDrawings();
+  if (files.empty()) GTEST_SKIP() << "no corpus at " << PLATTERO_CORPUS_DIR;
+  Tiled t;
+  TileAll(files, TTileSize::kBase, t);
+  std::set<std::pair<std::size_t, TTileWarning::Kind>> warned;
+  for (const TTileWarning& w : t.engine.Warnings())
+    warned.insert({static_cast<std::size_t>(w.tile), w.kind});
+  TJwwData base;
+  ASSERT_TRUE(base.FileIn(files[0]));
+  const TPaperSize tile = PaperSizeOf(base.Enthd.nZumen);
+  const auto& places = t.engine.Places();
+  std::size_t line = base.EntLine.size();
+  std::size_t expected = 0;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    SCOPED_TRACE(i);
+    TJwwData d;
+    ASSERT_TRUE(d.FileIn(files[i]));
+    const TPaperSize paper = PaperSizeOf(d.Enthd.nZumen);
+    const bool other_paper = paper.papx != tile.papx || paper.papy != tile.papy;
+    if (other_paper) {
+      EXPECT_TRUE(warned.count({i, TTileWarning::kPaperSize}));
+    }
+    // Lines that leave the paper and reach another tile's cell.
+    const std::size_t n = d.EntLine.size();
+    if (n && !other_paper) {
+      const Box own = LineBox(d.EntLine, 0, n), written = LineBox(t.result.EntLine, line, n);
+      const bool off_paper = own[0] < -paper.papx / 2 || own[2] > paper.papx / 2 ||
+                             own[1] < -paper.papy / 2 || own[3] > paper.papy / 2;
+      bool reaches = false;
+      for (std::size_t j = 0; j < places.size(); ++j) {
+        reaches =
+            reaches ||
+            (j != i && Overlapping(written, Frame(places[j].x, places[j].y, tile.papx, tile.papy)));
+      }
+      if (off_paper && reaches) {
+        ++expected;
+        EXPECT_TRUE(warned.count({i, TTileWarning::kBeyondCell}));
+      }
+    }
+    line += n;
+    // Groups holding entities at another scale than the base's.
+    bool other_scale = false;
+    auto look = [&](const TEntJwwAttr& a) {
+      if (a.nGLayer < 16 && d.EntLgrp[a.nGLayer].adScale != base.EntLgrp[a.nGLayer].adScale)
+        other_scale = true;
+    };
+    for (const auto& e : d.EntLine)
+      look(e.att);
+    for (const auto& e : d.EntEnko)
+      look(e.att);
+    for (const auto& e : d.EntMoji)
+      if (!IsFilteredText(e)) look(e.att);
+    if (other_scale) {
+      ++expected;
+      EXPECT_TRUE(warned.count({i, TTileWarning::kScale}));
+    }
+  }
+  EXPECT_GT(expected, 0u);  // the corpus mixes scales, and one drawing leaves its paper
+}
+
+}  // namespace
+}  // namespace plattero

@@ -1,0 +1,377 @@
+// Drawings of different papers, scales and layer states: where their tiles
+// go with each tile size, that no two sheets overlap in the written result
+// when tiled by their own papers, and which warnings a run gives for them.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "drawing_builder.h"
+#include "tiling/drawing_traits.h"
+#include "tiling/tiling_engine.h"
+#include "util/text.h"
+
+namespace plattero {
+namespace {
+
+using testing::InitDrawing;
+using testing::TempDir;
+
+constexpr std::int32_t kA0 = 0, kA1 = 1, kA2 = 2, kA3 = 3, kA4 = 4;
+
+TEntJwwLine Segment(double x1, double y1, double x2, double y2, int group = 0, int layer = 0) {
+  TEntJwwLine l;
+  l.att.nPenStyle = 1;
+  l.att.nPenColor = 1;
+  l.att.nGLayer = static_cast<std::uint16_t>(group);
+  l.att.nLayer = static_cast<std::uint16_t>(layer);
+  l.start_x = x1;
+  l.start_y = y1;
+  l.end_x = x2;
+  l.end_y = y2;
+  return l;
+}
+
+void Put(TJwwData& d, const TEntJwwLine& l) {
+  d.EntNo.push_back({kEntLine, static_cast<std::int32_t>(d.EntLine.size())});
+  d.EntLine.push_back(l);
+}
+
+// A sheet whose four lines trace its paper's edge: the result's extents of
+// its lines are its frame.
+void Sheet(TJwwData& d, std::int32_t paper) {
+  InitDrawing(d, 700, paper);
+  const TPaperSize p = PaperSizeOf(paper);
+  const double x = p.papx / 2, y = p.papy / 2;
+  Put(d, Segment(-x, -y, x, -y));
+  Put(d, Segment(x, -y, x, y));
+  Put(d, Segment(x, y, -x, y));
+  Put(d, Segment(-x, y, -x, -y));
+}
+
+struct TileRun {
+  TempDir tmp, tmp2, files;
+  TTilingEngine engine{tmp.upath(), tmp2.upath()};
+
+  std::u16string Save(TJwwData& d, const std::string& name) {
+    d.MakeBlockTree();
+    EXPECT_TRUE(d.FileOut(files.ufile(name), 700));
+    return files.ufile(name);
+  }
+  // Merges and, when `out` is given, saves and reads the result back.
+  void Tile(const TTilingInputs& in, TJwwData* out = nullptr) {
+    TTilingRun run(engine);
+    ASSERT_FALSE(engine.CheckInputs(in).has_value());
+    ASSERT_FALSE(engine.Merge(in).has_value());
+    if (!out) return;
+    ASSERT_TRUE(engine.Save(files.ufile("out.jww")).ok);
+    ASSERT_TRUE(out->FileIn(files.ufile("out.jww")));
+  }
+};
+
+TTilingInputs Inputs(int order, std::u16string count, TTileSize size) {
+  TTilingInputs in;
+  in.order = order;
+  in.count_text = std::move(count);
+  in.tile_size = size;
+  return in;
+}
+
+TEST(TilePlaces, MixedPapersInTheFourOrders) {
+  // A4, A2, A4, two per row (column), gaps of 10: the rows (columns) are as
+  // deep as their largest sheet, the cells as long as their own.
+  const TPaperSize a4 = PaperSizeOf(kA4), a2 = PaperSizeOf(kA2);
+  using P = std::vector<std::pair<double, double>>;
+  struct Case {
+    int order;
+    P offsets;
+    P cells;
+  } cases[] = {
+      {0, {{0, 0}, {455.5, 0}, {0, 325}}, {{297, 420}, {594, 420}, {297, 210}}},
+      {1, {{0, 0}, {455.5, 0}, {0, -325}}, {{297, 420}, {594, 420}, {297, 210}}},
+      {2, {{0, 0}, {0, 325}, {455.5, 0}}, {{594, 210}, {594, 420}, {297, 210}}},
+      {3, {{0, 0}, {0, -325}, {455.5, 0}}, {{594, 210}, {594, 420}, {297, 210}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.order);
+    TTilingInputs in = Inputs(c.order, u"2", TTileSize::kOwn);
+    in.files = {u"a", u"b", u"c"};
+    const auto places = TilePlaces(in, a4, {a4, a2, a4});
+    ASSERT_EQ(places.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(places[i].x, c.offsets[i].first) << i;
+      EXPECT_EQ(places[i].y, c.offsets[i].second) << i;
+      EXPECT_EQ(places[i].cell_w, c.cells[i].first) << i;
+      EXPECT_EQ(places[i].cell_h, c.cells[i].second) << i;
+    }
+    // Base stepping keeps the specified offsets whatever the papers.
+    in.tile_size = TTileSize::kBase;
+    const auto base = TilePlaces(in, a4, {a4, a2, a4});
+    const auto offsets = TileOffsets(in, a4.papx, a4.papy);
+    for (std::size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(std::make_pair(base[i].x, base[i].y), offsets[i]);
+      EXPECT_EQ(base[i].cell_w, a4.papx);
+      EXPECT_EQ(base[i].paper_w, i == 1 ? a2.papx : a4.papx);
+    }
+  }
+  // All of one paper: own stepping lands where base stepping does.
+  TTilingInputs in = Inputs(1, u"3", TTileSize::kOwn);
+  in.files.assign(7, u"x");
+  const auto own = TilePlaces(in, a2, {});
+  const auto offsets = TileOffsets(in, a2.papx, a2.papy);
+  for (std::size_t i = 0; i < 7; ++i)
+    EXPECT_EQ(std::make_pair(own[i].x, own[i].y), offsets[i]);
+  // Unknown paper codes take the base paper.
+  EXPECT_EQ(TilePaperOf(6, a2).papx, a2.papx);
+  EXPECT_EQ(TilePaperOf(std::nullopt, a2).papx, a2.papx);
+  EXPECT_EQ(TilePaperOf(kA0, a2).papx, 1189);
+}
+
+// The box of each tile's lines in the result (four per tile after the base's
+// own entities).
+std::vector<std::array<double, 4>> TileBoxes(const TJwwData& out, std::size_t first,
+                                             std::size_t tiles) {
+  std::vector<std::array<double, 4>> boxes;
+  for (std::size_t t = 0; t < tiles; ++t) {
+    std::array<double, 4> b = {1e300, 1e300, -1e300, -1e300};
+    for (std::size_t k = first + 4 * t; k < first + 4 * t + 4; ++k) {
+      const TEntJwwLine& l = out.EntLine[k];
+      for (auto [x, y] : {std::pair{l.start_x, l.start_y}, std::pair{l.end_x, l.end_y}}) {
+        b[0] = std::min(b[0], x);
+        b[1] = std::min(b[1], y);
+        b[2] = std::max(b[2], x);
+        b[3] = std::max(b[3], y);
+      }
+    }
+    boxes.push_back(b);
+  }
+  return boxes;
+}
+
+bool Overlapping(const std::array<double, 4>& a, const std::array<double, 4>& b) {
+  return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
+}
+
+TEST(MixedPapers, OwnSizeSheetsNeverOverlapInTheWrittenFile) {
+  const std::int32_t papers[] = {kA4, kA2, kA4, kA3, kA1, kA4, kA3};
+  for (int order = 0; order < 4; ++order) {
+    for (TTileSize size : {TTileSize::kOwn, TTileSize::kBase}) {
+      SCOPED_TRACE(std::to_string(order) + (size == TTileSize::kOwn ? " own" : " base"));
+      TileRun r;
+      TJwwData base;
+      Sheet(base, kA4);
+      TTilingInputs in = Inputs(order, u"3", size);
+      in.gap_x_text = std::u16string(u"5");
+      in.gap_y_text = std::u16string(u"0");  // sheets of a column or row may touch, never overlap
+      in.base_file = r.Save(base, "base.jww");
+      for (std::size_t i = 0; i < std::size(papers); ++i) {
+        TJwwData d;
+        Sheet(d, papers[i]);
+        in.files.push_back(r.Save(d, std::to_string(i) + ".jww"));
+      }
+      TJwwData out;
+      r.Tile(in, &out);
+      ASSERT_EQ(out.EntLine.size(), 4 * (std::size(papers) + 1));
+      const auto boxes = TileBoxes(out, 4, std::size(papers));
+      bool any = false;
+      for (std::size_t i = 0; i < boxes.size(); ++i) {
+        // Each sheet lies where its place says.
+        const TTilePlace& p = r.engine.Places()[i];
+        EXPECT_DOUBLE_EQ(boxes[i][0], p.x - PaperSizeOf(papers[i]).papx / 2) << i;
+        EXPECT_DOUBLE_EQ(boxes[i][3], p.y + PaperSizeOf(papers[i]).papy / 2) << i;
+        for (std::size_t j = i + 1; j < boxes.size(); ++j) {
+          if (size == TTileSize::kOwn) {
+            EXPECT_FALSE(Overlapping(boxes[i], boxes[j])) << i << " and " << j;
+          }
+          any = any || Overlapping(boxes[i], boxes[j]);
+        }
+      }
+      // Base stepping does overlap them, and names every sheet of another paper.
+      if (size == TTileSize::kBase) {
+        EXPECT_TRUE(any);
+        std::size_t paper_warnings = 0;
+        for (const TTileWarning& w : r.engine.Warnings())
+          paper_warnings += w.kind == TTileWarning::kPaperSize;
+        EXPECT_EQ(paper_warnings, 4u);
+      } else {
+        EXPECT_TRUE(r.engine.Warnings().empty());
+      }
+    }
+  }
+}
+
+// A drawing made to raise one warning against an A4 base whose groups are at
+// 1:100, with group 2 and layer [0-3] hidden; `fine` makes the same drawing
+// agree with the base.
+struct WarningCase {
+  const char* name;
+  std::function<void(TJwwData&, bool fine)> make;
+  TTileWarning::Kind kind;
+  std::u16string line;  // WarningLine of the warning, after the file name
+};
+
+void BaseLike(TJwwData& d) {
+  InitDrawing(d, 700, kA4);
+  for (auto& g : d.EntLgrp)
+    g.adScale = 100;
+  d.EntLgrp[2].anGLay = 0;
+  d.EntLay[0 * 16 + 3].aanLay = 0;
+}
+
+TEST(MixedPapers, EachDifferenceWarnsAndTheSameDrawingMatchingTheBaseDoesNot) {
+  const WarningCase cases[] = {
+      {"paper",
+       [](TJwwData& d, bool fine) {
+         BaseLike(d);
+         d.Enthd.nZumen = fine ? kA4 : kA2;
+         Put(d, Segment(0, 0, 10, 10));
+       },
+       TTileWarning::kPaperSize, u"」の用紙（A2）はベース図面の用紙（A4）と異なります。"},
+      {"unknown paper counts as the base's",
+       [](TJwwData& d, bool fine) {
+         BaseLike(d);
+         d.Enthd.nZumen = fine ? 6 : kA3;
+         Put(d, Segment(0, 0, 10, 10));
+       },
+       TTileWarning::kPaperSize, u"」の用紙（A3）はベース図面の用紙（A4）と異なります。"},
+      {"content past the paper into the next cell",
+       [](TJwwData& d, bool fine) {
+         BaseLike(d);
+         Put(d, Segment(0, 0, fine ? 150 : 200, 0));  // A4: 148.5 to the edge, 10 mm gap
+       },
+       TTileWarning::kBeyondCell, u"」の図形が用紙からはみ出し、隣の図面に重なります。"},
+      {"scale of a group with entities",
+       [](TJwwData& d, bool fine) {
+         BaseLike(d);
+         d.EntLgrp[1].adScale = fine ? 100 : 50;
+         d.EntLgrp[5].adScale = 20;  // holds nothing: no warning
+         Put(d, Segment(0, 0, 10, 10, 1, 4));
+       },
+       TTileWarning::kScale, u"」の縮尺がベース図面と異なります（[1] 1/50→1/100）。"},
+      {"layer hidden in the base",
+       [](TJwwData& d, bool fine) {
+         BaseLike(d);
+         d.EntLay[3].aanLay = 2;
+         Put(d, Segment(0, 0, 10, 10, 0, fine ? 2 : 3));
+       },
+       TTileWarning::kHidden,
+       u"」の図形の一部はベース図面で非表示のレイヤにあり、表示されません（[0-3]）。"},
+      {"group hidden in the base",
+       [](TJwwData& d, bool fine) {
+         BaseLike(d);
+         d.EntLgrp[2].anGLay = 1;
+         Put(d, Segment(0, 0, 10, 10, fine ? 1 : 2, 7));
+       },
+       TTileWarning::kHidden,
+       u"」の図形の一部はベース図面で非表示のレイヤにあり、表示されません（[2]）。"},
+      {"layer hidden in the drawing, shown in the base",
+       [](TJwwData& d, bool fine) {
+         BaseLike(d);
+         d.EntLay[1 * 16 + 10].aanLay = 0;
+         Put(d, Segment(0, 0, 10, 10, 1, fine ? 9 : 10));
+       },
+       TTileWarning::kUnhidden, u"」で非表示のレイヤの図形が表示されます（[1-A]）。"},
+  };
+  for (const WarningCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (bool fine : {false, true}) {
+      TileRun r;
+      TJwwData base, d, neighbour;
+      BaseLike(base);
+      c.make(d, fine);
+      BaseLike(neighbour);
+      TTilingInputs in = Inputs(0, u"3", TTileSize::kBase);
+      in.base_file = r.Save(base, "base.jww");
+      in.files = {r.Save(d, "d.jww"), r.Save(neighbour, "n.jww")};
+      r.Tile(in);
+      const auto& warnings = r.engine.Warnings();
+      if (fine) {
+        EXPECT_TRUE(warnings.empty()) << Utf16ToUtf8(TTilingEngine::WarningLine(warnings[0]));
+        continue;
+      }
+      ASSERT_EQ(warnings.size(), 1u);
+      EXPECT_EQ(warnings[0].kind, c.kind);
+      EXPECT_EQ(warnings[0].tile, 0);
+      EXPECT_FALSE(warnings[0].reason.empty());
+      EXPECT_EQ(TTilingEngine::WarningLine(warnings[0]), u"図面ファイル「" + in.files[0] + c.line);
+    }
+  }
+}
+
+TEST(MixedPapers, ContentPastThePaperOnlyWarnsWhereItReachesAnotherCell) {
+  // The last tile of a row has no neighbour to its right; with own sizes a
+  // small sheet in a tall row has room above and below within its cell.
+  TileRun r;
+  TJwwData base, wide, tall, big;
+  BaseLike(base);
+  BaseLike(wide);
+  Put(wide, Segment(0, 0, 400, 0));
+  BaseLike(tall);
+  Put(tall, Segment(0, 0, 0, 150));  // 45 mm past an A4, within an A2 row
+  BaseLike(big);
+  big.Enthd.nZumen = kA2;
+  TTilingInputs in = Inputs(0, u"3", TTileSize::kOwn);
+  in.base_file = r.Save(base, "base.jww");
+  in.files = {r.Save(tall, "tall.jww"), r.Save(big, "big.jww"), r.Save(wide, "wide.jww")};
+  r.Tile(in);
+  EXPECT_TRUE(r.engine.Warnings().empty());
+  // Two rows of one: the wide one reaches nothing, the tall one the row above.
+  in.count_text = std::u16string(u"1");
+  in.files = {in.files[0], in.files[2], in.files[1]};
+  r.Tile(in);
+  ASSERT_EQ(r.engine.Warnings().size(), 1u);
+  EXPECT_EQ(r.engine.Warnings()[0].kind, TTileWarning::kBeyondCell);
+  EXPECT_EQ(r.engine.Warnings()[0].tile, 0);
+}
+
+TEST(MixedPapers, AFileThatIsNoDrawingIsCalledSoAndHeadersAreReadAlone) {
+  TileRun r;
+  TJwwData base, a2;
+  Sheet(base, kA4);
+  Sheet(a2, kA2);
+  TTilingInputs in = Inputs(0, u"3", TTileSize::kOwn);
+  in.base_file = r.Save(base, "base.jww");
+  const std::u16string sheet = r.Save(a2, "a2.jww");
+  std::ofstream(r.files.file("text.jww")) << "not a drawing at all\n";
+  std::ofstream(r.files.file("empty.jww")).flush();
+  in.files = {r.files.ufile("text.jww"), r.files.ufile("empty.jww"), sheet,
+              r.files.ufile("gone.jww")};
+  TJwwData out;
+  r.Tile(in, &out);
+  const auto& w = r.engine.Warnings();
+  ASSERT_EQ(w.size(), 3u);
+  EXPECT_EQ(w[0].kind, TTileWarning::kNotDrawing);
+  EXPECT_EQ(TTilingEngine::WarningLine(w[0]),
+            u"「" + in.files[0] + u"」は図面ファイルではありません。");
+  EXPECT_EQ(w[1].kind, TTileWarning::kNotDrawing);
+  EXPECT_EQ(w[2].kind, TTileWarning::kMissing);
+  EXPECT_EQ(w[2].tile, 3);
+  // The files that are no drawings and the missing one take the base paper.
+  EXPECT_EQ(r.engine.Places()[1].x, 307);
+  EXPECT_EQ(r.engine.Places()[2].x, 762.5);
+  EXPECT_EQ(r.engine.Places()[3].x, 0);
+  EXPECT_EQ(r.engine.Places()[3].y, 420 / 2 + 10 + 210 / 2);
+
+  // Header only: the paper of a drawing whose entities are damaged, and the
+  // header of one whose names make it longer than the first read.
+  TJwwData h;
+  EXPECT_TRUE(h.HeaderIn(sheet));
+  EXPECT_EQ(h.Enthd.nZumen, kA2);
+  std::filesystem::resize_file(r.files.path() + "a2.jww", 2000);
+  EXPECT_FALSE(h.HeaderIn(sheet));
+  EXPECT_FALSE(h.Status().no_signature);
+  TJwwData named;
+  Sheet(named, kA1);
+  for (auto& l : named.EntLay)
+    l.aStrLayName = std::u16string(200, u'名');
+  EXPECT_TRUE(h.HeaderIn(r.Save(named, "named.jww")));
+  EXPECT_EQ(h.Enthd.nZumen, kA1);
+  EXPECT_EQ(h.EntLay[255].aStrLayName, named.EntLay[255].aStrLayName);
+  EXPECT_FALSE(h.HeaderIn(r.files.ufile("text.jww")));
+  EXPECT_TRUE(h.Status().no_signature);
+}
+
+}  // namespace
+}  // namespace plattero
