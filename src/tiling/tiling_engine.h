@@ -169,7 +169,9 @@ class TTilingEngine {
   bool BaseRead() const { return base_read_; }
 
   // Reads the base drawing and appends every listed drawing. `on_row` is
-  // called with each row's index as it starts. CheckInputs must have passed.
+  // called with each row's index as it starts; it may throw to stop the run
+  // there (the documents are then left for Cleanup). CheckInputs must have
+  // passed.
   // Returns the message that stops the run before any drawing is added (a
   // base drawing that is no drawing, a gap too large), or nothing. Every
   // warning of the run is in Warnings() when it returns; with kOwn each

@@ -394,7 +394,13 @@ void TForm1::SaveSettings(const std::u16string& path) {
 // --- The list and the fields ---------------------------------------------------------
 
 TTilingInputs TForm1::CurrentInputs() const {
-  return TTilingInputs{files_, BaseFile, arrangement_, count_text_, gap_x_text_, gap_y_text_};
+  return TTilingInputs{files_,
+                       BaseFile,
+                       arrangement_,
+                       count_text_,
+                       gap_x_text_,
+                       gap_y_text_,
+                       own_tile_size_ ? TTileSize::kOwn : TTileSize::kBase};
 }
 
 void TForm1::SetFiles(std::vector<std::u16string> files, int selected) {

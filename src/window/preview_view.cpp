@@ -188,7 +188,7 @@ std::u16string PreviewStatus(
     const TTilingInputs& in, const render::TPreviewLayout& layout,
     const std::unordered_map<std::u16string, render::TPreviewScene>& scenes, bool reading) {
   if (!layout.message.empty()) return layout.message;
-  int missing = 0, partial = 0, skipped = 0;
+  int missing = 0, partial = 0, skipped = 0, not_drawing = 0;
   std::unordered_set<std::u16string> seen;
   auto count = [&](const std::u16string& path) {
     if (!seen.insert(path).second) return;
@@ -204,6 +204,9 @@ std::u16string PreviewStatus(
       case render::TPreviewState::kSkipped:
         ++skipped;
         break;
+      case render::TPreviewState::kNotDrawing:
+        ++not_drawing;
+        break;
       case render::TPreviewState::kRead:
         break;
     }
@@ -214,6 +217,8 @@ std::u16string PreviewStatus(
   std::vector<std::u16string> parts;
   if (reading) parts.push_back(kPreviewReading);
   if (missing) parts.push_back(IntStr(missing) + u" 個の図面が見つかりません。");
+  if (not_drawing)
+    parts.push_back(IntStr(not_drawing) + u" 個のファイルは図面ファイルではありません。");
   if (partial) parts.push_back(IntStr(partial) + u" 個の図面は一部しか読み込めませんでした。");
   if (skipped) {
     parts.push_back(IntStr(skipped) +

@@ -67,7 +67,7 @@ class TPreviewNavigator {
 
 // The preview's status line: Start's message when it would refuse the
 // choices; else that drawings are being read, and how many drawings are
-// missing, only partly read, or shown as a frame only because those before
+// missing, no drawings at all, only partly read, or shown as a frame only because those before
 // them fill what the preview draws.
 std::u16string PreviewStatus(
     const TTilingInputs& in, const render::TPreviewLayout& layout,

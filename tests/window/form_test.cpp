@@ -291,6 +291,7 @@ TEST_F(FormTest, TheTileSizeChoiceIsKeptInTheSettings) {
   EXPECT_FALSE(view.checked[TControl::CheckBox1]);
   EXPECT_FALSE(f.OwnTileSize());
   f.CheckBox1Click(true);
+  EXPECT_EQ(f.CurrentInputs().tile_size, TTileSize::kOwn);
   f.Button8Click();
   std::string saved = ReadText(dir.file("plattero.dat"));
   EXPECT_NE(saved.find("\r\n1\r\n"), std::string::npos) << saved;

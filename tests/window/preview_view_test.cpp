@@ -153,15 +153,20 @@ TEST(PreviewNavigatorTest, WheelZoomsAtTheCursorDragPansDoubleClickFits) {
 TEST(PreviewStatusTest, SaysWhatIsReadMissingPartialAndLeftOut) {
   TTilingInputs in;
   in.base_file = u"/b.jww";
-  in.files = {u"/a.jww", u"/gone.jww", u"/a.jww", u"/bad.jww", u"/big1.jww", u"/big2.jww"};
+  in.files = {u"/a.jww",    u"/gone.jww", u"/a.jww",    u"/bad.jww",
+              u"/big1.jww", u"/big2.jww", u"/notes.jww"};
   auto scene = [](render::TPreviewState state) {
-    return render::TPreviewScene{std::make_shared<const render::TScene>(), state};
+    render::TPreviewScene s;
+    s.scene = std::make_shared<const render::TScene>();
+    s.state = state;
+    return s;
   };
   using S = render::TPreviewState;
   const std::unordered_map<std::u16string, render::TPreviewScene> all = {
-      {u"/b.jww", scene(S::kRead)},       {u"/a.jww", scene(S::kRead)},
-      {u"/gone.jww", scene(S::kMissing)}, {u"/bad.jww", scene(S::kPartial)},
-      {u"/big1.jww", scene(S::kSkipped)}, {u"/big2.jww", scene(S::kSkipped)},
+      {u"/b.jww", scene(S::kRead)},           {u"/a.jww", scene(S::kRead)},
+      {u"/gone.jww", scene(S::kMissing)},     {u"/bad.jww", scene(S::kPartial)},
+      {u"/big1.jww", scene(S::kSkipped)},     {u"/big2.jww", scene(S::kSkipped)},
+      {u"/notes.jww", scene(S::kNotDrawing)},
   };
   const std::unordered_map<std::u16string, render::TPreviewScene> fine = {
       {u"/b.jww", scene(S::kRead)}, {u"/a.jww", scene(S::kRead)}};
@@ -181,7 +186,8 @@ TEST(PreviewStatusTest, SaysWhatIsReadMissingPartialAndLeftOut) {
        {},
        all,
        false,
-       u"1 個の図面が見つかりません。　1 個の図面は一部しか読み込めませんでした。　2 "
+       u"1 個の図面が見つかりません。　1 個のファイルは図面ファイルではありません。　"
+       u"1 個の図面は一部しか読み込めませんでした。　2 "
        u"個の図面はプレビューで描ける量を超えるため、枠だけを表示しています。"},
   };
   for (const auto& c : cases)
