@@ -209,11 +209,20 @@ QMargins TQtForm::FrameMargins() const {
 
 window::TRect TQtForm::Placement() const {
   QRect inner = geometry();
+  QMargins frame = FrameMargins();
   if (isMinimized() || isMaximized() || isFullScreen()) {
+    // Where the window was before, with the frame it had there (a maximised
+    // window's frame is another).
     if (const QRect normal = normalGeometry(); normal.isValid()) inner = normal;
+    if (!normal_frame_.isNull()) frame = normal_frame_;
   }
-  const QRect outer = inner.marginsAdded(FrameMargins());
+  const QRect outer = inner.marginsAdded(frame);
   return {outer.x(), outer.y(), outer.width(), outer.height()};
+}
+
+void TQtForm::NoteNormalFrame() {
+  if (isMinimized() || isMaximized() || isFullScreen()) return;
+  if (const QMargins frame = FrameMargins(); !frame.isNull()) normal_frame_ = frame;
 }
 
 void TQtForm::SetPlacement(int left, int top, int width, int height) {
@@ -264,11 +273,13 @@ bool TQtForm::eventFilter(QObject* watched, QEvent* event) {
 void TQtForm::moveEvent(QMoveEvent* event) {
   QWidget::moveEvent(event);
   ApplyPendingPlacement();
+  NoteNormalFrame();
 }
 
 void TQtForm::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   ApplyPendingPlacement();
+  NoteNormalFrame();
   LayoutControls();
 }
 

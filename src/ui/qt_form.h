@@ -120,12 +120,15 @@ class TQtForm : public QWidget, public window::TFormView {
   // Gives the window the outer bounds the settings asked for, once its frame
   // is known.
   void ApplyPendingPlacement();
+  // Remembers the frame of the window in its normal state.
+  void NoteNormalFrame();
   QWidget* Widget(window::TControl control) const;
 
   std::unique_ptr<TDialogs> own_dialogs_;
   TDialogs* dialogs_;
   std::optional<QRect> pending_outer_;  // applied once the frame is known
   bool watching_frame_ = false;
+  QMargins normal_frame_;  // the frame in the normal state, as last seen
   int wait_cursors_ = 0;
   bool updating_ = false;  // the form sets the controls: their signals are not user actions
   std::unique_ptr<window::TForm1> form_;
