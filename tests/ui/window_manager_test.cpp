@@ -8,11 +8,14 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QThread>
 #include <QWindow>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 
 #include "drawing_builder.h"
@@ -73,19 +76,53 @@ std::string Describe(const window::TRect& r) {
   return out.str();
 }
 
+// The output of an X tool about the window.
+QString Ask(const QString& tool, const QStringList& arguments) {
+  QProcess process;
+  process.start(tool, arguments);
+  process.waitForFinished(5000);
+  return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+// The window's outer bounds as the X server has them, not as Qt last asked
+// for them: the client area's place and size (xwininfo) and the frame the
+// window manager drew around it (_NET_FRAME_EXTENTS: left, right, top,
+// bottom).
+std::optional<window::TRect> ServerOuterBounds(const QWidget& form) {
+  const QString id = QString::number(form.winId());
+  const QString info = Ask(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id});
+  const auto field = [&info](const char* name) -> std::optional<int> {
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("%1:\\s*(-?\\d+)").arg(QLatin1String(name))).match(info);
+    if (!m.hasMatch()) return std::nullopt;
+    return m.captured(1).toInt();
+  };
+  const QRegularExpressionMatch frame =
+      QRegularExpression(QStringLiteral("= (\\d+), (\\d+), (\\d+), (\\d+)"))
+          .match(Ask(QStringLiteral("xprop"),
+                     {QStringLiteral("-id"), id, QStringLiteral("_NET_FRAME_EXTENTS")}));
+  const auto x = field("Absolute upper-left X"), y = field("Absolute upper-left Y");
+  const auto w = field("Width"), h = field("Height");
+  if (!x || !y || !w || !h || !frame.hasMatch()) return std::nullopt;
+  const int left = frame.captured(1).toInt(), right = frame.captured(2).toInt();
+  const int top = frame.captured(3).toInt(), bottom = frame.captured(4).toInt();
+  return window::TRect{*x - left, *y - top, *w + left + right, *h + top + bottom};
+}
+
 // One start of the program: shown, framed and placed by the window manager,
 // closed; what it kept.
 window::TRect StartAndClose(const TempDir& dir, const window::TRect& expected) {
   TQtForm form(TFormOptions{dir.ufile("plattero"), nullptr});
   form.show();
   const auto placed = [&form, &expected] {
-    const QRect f = form.frameGeometry();
     return form.windowHandle() && form.windowHandle()->isExposed() &&
-           window::TRect{f.x(), f.y(), f.width(), f.height()} == expected;
+           ServerOuterBounds(form) == expected;
   };
   WaitUntil(placed);
   // Whatever the window manager still sends settles too.
   Settle(150);
+  const std::optional<window::TRect> shown = ServerOuterBounds(form);
+  EXPECT_EQ(Describe(shown.value_or(window::TRect{})), Describe(expected)) << "as shown";
   form.close();
   return ReadSettings(dir);
 }
@@ -135,6 +172,33 @@ TEST(WindowManager, AWindowPartlyOffTheScreenComesBackOntoIt) {
           << "start " << run << " of a window kept as " << Describe(c.kept);
     }
   }
+}
+
+// Closed maximised, the window keeps where it was before (its state is not
+// kept) and comes back there.
+TEST(WindowManager, AWindowClosedMaximisedKeepsItsFormerPlace) {
+  if (!UnderWindowManager())
+    GTEST_SKIP() << "needs an X display with a window manager (cmake/run-under-wm)";
+  const window::TRect kept{200, 150, 800, 600};
+  TempDir dir;
+  WriteSettings(dir, kept);
+  {
+    TQtForm form(TFormOptions{dir.ufile("plattero"), nullptr});
+    form.show();
+    ASSERT_TRUE(WaitUntil([&form, &kept] { return ServerOuterBounds(form) == kept; }));
+    const QRect screen = form.screen()->availableGeometry();
+    form.showMaximized();
+    EXPECT_TRUE(WaitUntil([&form, &screen] {
+      const std::optional<window::TRect> shown = ServerOuterBounds(form);
+      // Qt too knows the maximised window's place and frame.
+      const QRect frame = form.windowHandle()->frameGeometry();
+      return form.isMaximized() && shown && shown->width == screen.width() &&
+             *shown == window::TRect{frame.x(), frame.y(), frame.width(), frame.height()};
+    })) << Describe(ServerOuterBounds(form).value_or(window::TRect{}));
+    form.close();
+  }
+  EXPECT_EQ(Describe(ReadSettings(dir)), Describe(kept));
+  EXPECT_EQ(Describe(StartAndClose(dir, kept)), Describe(kept));
 }
 
 }  // namespace
