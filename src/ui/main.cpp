@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "platform/temporary.h"
+#include "ui/application.h"
 #include "ui/qt_form.h"
 
 int main(int argc, char** argv) {
@@ -11,6 +12,11 @@ int main(int argc, char** argv) {
   plattero::platform::InstallInterruptCleanup();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Plattero"));
+  // The desktop entry the window belongs to (its name and icon).
+  QGuiApplication::setDesktopFileName(QStringLiteral("plattero"));
+  QApplication::setWindowIcon(plattero::ui::ProgramIcon());
+  // The file dialogs and questions in the system's language.
+  plattero::ui::InstallQtTranslations();
   plattero::ui::TQtForm form;
   form.show();
   return app.exec();

@@ -15,9 +15,11 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 #include <algorithm>
 
 #include "plattero_version.h"
+#include "ui/application.h"
 #include "ui/preview_dialog.h"
 #include "ui/widgets.h"
 
@@ -162,7 +164,11 @@ TQtForm::TQtForm(TFormOptions options, QWidget* parent)
   connect(LabelBase, &TClickLabel::doubleClicked, this, [&f] { f.LabelBaseDblClick(); });
   connect(ListBox1, &TFileListBox::doubleClicked, this, [&f] { f.ListBox1DblClick(); });
 
+  // The designed client size is the least the controls need (Qt scales it
+  // with the screen's DPI).
+  setMinimumSize(window::kDesignWidth, window::kDesignHeight);
   resize(window::kDesignWidth, window::kDesignHeight);
+  setWindowIcon(ProgramIcon());
 }
 
 TQtForm::~TQtForm() {
@@ -204,40 +210,79 @@ void TQtForm::Close() {
   close();
 }
 
+QMargins TQtForm::FrameMargins() const {
+  return windowHandle() ? windowHandle()->frameMargins() : QMargins();
+}
+
 window::TRect TQtForm::Placement() const {
-  const QRect frame = frameGeometry();
-  return {frame.x(), frame.y(), frame.width(), frame.height()};
+  QRect inner = geometry();
+  QMargins frame = FrameMargins();
+  if (isMinimized() || isMaximized() || isFullScreen()) {
+    // Where the window was before, with the frame it had there (a maximised
+    // window's frame is another).
+    if (const QRect normal = normalGeometry(); normal.isValid()) inner = normal;
+    if (!normal_frame_.isNull()) frame = normal_frame_;
+  }
+  const QRect outer = inner.marginsAdded(frame);
+  return {outer.x(), outer.y(), outer.width(), outer.height()};
+}
+
+void TQtForm::NoteNormalFrame() {
+  if (isMinimized() || isMaximized() || isFullScreen()) return;
+  if (const QMargins frame = FrameMargins(); !frame.isNull()) normal_frame_ = frame;
 }
 
 void TQtForm::SetPlacement(int left, int top, int width, int height) {
-  const QSize margins = frameGeometry().size() - size();
+  const QMargins margins = FrameMargins();
   const std::vector<window::TRect> screens = Screens();
   window::TRect primary;
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect a = screen->availableGeometry();
     primary = {a.x(), a.y(), a.width(), a.height()};
   }
-  const window::TRect wanted = window::FitPlacement({left, top, width, height}, margins.width(),
-                                                    margins.height(), screens, primary);
-  move(wanted.left, wanted.top);
-  resize(QSize(wanted.width, wanted.height) - margins);
-  // Before the window manager has framed the window its frame is unknown: the
-  // outer size is made good once it is.
-  if (margins.isNull()) pending_outer_size_ = QSize(wanted.width, wanted.height);
+  const window::TRect wanted =
+      window::FitPlacement({left, top, width, height}, margins.left() + margins.right(),
+                           margins.top() + margins.bottom(), screens, primary);
+  pending_outer_.reset();
+  const QRect outer(wanted.left, wanted.top, wanted.width, wanted.height);
+  if (margins.isNull()) {
+    // The settings keep the outer bounds, frame included; before the window
+    // manager has framed the window its frame is unknown. The window comes
+    // up with its client area there, and is placed once the frame is known
+    // (at the latest when it is first exposed): placed as it was, it would
+    // creep upwards by its title bar on every start.
+    pending_outer_ = outer;
+    if (QWindow* handle = windowHandle(); handle && !watching_frame_) {
+      handle->installEventFilter(this);
+      watching_frame_ = true;
+    }
+  }
+  setGeometry(outer.marginsRemoved(margins));
+}
+
+void TQtForm::ApplyPendingPlacement() {
+  const QMargins margins = FrameMargins();
+  if (!pending_outer_ || margins.isNull()) return;  // not framed yet
+  const QRect outer = *pending_outer_;
+  pending_outer_.reset();
+  setGeometry(outer.marginsRemoved(margins));
+}
+
+bool TQtForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && event->type() == QEvent::Expose) ApplyPendingPlacement();
+  return QWidget::eventFilter(watched, event);
 }
 
 void TQtForm::moveEvent(QMoveEvent* event) {
   QWidget::moveEvent(event);
-  if (pending_outer_size_ && frameGeometry().size() != size()) {
-    const QSize margins = frameGeometry().size() - size();
-    const QSize outer = *pending_outer_size_;
-    pending_outer_size_.reset();
-    resize(outer - margins);
-  }
+  ApplyPendingPlacement();
+  NoteNormalFrame();
 }
 
 void TQtForm::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  ApplyPendingPlacement();
+  NoteNormalFrame();
   LayoutControls();
 }
 

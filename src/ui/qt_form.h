@@ -4,6 +4,8 @@
 // laid out, every user action handed to window::TForm1, which decides; the
 // form shows its state through this window's TFormView side.
 
+#include <QMargins>
+#include <QRect>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -114,17 +116,27 @@ class TQtForm : public QWidget, public window::TFormView {
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
   void LayoutControls();
+  // The frame the window manager drew around the window (none yet: null).
+  QMargins FrameMargins() const;
+  // Gives the window the outer bounds the settings asked for, once its frame
+  // is known.
+  void ApplyPendingPlacement();
+  // Remembers the frame of the window in its normal state.
+  void NoteNormalFrame();
   QWidget* Widget(window::TControl control) const;
 
   std::unique_ptr<TDialogs> own_dialogs_;
   TDialogs* dialogs_;
-  std::optional<QSize> pending_outer_size_;  // applied once the frame is known
+  std::optional<QRect> pending_outer_;  // applied once the frame is known
+  bool watching_frame_ = false;
+  QMargins normal_frame_;  // the frame in the normal state, as last seen
   int wait_cursors_ = 0;
   bool updating_ = false;  // the form sets the controls: their signals are not user actions
   std::unique_ptr<window::TForm1> form_;

@@ -122,9 +122,7 @@ TFormWindow::TFormWindow(TFormOptions options) : quit_on_close_(options.quit_on_
   }
   CreateControls();
   dpi_ = DpiOf(hwnd_);
-  const SIZE outer =
-      OuterSize(::MulDiv(window::kDesignWidth, dpi_, 96), ::MulDiv(window::kDesignHeight, dpi_, 96),
-                style, WS_EX_CONTROLPARENT, dpi_);
+  const SIZE outer = DesignedOuterSize();
   ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   ApplyDpi(dpi_);
@@ -229,16 +227,20 @@ void TFormWindow::SetPlacement(int left, int top, int width, int height) {
   if (::GetMonitorInfoW(::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &info))
     primary = RectOf(info.rcWork);
   // What the frame and the screen's DPI add to the designed client size.
-  const SIZE outer =
-      OuterSize(::MulDiv(window::kDesignWidth, dpi_, 96), ::MulDiv(window::kDesignHeight, dpi_, 96),
-                static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE)),
-                static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), dpi_);
+  const SIZE outer = DesignedOuterSize();
   const window::TRect r =
       window::FitPlacement({left, top, width, height}, outer.cx - window::kDesignWidth,
                            outer.cy - window::kDesignHeight, screens, primary);
   placing_ = true;
   ::SetWindowPos(hwnd_, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
   placing_ = false;
+}
+
+SIZE TFormWindow::DesignedOuterSize() const {
+  return OuterSize(::MulDiv(window::kDesignWidth, static_cast<int>(dpi_), 96),
+                   ::MulDiv(window::kDesignHeight, static_cast<int>(dpi_), 96),
+                   static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE)),
+                   static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), dpi_);
 }
 
 // --- Layout at the window's DPI ---------------------------------------------------------
@@ -649,6 +651,15 @@ LRESULT TFormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         const RECT* r = reinterpret_cast<const RECT*>(lp);
         ::SetWindowPos(hwnd_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
                        SWP_NOZORDER | SWP_NOACTIVATE);
+      }
+      return 0;
+    }
+    case WM_GETMINMAXINFO: {
+      // The designed client size at the window's DPI is the least the
+      // controls need (the least size counts the frame too).
+      if (hwnd_) {
+        const SIZE least = DesignedOuterSize();
+        reinterpret_cast<MINMAXINFO*>(lp)->ptMinTrackSize = {least.cx, least.cy};
       }
       return 0;
     }

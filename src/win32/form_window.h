@@ -102,6 +102,8 @@ class TFormWindow : public window::TFormView {
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
   void CreateControls();
   void ApplyDpi(UINT dpi);
+  // The designed client size at the window's DPI, with the frame around it.
+  SIZE DesignedOuterSize() const;
   void Layout();
   void PlaceProgress();
   int TextWidth(window::TControl control) const;

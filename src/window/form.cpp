@@ -145,17 +145,35 @@ TRect FitPlacement(TRect wanted, int frame_width, int frame_height,
     wanted.width = kDesignWidth + frame_width;
     wanted.height = kDesignHeight + frame_height;
   }
-  // A window that would lie off every screen comes back onto the main one.
+  // The screen the window lies on most; a window off every screen comes
+  // back onto the main one.
   const auto overlap = [&wanted](const TRect& s) {
     const long long w = std::min<long long>(s.left + s.width, wanted.left + wanted.width) -
                         std::max(s.left, wanted.left);
     const long long h = std::min<long long>(s.top + s.height, wanted.top + wanted.height) -
                         std::max(s.top, wanted.top);
-    return w >= 40 && h >= 20;
+    return w > 0 && h > 0 ? w * h : 0;
   };
-  if (!std::any_of(screens.begin(), screens.end(), overlap)) {
+  const TRect* home = nullptr;
+  long long most = 0;
+  for (const TRect& s : screens) {
+    if (const long long area = overlap(s); area > most) {
+      most = area;
+      home = &s;
+    }
+  }
+  if (home == nullptr) {
     wanted.left = primary.left + 24;
     wanted.top = primary.top + 24;
+    home = &primary;
+  }
+  // Whole on that screen, so that the title bar and every edge can be
+  // reached: no larger than the screen, moved in where it sticks out.
+  if (home->width > 0 && home->height > 0) {
+    wanted.width = std::min(wanted.width, home->width);
+    wanted.height = std::min(wanted.height, home->height);
+    wanted.left = std::clamp(wanted.left, home->left, home->left + home->width - wanted.width);
+    wanted.top = std::clamp(wanted.top, home->top, home->top + home->height - wanted.height);
   }
   return wanted;
 }

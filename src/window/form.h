@@ -121,9 +121,11 @@ struct TLayoutMetrics {
 // the status bar.
 std::vector<TRect> LayoutControls(int width, int height, const TLayoutMetrics& metrics);
 
-// Where the window should be for a stored placement: a size no one could use
-// gives the designed one (with the frame's margins), and a window that would
-// lie off every screen comes back onto the primary one.
+// Where the window should be for a stored placement (outer bounds, frame
+// included): a size no one could use gives the designed one (with the
+// frame's margins); the window is kept whole on the screen it overlaps most
+// (moved in, and no larger than that screen), and one that would lie off
+// every screen comes back onto the primary one.
 TRect FitPlacement(TRect wanted, int frame_width, int frame_height,
                    const std::vector<TRect>& screens, const TRect& primary);
 

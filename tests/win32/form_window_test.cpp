@@ -211,8 +211,8 @@ TEST_F(FormWindowTest, AFlawedPlacementStillGivesAUsableWindow) {
 TEST_F(FormWindowTest, ANewDpiScalesFontAndLayout) {
   auto w = MakeWindow();
   for (const UINT dpi : {144u, 96u, 120u}) {
-    const int width = ::MulDiv(440, static_cast<int>(dpi), 96);
-    const int height = ::MulDiv(380, static_cast<int>(dpi), 96);
+    const int width = ::MulDiv(640, static_cast<int>(dpi), 96);
+    const int height = ::MulDiv(560, static_cast<int>(dpi), 96);
     RECT suggested{40, 50, 40 + width, 50 + height};
     ::SendMessageW(w->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                    reinterpret_cast<LPARAM>(&suggested));
@@ -334,25 +334,88 @@ TEST_F(FormWindowTest, SettingsAreWrittenOnCloseAndReadBack) {
     Choose(*w, 3);
     Type(*w, TControl::Edit1, u"4");
     Type(*w, TControl::Edit2, u"12.5");
-    ::SetWindowPos(w->Handle(), nullptr, 60, 70, 610, 480, SWP_NOZORDER);
+    ::SetWindowPos(w->Handle(), nullptr, 60, 70, 610, 540, SWP_NOZORDER);
     Click(*w, TControl::Button8);
     ASSERT_TRUE(PumpUntil([&w] { return w->Handle() == nullptr; }));
   }
   const std::string folder = Utf16ToUtf8(dir.upath());
   EXPECT_EQ(ReadFileBytes(dir.ufile("plattero.dat")),
             "\xEF\xBB\xBF"
-            "60\r\n70\r\n610\r\n480\r\n3\r\n4\r\n12.5\r\n10\r\n" +
+            "60\r\n70\r\n610\r\n540\r\n3\r\n4\r\n12.5\r\n10\r\n" +
                 Utf16ToUtf8(base) + "\r\n" + folder + "\r\n" + folder +
                 "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n");
   EXPECT_FALSE(fs::exists(fs::path(dir.ufile("TEMP"))));
 
   auto again = MakeWindow();
-  EXPECT_EQ(RectOf(again->Handle()), (window::TRect{60, 70, 610, 480}));
+  EXPECT_EQ(RectOf(again->Handle()), (window::TRect{60, 70, 610, 540}));
   EXPECT_EQ(::SendMessageW(again->Control(TControl::ComboBox1), CB_GETCURSEL, 0, 0), 3);
   EXPECT_EQ(WindowText(again->Control(TControl::Edit1)), u"4");
   EXPECT_EQ(WindowText(again->Control(TControl::Edit2)), u"12.5");
   EXPECT_EQ(WindowText(again->Control(TControl::LabelBase)), base);
   EXPECT_EQ(WindowText(again->Control(TControl::LabelPap)), u"（A3）");
+}
+
+// The settings keep the window's outer bounds: started, closed and started
+// again, it comes back exactly where and as large as it was; made smaller
+// than the designed client size (at its DPI, with its frame), it stays at it.
+TEST_F(FormWindowTest, TheWindowComesBackExactlyWhereItWasAndNoSmallerThanDesigned) {
+  const window::TRect kept{24, 24, 800, 600};
+  WriteSettings("24\n24\n800\n600\n");
+  for (int run = 1; run <= 6; ++run) {
+    auto w = MakeWindow();
+    EXPECT_EQ(RectOf(w->Handle()), kept) << "start " << run;
+    Click(*w, TControl::Button8);
+    ASSERT_TRUE(PumpUntil([&w] { return w->Handle() == nullptr; }));
+    const std::string placement =
+        "\xEF\xBB\xBF"
+        "24\r\n24\r\n800\r\n600\r\n";
+    EXPECT_EQ(ReadFileBytes(dir.ufile("plattero.dat")).substr(0, placement.size()), placement)
+        << "start " << run;
+  }
+
+  auto w = MakeWindow();
+  const auto px = [&w](int v) { return ::MulDiv(v, static_cast<int>(w->Dpi()), 96); };
+  const SIZE least =
+      OuterSize(px(window::kDesignWidth), px(window::kDesignHeight),
+                static_cast<DWORD>(::GetWindowLongPtrW(w->Handle(), GWL_STYLE)),
+                static_cast<DWORD>(::GetWindowLongPtrW(w->Handle(), GWL_EXSTYLE)), w->Dpi());
+  MINMAXINFO info{};
+  ::SendMessageW(w->Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x, least.cx);
+  EXPECT_EQ(info.ptMinTrackSize.y, least.cy);
+  const struct {
+    int width, height, shown_width, shown_height;
+  } sizes[] = {
+      {200, 150, least.cx, least.cy},
+      {least.cx + 40, 100, least.cx + 40, least.cy},
+      {100, least.cy + 30, least.cx, least.cy + 30},
+  };
+  for (const auto& size : sizes) {
+    ::SetWindowPos(w->Handle(), nullptr, 30, 40, size.width, size.height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(RectOf(w->Handle()), (window::TRect{30, 40, size.shown_width, size.shown_height}))
+        << size.width << "x" << size.height;
+  }
+  RECT client{};
+  ::SetWindowPos(w->Handle(), nullptr, 0, 0, 10, 10, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ::GetClientRect(w->Handle(), &client);
+  EXPECT_EQ(client.right, px(window::kDesignWidth));
+  EXPECT_EQ(client.bottom, px(window::kDesignHeight));
+}
+
+// The program's icon from its resources (src/win32/plattero.ico), in the
+// title bar and the task bar.
+TEST_F(FormWindowTest, ShowsTheProgramsIcon) {
+  auto w = MakeWindow();
+  const auto icon = reinterpret_cast<HICON>(::GetClassLongPtrW(w->Handle(), GCLP_HICON));
+  ASSERT_NE(icon, nullptr);
+  ICONINFO info{};
+  ASSERT_TRUE(::GetIconInfo(icon, &info));
+  BITMAP color{};
+  ::GetObjectW(info.hbmColor, sizeof color, &color);
+  EXPECT_EQ(color.bmWidth, ::GetSystemMetrics(SM_CXICON));
+  if (info.hbmColor) ::DeleteObject(info.hbmColor);
+  if (info.hbmMask) ::DeleteObject(info.hbmMask);
 }
 
 TEST_F(FormWindowTest, DoubleClicksStartJwCadWithTheChosenDrawing) {

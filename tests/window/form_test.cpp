@@ -316,9 +316,37 @@ TEST_F(FormTest, RestoredArrangementSetsTheCountLabelAndShortFilesKeepDefaults) 
   EXPECT_EQ(view.texts[TControl::Label2], u"横数：");
   f.ComboBox1Select(3);
   EXPECT_EQ(view.texts[TControl::Label2], u"縦数：");
-  // A placement no one could use, or off every screen, is made usable.
-  EXPECT_EQ(FitPlacement({-90000, -90000, 0, 5}, 8, 30, {{0, 0, 800, 600}}, {0, 0, 800, 600}),
-            (TRect{24, 24, kDesignWidth + 8, kDesignHeight + 30}));
+}
+
+// A kept placement comes back as it was when it lies whole on a screen; else
+// it is made usable: the designed size for a size no one could use, moved
+// whole onto the screen it overlaps most, onto the main one when off every
+// screen.
+TEST(FitPlacementTest, KeepsTheWindowWholeOnAScreen) {
+  const TRect left{0, 0, 1920, 1080}, right{1920, 200, 1280, 1024};
+  const std::vector<TRect> two = {left, right};
+  const struct {
+    TRect kept, shown;
+  } cases[] = {
+      {{24, 24, 800, 600}, {24, 24, 800, 600}},
+      {{0, 0, 1920, 1080}, {0, 0, 1920, 1080}},
+      {{1920, 200, 1280, 1024}, {1920, 200, 1280, 1024}},
+      {{-90000, -90000, 0, 5}, {24, 24, kDesignWidth + 8, kDesignHeight + 30}},
+      {{100, 100, 119, 600}, {100, 100, kDesignWidth + 8, kDesignHeight + 30}},
+      {{196, -70, 808, 700}, {196, 0, 808, 700}},      // title bar above the screen
+      {{-300, 100, 800, 600}, {0, 100, 800, 600}},     // beyond the left edge
+      {{1000, 900, 800, 600}, {1000, 480, 800, 600}},  // beyond the bottom
+      {{1800, 100, 800, 600}, {1920, 200, 800, 600}},  // mostly on the right screen
+      {{-100, -100, 3000, 1100}, {0, 0, 1920, 1080}},  // larger than its screen
+      {{5000, 5000, 800, 600}, {24, 24, 800, 600}},    // off every screen
+      {{3199, 0, 800, 600}, {2400, 200, 800, 600}},    // barely on the right screen
+  };
+  for (const auto& c : cases) {
+    const TRect shown = FitPlacement(c.kept, 8, 30, two, left);
+    EXPECT_EQ(shown, c.shown) << c.kept.left << "," << c.kept.top << " " << c.kept.width << "x"
+                              << c.kept.height << " came back as " << shown.left << "," << shown.top
+                              << " " << shown.width << "x" << shown.height;
+  }
 }
 
 TEST_F(FormTest, AddingDeletingAndMovingEntries) {
