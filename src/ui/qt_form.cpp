@@ -449,11 +449,10 @@ void TQtForm::ClosePreview() {
 
 namespace {
 
-// What a window's frame adds to each side of its inside.
-QMargins FrameMargins(const QWidget& w) {
-  const QRect outer = w.frameGeometry(), inner = w.geometry();
-  return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-          outer.bottom() - inner.bottom()};
+// What a window's frame adds to each side of its inside (none before the
+// window manager has framed it).
+QMargins MarginsOf(const QWidget& w) {
+  return w.windowHandle() ? w.windowHandle()->frameMargins() : QMargins();
 }
 
 }  // namespace
@@ -461,16 +460,16 @@ QMargins FrameMargins(const QWidget& w) {
 window::TRect TQtForm::PreviewPlacement() const {
   if (!PreviewDialog) return {};
   // Not framed yet: it will be framed as the main window is.
-  QMargins margins = FrameMargins(*PreviewDialog);
-  if (margins.isNull()) margins = FrameMargins(*this);
+  QMargins margins = MarginsOf(*PreviewDialog);
+  if (margins.isNull()) margins = FrameMargins();
   const QRect frame = PreviewDialog->geometry().marginsAdded(margins);
   return {frame.x(), frame.y(), frame.width(), frame.height()};
 }
 
 void TQtForm::SetPreviewPlacement(const window::TRect& frame) {
   Preview();
-  QMargins margins = FrameMargins(*PreviewDialog);
-  if (margins.isNull()) margins = FrameMargins(*this);
+  QMargins margins = MarginsOf(*PreviewDialog);
+  if (margins.isNull()) margins = FrameMargins();
   // A window's position is its frame's.
   PreviewDialog->move(frame.left, frame.top);
   PreviewDialog->resize(QRect(frame.left, frame.top, frame.width, frame.height)
