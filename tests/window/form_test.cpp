@@ -587,8 +587,8 @@ TEST_F(FormTest, RunsThatEndWithoutASaveOrWithAFailedOne) {
 TEST_F(FormTest, ClosingDuringARunStopsBeforeTheNextDrawingAndCloses) {
   const std::u16string base = Drawing("base.jww");
   Files files;
-  for (int i = 0; i < 5; ++i)
-    files.push_back(Drawing("d" + std::to_string(i) + ".jww"));
+  for (const char* name : {"d0.jww", "d1.jww", "d2.jww", "d3.jww", "d4.jww"})
+    files.push_back(Drawing(name));
   TForm1& f = Show();
   view.open_answers = {{base}, files};
   f.Button1Click();
