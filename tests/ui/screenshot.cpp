@@ -1,12 +1,15 @@
 // Draws the main window at its designed size with a few drawings listed and
 // saves it as a PNG, and with a second name the arrangement preview too:
 // `ui_screenshot OUT.png [PREVIEW.png]` (run under Xvfb or with
-// QT_QPA_PLATFORM=offscreen).
+// QT_QPA_PLATFORM=offscreen). `ui_screenshot --desktop OUT.png`, run under a
+// window manager, saves the whole screen with the main window and the preview
+// where it opens beside it.
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <filesystem>
 #include <fstream>
@@ -20,8 +23,9 @@
 using namespace plattero;
 
 int main(int argc, char** argv) {
+  const bool desktop = argc == 3 && std::string(argv[1]) == "--desktop";
   if (argc != 2 && argc != 3) {
-    std::cerr << "usage: ui_screenshot OUT.png [PREVIEW.png]\n";
+    std::cerr << "usage: ui_screenshot OUT.png [PREVIEW.png] | --desktop OUT.png\n";
     return 2;
   }
   QApplication app(argc, argv);
@@ -52,6 +56,24 @@ int main(int argc, char** argv) {
     form.ListBox1->setCurrentRow(1);
     for (int i = 0; i < 20; ++i)
       QApplication::processEvents();
+    const auto settle = [&form](int ms) {
+      QElapsedTimer timer;
+      timer.start();
+      while ((form.Form().Preview() && form.Form().Preview()->IsReading()) ||
+             timer.elapsed() < ms) {
+        if (timer.elapsed() > 30000) break;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+      }
+    };
+    if (desktop) {
+      settle(500);  // framed and placed by the window manager
+      form.Button9->click();
+      settle(800);
+      const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
+      if (!screen.save(QString::fromLocal8Bit(argv[2]), "PNG")) status = 1;
+      form.close();
+      return status;
+    }
     if (!form.grab().save(QString::fromLocal8Bit(argv[1]), "PNG")) status = 1;
     if (argc == 3) {
       form.Button9->click();
