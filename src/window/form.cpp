@@ -1,12 +1,14 @@
 #include "window/form.h"
 
 #include <algorithm>
+#include <climits>
 #include <exception>
 #include <unordered_set>
 
 #include "jww/entity_io.h"
 #include "platform/file_system.h"
 #include "platform/jwcad.h"
+#include "util/numbers.h"
 #include "util/text.h"
 #include "window/file_list.h"
 #include "window/preview_view.h"
@@ -56,6 +58,11 @@ const std::vector<TControlSpec>& Controls() {
 
 const TControlSpec& ControlSpec(TControl control) {
   return Controls()[static_cast<std::size_t>(control)];
+}
+
+std::u16string MoreProblemsLine(std::size_t count) {
+  return u"ほか " + IntStr(static_cast<std::int32_t>(std::min<std::size_t>(count, INT32_MAX))) +
+         u" 件";
 }
 
 TClickHandler ClickHandler(TControl control) {
@@ -739,10 +746,16 @@ void TForm1::MergeDone(const std::string& error) {
 
 bool TForm1::SaveDespiteWarnings() {
   if (!Engine || Engine->Warnings().empty()) return true;
+  // A message box does not scroll: past kMaxProblemLines the rest is counted.
+  const std::vector<TTileWarning>& warnings = Engine->Warnings();
   std::u16string text = kProblemsHeading;
-  for (const TTileWarning& w : Engine->Warnings()) {
+  for (std::size_t i = 0; i < warnings.size() && i < kMaxProblemLines; ++i) {
     text += u'\n';
-    text += TTilingEngine::WarningLine(w);
+    text += TTilingEngine::WarningLine(warnings[i]);
+  }
+  if (warnings.size() > kMaxProblemLines) {
+    text += u"\n";
+    text += MoreProblemsLine(warnings.size() - kMaxProblemLines);
   }
   text += u"\n\n";
   text += kSaveAnywayQuestion;

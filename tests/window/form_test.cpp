@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -582,6 +583,18 @@ TEST_F(FormTest, RunsThatEndWithoutASaveOrWithAFailedOne) {
   EXPECT_TRUE(view.save_requests.empty());
   EXPECT_TRUE(view.messages.empty());
   EXPECT_EQ(ImageFiles(dir.file("TEMP")), 0u);
+
+  // More problems than a message box can show: the rest is counted.
+  Files gone(kMaxProblemLines + 2, dir.ufile("gone.jww"));
+  view.open_answers = {gone};
+  f.Button2Click();
+  view.questions.clear();
+  f.Button7Click();
+  ASSERT_TRUE(WaitForRun());
+  ASSERT_EQ(view.questions.size(), 1u);
+  const std::u16string& question = view.questions[0];
+  EXPECT_EQ(std::count(question.begin(), question.end(), u'\n'), kMaxProblemLines + 3);
+  EXPECT_NE(question.find(u"\nほか 3 件\n"), std::u16string::npos) << Utf16ToUtf8(question);
 }
 
 TEST_F(FormTest, ClosingDuringARunStopsBeforeTheNextDrawingAndCloses) {
