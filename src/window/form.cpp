@@ -20,6 +20,12 @@ namespace {
 // Thrown from the merge's report of a new row to stop the run there.
 struct TMergeStopped {};
 
+// The line that counts the problems a question leaves out.
+std::u16string MoreProblemsLine(std::size_t count) {
+  return u"ほか " + IntStr(static_cast<std::int32_t>(std::min<std::size_t>(count, INT32_MAX))) +
+         u" 件";
+}
+
 }  // namespace
 
 // --- Controls ----------------------------------------------------------------------
@@ -58,11 +64,6 @@ const std::vector<TControlSpec>& Controls() {
 
 const TControlSpec& ControlSpec(TControl control) {
   return Controls()[static_cast<std::size_t>(control)];
-}
-
-std::u16string MoreProblemsLine(std::size_t count) {
-  return u"ほか " + IntStr(static_cast<std::int32_t>(std::min<std::size_t>(count, INT32_MAX))) +
-         u" 件";
 }
 
 TClickHandler ClickHandler(TControl control) {

@@ -47,7 +47,6 @@ inline constexpr char16_t kProblemsHeading[] = u"結合した図面には次の�
 inline constexpr char16_t kSaveAnywayQuestion[] = u"このまま保存しますか？";
 // The question lists this many problems at most, then "ほか N 件".
 inline constexpr std::size_t kMaxProblemLines = 20;
-std::u16string MoreProblemsLine(std::size_t count);
 // The status bar while a close waits for the run.
 inline constexpr char16_t kClosingAfterMerge[] = u"結合を中止して終了します…";
 inline constexpr char16_t kClosingAfterSave[] = u"保存が終わり次第、終了します…";
