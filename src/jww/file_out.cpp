@@ -177,6 +177,10 @@ bool TJwwData::FileOut(const std::u16string& FName, std::int32_t Ver) {
     return b.ref_flag ? static_cast<std::uint32_t>(b.ref_no) : n;
   };
 
+  // A drawing older than 420 has no extended tables: written as a version
+  // that carries them, it gets those of a new drawing, as when Jw_cad saves
+  // it again, rather than all zero (every colour black, every width 0).
+  if (Enthd.jwVer < 420 && Ver >= 420) InitExTables(*this);
   Enthd.jwID = u"JwwData.";
   WriteHeader(w, *this, Ver);
   ClassTable classes;

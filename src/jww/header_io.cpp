@@ -49,7 +49,77 @@ std::u16string NameOrDefault(const std::u16string& name, const char16_t* prefix,
   return s;
 }
 
+// The extended tables of a new drawing, as Jw_cad 7.11 writes them for a
+// drawing whose version has none. Names are left empty: the writer names
+// them "Color_<i>" and "LType_<i>".
+constexpr std::int32_t kNewExPenWidth = 18;
+constexpr double kNewExPrtTenHankei = 0.18;
+// Colours 0..16 (0x00BBGGRR); 17..32 are light grey, the rest black.
+constexpr std::int32_t kNewExColors[17] = {
+    0x000000, 0x000000, 0x0000FF, 0x00FF00, 0xFF0000, 0x00FFFF, 0xFF00FF, 0xFFFF00, 0xFFFFFF,
+    0x8000C0, 0x4080C0, 0x0080FF, 0x80C080, 0xFF8000, 0xFF4080, 0xC0C0C0, 0x808080};
+constexpr std::int32_t kNewExSpareColor = 0xC0C0C0;
+constexpr int kNewExSpareColorsEnd = 33;
+
+struct NewExLineType {
+  std::uint32_t alLType;
+  std::int32_t anTokushuSenUintDot, anTokushuSenPich, anPrtTokushuSenPich;
+  std::int32_t anUDLTypeSegment;
+  double pitch[10];
+};
+constexpr NewExLineType kNewExLineTypes[17] = {
+    {0x00000000u, 0, 0, 0, 0, {}},
+    {0xFFFFFFFFu, 32, 1, 10, 0, {}},
+    {0xFE3FFE3Fu, 16, 1, 15, 2, {6, 1.5}},
+    {0xF00FF00Fu, 16, 1, 24, 2, {6, 6}},
+    {0xFFFBBFFFu, 32, 1, 15, 4, {12, 1.5, 0.25, 1.5}},
+    {0xFFEEEFFFu, 32, 1, 17, 6, {12, 1.5, 0.25, 1.5, 0.25, 1.5}},
+    {0xFFBBBBFFu, 32, 1, 19, 8, {12, 1.5, 0.25, 1.5, 0.25, 1.5, 0.25, 1.5}},
+    {0x10101010u, 8, 1, 7, 2, {0.25, 1.5}},
+    {0xFFFDBFFFu, 32, 1, 19, 4, {12, 1.5, 3.5, 1.5}},
+    {0xFFF6DFFFu, 32, 1, 24, 6, {12, 1.5, 3.5, 1.5, 3.5, 1.5}},
+    {0xFFE083FFu, 32, 1, 9, 4, {6, 1.5, 0.25, 1.5}},
+    {0xFC7FF11Fu, 32, 1, 17, 6, {6, 1.5, 6, 1.5, 0.25, 1.5}},
+    {0xFF8421FFu, 32, 1, 11, 6, {6, 1.5, 0.25, 1.5, 0.25, 1.5}},
+    {0xF8FF888Fu, 32, 1, 19, 8, {6, 1.5, 6, 1.5, 0.25, 1.5, 0.25, 1.5}},
+    {0xFE10843Fu, 32, 1, 13, 8, {6, 1.5, 0.25, 1.5, 0.25, 1.5, 0.25, 1.5}},
+    {0xF9FF249Fu, 32, 1, 20, 10, {6, 1.5, 6, 1.5, 0.25, 1.5, 0.25, 1.5, 0.25, 1.5}},
+    {0xFFFFFFFFu, 32, 1, 10, 0, {}},
+};
+// Line types 17..32 are empty patterns with these unit counts, print pitch 10.
+constexpr std::int32_t kNewExSpareLineTypeDots[16] = {32, 16, 16, 32, 32, 32, 8,  32,
+                                                      32, 32, 32, 32, 32, 32, 32, 32};
+
 }  // namespace
+
+void InitExTables(TJwwData& doc) {
+  doc.EntColS.assign(kColorExCount, {});
+  for (int i = 0; i < kColorExCount; ++i) {
+    TEntJwwColorExNo& c = doc.EntColS[i];
+    c.aPenColor = i < 17 ? kNewExColors[i] : i < kNewExSpareColorsEnd ? kNewExSpareColor : 0;
+    c.anPenWidth = kNewExPenWidth;
+    c.aPrtPenColor = c.aPenColor;
+    c.anPrtPenWidth = kNewExPenWidth;
+    c.adPrtTenHankei = kNewExPrtTenHankei;
+  }
+  doc.EntLtpS.assign(kLineTypeExCount, {});
+  for (int i = 0; i < kLineTypeExCount; ++i) {
+    TEntJwwLineTypeExNo& t = doc.EntLtpS[i];
+    if (i >= 17) {
+      t.anTokushuSenUintDot = kNewExSpareLineTypeDots[i - 17];
+      t.anTokushuSenPich = 1;
+      t.anPrtTokushuSenPich = 10;
+      continue;
+    }
+    const NewExLineType& n = kNewExLineTypes[i];
+    t.alLType = static_cast<std::int32_t>(n.alLType);
+    t.anTokushuSenUintDot = n.anTokushuSenUintDot;
+    t.anTokushuSenPich = n.anTokushuSenPich;
+    t.anPrtTokushuSenPich = n.anPrtTokushuSenPich;
+    t.anUDLTypeSegment = n.anUDLTypeSegment;
+    std::copy(std::begin(n.pitch), std::end(n.pitch), t.aadUDLTypePitch.begin() + 1);
+  }
+}
 
 void SizeHeaderTables(TJwwData& doc) {
   doc.EntLgrp.resize(kLayerGroupCount);

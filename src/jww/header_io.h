@@ -28,4 +28,9 @@ void WriteHeader(ArchiveWriter& w, const TJwwData& doc, std::int32_t ver);
 // Sizes the header tables to their fixed lengths, new entries zeroed.
 void SizeHeaderTables(TJwwData& doc);
 
+// Sets the extended colour and line-type tables to those Jw_cad gives a new
+// drawing (names empty). A drawing read from a version below 420 has none
+// of its own.
+void InitExTables(TJwwData& doc);
+
 }  // namespace plattero

@@ -84,7 +84,9 @@ class TJwwData {
   // Writes the document as a drawing of version Ver. The file is written under
   // a temporary name beside FName and renamed over it only when complete; on
   // failure FName is left as it was and WriteStatus() says why. A name that
-  // exists and is not a regular file is never replaced. Never throws.
+  // exists and is not a regular file is never replaced. A document read from
+  // a version below 420 and written as 420 or above is first given the
+  // extended tables of a new drawing (InitExTables). Never throws.
   bool FileOut(const std::u16string& FName, std::int32_t Ver);
   const platform::TFileStatus& WriteStatus() const { return write_status_; }
 

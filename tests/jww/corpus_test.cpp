@@ -113,5 +113,47 @@ TEST(Corpus, EveryDrawingReadsAndRewritesAsJwCadWroteIt) {
   }
 }
 
+// A drawing Jw_cad saved in its 3.51 format, and Jw_cad's own save of it as
+// 7.00: ours, written as 700, must carry the header Jw_cad gave it, tables
+// included. Both pass through our writer, so that its rules apply alike;
+// only the names of the extended tables differ (Jw_cad names its colours and
+// line types, ours get the writer's names).
+TEST(JwCadUpgrade, OldDrawingWrittenAs700GetsJwCadsTables) {
+  const std::filesystem::path dir =
+      std::filesystem::path(PLATTERO_CORPUS_DIR).parent_path() / "jwcad-upgrade";
+  const std::filesystem::path old = dir / "drawing-v351.jww";
+  const std::filesystem::path saved = dir / "drawing-v351-saved-by-jwcad-v700.jww";
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(old, ec) || !std::filesystem::is_regular_file(saved, ec))
+    GTEST_SKIP() << "no drawings at " << testing::PathUtf8(dir);
+  ScratchDir out;
+  auto written_as_700 = [&](const std::filesystem::path& path, TJwwData& back) {
+    TJwwData doc;
+    ASSERT_TRUE(doc.FileIn(Utf8ToUtf16(testing::PathUtf8(path)))) << doc.Status().reason;
+    const Bytes b = WriteToBytes(doc, 700, out);
+    ASSERT_TRUE(back.FileInBytes(b.data(), b.size()));
+    for (TEntJwwColorExNo& c : back.EntColS)
+      c.astrUDColorName.clear();
+    for (TEntJwwLineTypeExNo& t : back.EntLtpS)
+      t.astrUDLTypeName.clear();
+  };
+  TJwwData ours, jwcad;
+  written_as_700(old, ours);
+  written_as_700(saved, jwcad);
+  // What Jw_cad changes with every save: the drawing time and the bytes it
+  // keeps between the layers and the dimension settings.
+  ours.Enthd.lnDrawTime = jwcad.Enthd.lnDrawTime;
+  ours.Enthd.abReserved1 = jwcad.Enthd.abReserved1;
+  ours.Enthd.abReserved2 = jwcad.Enthd.abReserved2;
+  EXPECT_TRUE(ours.Enthd == jwcad.Enthd);
+  ExpectSameList(ours.EntColS, jwcad.EntColS, "EntColS");
+  ExpectSameList(ours.EntLtpS, jwcad.EntLtpS, "EntLtpS");
+  ExpectSameList(ours.EntCol, jwcad.EntCol, "EntCol");
+  ExpectSameList(ours.EntLtp1, jwcad.EntLtp1, "EntLtp1");
+  ExpectSameList(ours.EntLtp2, jwcad.EntLtp2, "EntLtp2");
+  ExpectSameList(ours.EntLtp3, jwcad.EntLtp3, "EntLtp3");
+  ExpectSameList(ours.EntMoj, jwcad.EntMoj, "EntMoj");
+}
+
 }  // namespace
 }  // namespace plattero

@@ -195,6 +195,41 @@ TEST(FileInOut, OldVersionsSplitExtendedDimensions) {
   EXPECT_EQ(back300.EntLine[0].end_y, 4.0);
 }
 
+// Versions below 420 carry no extended colour and line-type tables. Written
+// as a version that does, such a drawing gets those of a new drawing (not
+// zeros: black pens of width 0); a newer drawing keeps its own.
+TEST(FileInOut, OldDrawingsGetTheExtendedTablesOfANewOne) {
+  ScratchDir dir;
+  TJwwData d;
+  MakeEmptyDrawing(d, 351);
+  const Bytes old = WriteToBytes(d, 351, dir);
+  for (int ver : {420, 700}) {
+    SCOPED_TRACE(ver);
+    TJwwData read, back;
+    ASSERT_TRUE(read.FileInBytes(old.data(), old.size()));
+    EXPECT_EQ(read.EntColS[2].aPenColor, 0);  // nothing in the file
+    const Bytes b = WriteToBytes(read, ver, dir);
+    ASSERT_TRUE(back.FileInBytes(b.data(), b.size()));
+    EXPECT_EQ(back.EntColS[2].aPenColor, 0x0000FF);  // red
+    EXPECT_EQ(back.EntColS[16].aPrtPenColor, 0x808080);
+    EXPECT_EQ(back.EntColS[32].aPenColor, 0xC0C0C0);
+    EXPECT_EQ(back.EntColS[33].aPenColor, 0);
+    EXPECT_EQ(back.EntColS[256].anPrtPenWidth, 18);
+    EXPECT_EQ(back.EntColS[0].adPrtTenHankei, 0.18);
+    EXPECT_EQ(back.EntColS[1].astrUDColorName, u"Color_1");
+    EXPECT_EQ(back.EntLtpS[2].alLType, static_cast<std::int32_t>(0xFE3FFE3Fu));
+    EXPECT_EQ(back.EntLtpS[7].anPrtTokushuSenPich, 7);
+    EXPECT_EQ(back.EntLtpS[15].anUDLTypeSegment, 10);
+    EXPECT_EQ(back.EntLtpS[9].aadUDLTypePitch[3], 3.5);
+    EXPECT_EQ(back.EntLtpS[9].astrUDLTypeName, u"LType_9");
+  }
+  MakeEmptyDrawing(d, 420);
+  const Bytes own = WriteToBytes(d, 700, dir);
+  TJwwData back;
+  ASSERT_TRUE(back.FileInBytes(own.data(), own.size()));
+  EXPECT_EQ(back.EntColS, d.EntColS);
+}
+
 TEST(FileIn, EveryPrefixOfADrawingReadsWithoutHarm) {
   ScratchDir dir;
   TJwwData d;

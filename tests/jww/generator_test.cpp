@@ -12,6 +12,7 @@
 
 #include "drawing_builder.h"
 #include "jww/jww_data.h"
+#include "jww_test_util.h"
 #include "test_system.h"
 #include "util/text.h"
 
@@ -21,22 +22,11 @@ namespace {
 using testing::BuildDrawing;
 using testing::DrawingSpec;
 using testing::TempDir;
+using testing_jww::ExpectSameList;
 
 std::vector<char> FileBytes(const std::string& path) {
   std::ifstream in(testing::FsPath(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Reports the first differing entry instead of dumping whole lists.
-template <class T>
-void ExpectSameList(const std::vector<T>& a, const std::vector<T>& b, const char* what) {
-  ASSERT_EQ(a.size(), b.size()) << what;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (!(a[i] == b[i])) {
-      ADD_FAILURE() << what << " differs at entry " << i;
-      return;
-    }
-  }
 }
 
 void ExpectSameDocument(const TJwwData& a, const TJwwData& b) {

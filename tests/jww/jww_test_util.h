@@ -1,7 +1,9 @@
 #pragma once
 
 // Small helpers for the document tests: a document holding an empty drawing,
-// writing to bytes and reading them back, scratch folders.
+// writing to bytes and reading them back, comparing lists, scratch folders.
+
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
@@ -92,6 +94,18 @@ inline Bytes WriteToBytes(TJwwData& d, std::int32_t ver, const ScratchDir& dir) 
   const std::u16string path = dir.file("out.jww");
   if (!d.FileOut(path, ver)) return {};
   return ReadFileBytes(path);
+}
+
+// Reports the first differing entry instead of dumping whole lists.
+template <class T>
+void ExpectSameList(const std::vector<T>& a, const std::vector<T>& b, const char* what) {
+  ASSERT_EQ(a.size(), b.size()) << what;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (!(a[i] == b[i])) {
+      ADD_FAILURE() << what << " differs at entry " << i;
+      return;
+    }
+  }
 }
 
 // The bytes after the header: written, then read back to find where the

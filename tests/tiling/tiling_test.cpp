@@ -222,6 +222,29 @@ TEST(Tiling, EntitiesMoveByTheirTileAndTextsAreFilteredAndTyped) {
   EXPECT_EQ(out.EntNo.size(), 1u + 2 * 9);  // two texts of each tile filtered
 }
 
+// A base drawing of a version without extended colour and line-type tables
+// lends the result those of a new drawing: the added drawing's lines in the
+// extended colours keep their colours.
+TEST(Tiling, AnOldBaseDrawingGivesTheResultTheTablesOfANewOne) {
+  Fixture f;
+  TJwwData base, add;
+  InitDrawing(base, 351);
+  AddLine(base, Line(0, 0, 1, 1));
+  InitDrawing(add);
+  TEntJwwLine red = Line(1, 2, 3, 4);
+  red.att.nPenColor = 102;
+  AddLine(add, red);
+  TTilingInputs in;
+  in.base_file = f.Write(base, "base.jww", 351);
+  in.files = {f.Write(add, "a.jww")};
+  TJwwData out;
+  ASSERT_TRUE(f.Run(in, out).ok);
+  EXPECT_EQ(out.EntLine[1].att.nPenColor, 102);
+  EXPECT_EQ(out.EntColS[2].aPenColor, 0x0000FF);
+  EXPECT_EQ(out.EntColS[2].anPenWidth, 18);
+  EXPECT_EQ(out.EntLtpS[4].alLType, static_cast<std::int32_t>(0xFFFBBFFFu));
+}
+
 // Definitions numbered 5, 7, 9 in the base and reused numbers for other names
 // in the added drawing: every reference of the result reaches the definition
 // of the name it placed.
