@@ -24,6 +24,26 @@ double ParamOf(const TShape& s, const TPoint& p) {
   return std::atan2(v / s.ry, u / s.rx);
 }
 
+// Canvas points of the shape's ellipse from parameter t0 over sweep, steps + 1
+// of them.
+std::vector<TPoint> EllipsePoints(const TShape& s, const TCanvasMap& map, double t0, double sweep,
+                                  int steps) {
+  const double c = std::cos(s.rot), sn = std::sin(s.rot);
+  std::vector<TPoint> points;
+  points.reserve(static_cast<std::size_t>(steps) + 1);
+  for (int i = 0; i <= steps; ++i) {
+    const double t = t0 + sweep * i / steps;
+    const double u = s.rx * std::cos(t), v = s.ry * std::sin(t);
+    points.push_back(map(s.a.x + u * c - v * sn, s.a.y + u * sn + v * c));
+  }
+  return points;
+}
+
+// Enough points for `sweep` of an ellipse rx_px wide to look round.
+int StepsFor(double sweep, double rx_px, double most) {
+  return static_cast<int>(std::clamp(std::fabs(sweep) * rx_px / 3, 2.0, most));
+}
+
 }  // namespace
 
 TPoint TCanvasMap::operator()(double x, double y) const {
@@ -47,16 +67,18 @@ std::vector<TPoint> ArcPoints(const TShape& s, const TCanvasMap& map) {
   double half = std::fmod(ParamOf(s, s.mid) - t0 + 4 * kPi, 2 * kPi);
   if (!s.ccw) half = -std::fmod(t0 - ParamOf(s, s.mid) + 4 * kPi, 2 * kPi);
   const double sweep = 2 * half;
-  const int steps = static_cast<int>(std::clamp(std::fabs(sweep) * rx_px / 3, 2.0, 90.0));
-  const double c = std::cos(s.rot), sn = std::sin(s.rot);
-  std::vector<TPoint> points;
-  points.reserve(static_cast<std::size_t>(steps) + 1);
-  for (int i = 0; i <= steps; ++i) {
-    const double t = t0 + sweep * i / steps;
-    const double u = s.rx * std::cos(t), v = s.ry * std::sin(t);
-    points.push_back(map(s.a.x + u * c - v * sn, s.a.y + u * sn + v * c));
+  return EllipsePoints(s, map, t0, sweep, StepsFor(sweep, rx_px, 90));
+}
+
+std::vector<TPoint> RoundSolidOutline(const TShape& s, const TCanvasMap& map) {
+  if (!s.full) {
+    std::vector<TPoint> points = ArcPoints(s, map);
+    if (s.sector) points.insert(points.begin(), map(s.a));
+    return points;
   }
-  return points;
+  const double rx_px = s.rx * map.Scale();
+  if (!(rx_px < 1e7)) return {};
+  return EllipsePoints(s, map, 0, 2 * kPi, std::max(8, StepsFor(2 * kPi, rx_px, 180)));
 }
 
 std::optional<TCanvasEllipse> EllipseOnCanvas(const TShape& s, const TCanvasMap& map) {
@@ -108,6 +130,10 @@ void PaintShape(const TShape& s, const TCanvasMap& map, TCanvasPainter& painter)
       break;
     case TShapeKind::kSolid:
       painter.Polygon({map(s.quad[0]), map(s.quad[1]), map(s.quad[2]), map(s.quad[3])}, ink);
+      break;
+    case TShapeKind::kRoundSolid:
+      if (const auto outline = RoundSolidOutline(s, map); !outline.empty())
+        painter.Polygon(outline, ink);
       break;
     case TShapeKind::kText:
       if (const auto px = TextPixels(s, map)) {

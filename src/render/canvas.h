@@ -6,7 +6,6 @@
 // label is drawn, and which shape is drawn with which call. A painter only
 // turns the calls of TCanvasPainter into its toolkit's own.
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,6 +42,10 @@ inline constexpr std::uint32_t kFrameInk = 0xD02020;
 // The canvas points of an arc that is not a whole ellipse, from its start to
 // its end in its own direction, enough of them to look round at this scale.
 std::vector<TPoint> ArcPoints(const TShape& arc, const TCanvasMap& map);
+// The canvas outline of a round solid, closed by its last point's edge back
+// to the first: its whole ellipse, or its arc with the centre before it (a
+// sector) or alone (a segment); nothing when too large to draw.
+std::vector<TPoint> RoundSolidOutline(const TShape& solid, const TCanvasMap& map);
 // A whole ellipse on the canvas: centre, semi-axes in pixels and rotation in
 // degrees counter-clockwise as the canvas shows it; nothing when too large
 // to draw.
@@ -78,8 +81,8 @@ class TCanvasPainter {
   virtual void Ellipse(const TCanvasEllipse& e, std::uint32_t ink, bool dashed) = 0;
   // A point: a dot two pixels across.
   virtual void Dot(const TPoint& p, std::uint32_t ink) = 0;
-  // A filled quadrilateral without an outline.
-  virtual void Polygon(const std::array<TPoint, 4>& quad, std::uint32_t ink) = 0;
+  // A filled polygon without an outline.
+  virtual void Polygon(const std::vector<TPoint>& points, std::uint32_t ink) = 0;
   // How wide `text` is drawn in the canvas's font at a pixel size of `px`
   // (rounded to whole pixels, at least 1).
   virtual double TextWidth(const std::u16string& text, double px) = 0;

@@ -14,6 +14,10 @@ constexpr double kPi = std::numbers::pi;
 // Coordinates beyond this are not drawn: nothing real lies there, and they
 // would stretch the picture until nothing else is visible.
 constexpr double kMaxCoordinate = 1e12;
+// Solid styles: from 101 on a solid is round (a filled ellipse or part of
+// one), 102 the part between an arc and its chord.
+constexpr std::uint32_t kRoundSolidStyle = 101;
+constexpr std::uint32_t kSegmentSolidStyle = 102;
 
 bool Usable(double v) {
   return std::isfinite(v) && std::fabs(v) <= kMaxCoordinate;
@@ -205,36 +209,41 @@ class SceneBuilder {
     Add(std::move(s));
   }
 
-  void Arc(const TEntJwwEnko& e, const TMap& map) {
-    double flat = std::fabs(e.dHenpeiRitsu);
+  // An ellipse, centre + map * tilt * (r cos t, r flat sin t), and unless it
+  // is whole the arc of it from t0 over sweep.
+  struct TEllipseArc {
+    double cx, cy, r, flat, tilt, t0, sweep;
+    bool whole;
+  };
+
+  // Places the ellipse in s (a, rx, ry, rot, full; for an arc start, mid,
+  // end, ccw, large) and puts what it covers into box. False when a value
+  // cannot be drawn.
+  static bool PlaceEllipse(const TEllipseArc& e, const TMap& map, TShape& s, TBox& box) {
+    double flat = std::fabs(e.flat);
     if (!(flat > 0) || !std::isfinite(flat)) flat = 1;
-    const double r = std::fabs(e.dHankei);
-    if (!Usable(r) || !Usable(e.radKatamukiKaku) || !Usable(e.radKaishiKaku) ||
-        !std::isfinite(e.radEnkoKaku))
-      return;
+    const double r = std::fabs(e.r);
+    if (!Usable(r) || !Usable(e.tilt) || !Usable(e.t0) || !std::isfinite(e.sweep)) return false;
     // The ellipse is centre + m * (cos t, sin t), m = map * tilt * (r, r*flat).
-    const double ct = std::cos(e.radKatamukiKaku), st = std::sin(e.radKatamukiKaku);
+    const double ct = std::cos(e.tilt), st = std::sin(e.tilt);
     const double l11 = r * ct, l12 = -r * flat * st, l21 = r * st, l22 = r * flat * ct;
     const double a = map.r1 * l11 + map.r2 * l21, b = map.r1 * l12 + map.r2 * l22;
     const double c = map.r3 * l11 + map.r4 * l21, d = map.r3 * l12 + map.r4 * l22;
-    TShape s;
-    s.kind = TShapeKind::kArc;
-    s.pen = PenOf(e.att);
-    s.a = map(e.start_x, e.start_y);
-    if (!Usable(s.a) || !Usable(a) || !Usable(b) || !Usable(c) || !Usable(d)) return;
+    s.a = map(e.cx, e.cy);
+    if (!Usable(s.a) || !Usable(a) || !Usable(b) || !Usable(c) || !Usable(d)) return false;
     const double sum = a * a + b * b + c * c + d * d, det = a * d - b * c;
     const double disc = std::sqrt(std::max(0.0, sum * sum - 4 * det * det));
     s.rx = std::sqrt((sum + disc) / 2);
     s.ry = std::sqrt(std::max(0.0, (sum - disc) / 2));
     s.rot = 0.5 * std::atan2(2 * (a * c + b * d), a * a + b * b - c * c - d * d);
-    const double sweep = std::clamp(e.radEnkoKaku, -4 * kPi, 4 * kPi);
-    s.full = e.bZenEnFlg != 0 || std::fabs(sweep) >= 2 * kPi - 1e-9;
+    const double sweep = std::clamp(e.sweep, -4 * kPi, 4 * kPi);
+    s.full = e.whole || std::fabs(sweep) >= 2 * kPi - 1e-9;
     auto at = [&](double t) {
       return TPoint{s.a.x + a * std::cos(t) + b * std::sin(t),
                     s.a.y + c * std::cos(t) + d * std::sin(t)};
     };
     if (!s.full) {
-      const double t0 = e.radKaishiKaku;
+      const double t0 = e.t0;
       s.start = at(t0);
       s.mid = at(t0 + sweep / 2);
       s.end = at(t0 + sweep);
@@ -242,17 +251,26 @@ class SceneBuilder {
       s.large = std::fabs(sweep) > kPi;
       // Extents from points along the arc: an arc of a huge circle must not
       // stretch the picture to the whole circle.
-      TBox box;
       constexpr int kSteps = 32;
       for (int i = 0; i <= kSteps; ++i)
         box.Add(at(t0 + sweep * i / kSteps));
-      AddWithBox(std::move(s), box);
-      return;
+      return true;
     }
     const double hx = std::sqrt(a * a + b * b), hy = std::sqrt(c * c + d * d);
-    TBox box;
     box.Add(s.a.x - hx, s.a.y - hy);
     box.Add(s.a.x + hx, s.a.y + hy);
+    return true;
+  }
+
+  void Arc(const TEntJwwEnko& e, const TMap& map) {
+    TShape s;
+    s.kind = TShapeKind::kArc;
+    s.pen = PenOf(e.att);
+    TBox box;
+    if (!PlaceEllipse({e.start_x, e.start_y, e.dHankei, e.dHenpeiRitsu, e.radKatamukiKaku,
+                       e.radKaishiKaku, e.radEnkoKaku, e.bZenEnFlg != 0},
+                      map, s, box))
+      return;
     AddWithBox(std::move(s), box);
   }
 
@@ -281,10 +299,11 @@ class SceneBuilder {
 
   void Solid(const TEntJwwSolid& q, const TMap& map) {
     TShape s;
-    s.kind = TShapeKind::kSolid;
     s.pen = PenOf(q.att);
     s.pen.dash.clear();
     if (q.att.nPenColor == 10) s.pen.rgb = ColorRefToRgb(q.Color);
+    if (q.att.nPenStyle >= kRoundSolidStyle) return RoundSolid(q, map, std::move(s));
+    s.kind = TShapeKind::kSolid;
     s.quad[0] = map(q.start_x, q.start_y);
     s.quad[1] = map(q.end_x, q.end_y);
     s.quad[2] = map(q.DPoint2_x, q.DPoint2_y);
@@ -292,6 +311,26 @@ class SceneBuilder {
     for (const TPoint& p : s.quad)
       if (!Usable(p)) return;
     Add(std::move(s));
+  }
+
+  // From style 101 on a solid is round. Its start is the centre; the other
+  // pairs hold what an arc holds: end_x the radius, end_y the flattening,
+  // DPoint2_x the tilt, DPoint2_y the start angle, DPoint3_x the angle swept.
+  // Style 102 fills between the arc and its chord, every other style between
+  // the arc and the centre; over a whole turn either is the whole ellipse.
+  void RoundSolid(const TEntJwwSolid& q, const TMap& map, TShape&& s) {
+    s.kind = TShapeKind::kRoundSolid;
+    s.sector = q.att.nPenStyle != kSegmentSolidStyle;
+    // No angle bounds no part: such a solid is taken as the whole ellipse,
+    // not left out.
+    const bool whole = q.DPoint3_x == 0;
+    TBox box;
+    if (!PlaceEllipse(
+            {q.start_x, q.start_y, q.end_x, q.end_y, q.DPoint2_x, q.DPoint2_y, q.DPoint3_x, whole},
+            map, s, box))
+      return;
+    if (!s.full && s.sector) box.Add(s.a);
+    AddWithBox(std::move(s), box);
   }
 
   void Dimension(const TEntJwwSunpo& d, const TMap& map) {
@@ -410,6 +449,7 @@ void AddShape(TScene& scene, TShape shape) {
         box.Add(p);
       break;
     case TShapeKind::kArc:
+    case TShapeKind::kRoundSolid:
       box.Add(shape.a.x - shape.rx, shape.a.y - shape.rx);
       box.Add(shape.a.x + shape.rx, shape.a.y + shape.rx);
       break;

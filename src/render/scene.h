@@ -32,6 +32,10 @@ enum class TShapeKind {
   kArc,    // an elliptic arc or a whole ellipse (see TShape)
   kPoint,  // a
   kSolid,  // quad[0..3], filled
+  // A filled whole ellipse, or the part of one that an arc bounds: closed
+  // through the centre (a sector) or along the arc's chord (a segment). The
+  // ellipse and the arc as for kArc.
+  kRoundSolid,
   kText,   // text at a with height, angle, length
   kImage,  // image reference: frame from a to b, label text
   kFrame,  // paper frame: rectangle from a to b, label text
@@ -53,7 +57,8 @@ struct TShape {
   TPoint start, mid, end;
   bool ccw = true;
   bool full = false;
-  bool large = false;  // the arc sweeps more than half the ellipse
+  bool large = false;   // the arc sweeps more than half the ellipse
+  bool sector = false;  // round solid: closed through the centre, not along the chord
   // Text: height (character height), angle in degrees counter-clockwise,
   // length of the base line (0 = natural width), spacing between characters,
   // font name and the text as UTF-8.

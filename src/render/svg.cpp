@@ -140,6 +140,9 @@ class SvgWriter {
       case TShapeKind::kArc:
         Arc(s);
         break;
+      case TShapeKind::kRoundSolid:
+        RoundSolid(s);
+        break;
       case TShapeKind::kPoint:
         out_ += "<circle class=\"point\" cx=\"" + X(s.a.x) + "\" cy=\"" + Y(s.a.y) + "\" r=\"" +
                 N(dot_radius_) + "\" fill=\"" + Color(s.pen.rgb) + "\"/>\n";
@@ -165,31 +168,47 @@ class SvgWriter {
 
   void Arc(const TShape& s) {
     const std::string stroke = Stroke(s.pen);
-    if (s.full) {
-      if (s.rx - s.ry <= 1e-9 * std::max(1.0, s.rx)) {
-        out_ += "<circle class=\"arc\" cx=\"" + X(s.a.x) + "\" cy=\"" + Y(s.a.y) + "\" r=\"" +
-                N(s.rx) + "\"" + stroke + "/>\n";
-        return;
-      }
-      out_ += "<ellipse class=\"arc\" cx=\"" + X(s.a.x) + "\" cy=\"" + Y(s.a.y) + "\" rx=\"" +
-              N(s.rx) + "\" ry=\"" + N(s.ry) + "\"";
-      const std::string angle = N(-s.rot * 180 / kPi);
-      if (angle != "0")
-        out_ += " transform=\"rotate(" + angle + " " + X(s.a.x) + " " + Y(s.a.y) + ")\"";
-      out_ += stroke + "/>\n";
+    if (s.full) return WholeEllipse(s, "arc", stroke);
+    out_ += "<path class=\"arc\" d=\"M" + X(s.start.x) + " " + Y(s.start.y) + ArcTo(s) + "\"" +
+            stroke + "/>\n";
+  }
+
+  // A whole ellipse, or its arc closed through the centre or along the chord.
+  void RoundSolid(const TShape& s) {
+    const std::string fill = " fill=\"" + Color(s.pen.rgb) + "\"";
+    if (s.full) return WholeEllipse(s, "solid", fill);
+    out_ += "<path class=\"solid\" d=\"M";
+    if (s.sector) out_ += X(s.a.x) + " " + Y(s.a.y) + " L";
+    out_ += X(s.start.x) + " " + Y(s.start.y) + ArcTo(s) + " Z\"" + fill + "/>\n";
+  }
+
+  // <circle> or <ellipse> of the shape's whole ellipse, with the given paint.
+  void WholeEllipse(const TShape& s, const char* cls, const std::string& paint) {
+    if (s.rx - s.ry <= 1e-9 * std::max(1.0, s.rx)) {
+      out_ += std::string("<circle class=\"") + cls + "\" cx=\"" + X(s.a.x) + "\" cy=\"" +
+              Y(s.a.y) + "\" r=\"" + N(s.rx) + "\"" + paint + "/>\n";
       return;
     }
+    out_ += std::string("<ellipse class=\"") + cls + "\" cx=\"" + X(s.a.x) + "\" cy=\"" + Y(s.a.y) +
+            "\" rx=\"" + N(s.rx) + "\" ry=\"" + N(s.ry) + "\"";
+    const std::string angle = N(-s.rot * 180 / kPi);
+    if (angle != "0")
+      out_ += " transform=\"rotate(" + angle + " " + X(s.a.x) + " " + Y(s.a.y) + ")\"";
+    out_ += paint + "/>\n";
+  }
+
+  // Path commands from an arc's start to its end.
+  static std::string ArcTo(const TShape& s) {
     // y is negated, which turns counter-clockwise into SVG's positive sweep.
     const std::string radii =
         N(s.rx) + " " + N(std::max(s.ry, 0.0)) + " " + N(-s.rot * 180 / kPi) + " ";
     const char* sweep = s.ccw ? "1" : "0";
-    out_ += "<path class=\"arc\" d=\"M" + X(s.start.x) + " " + Y(s.start.y);
+    std::string d;
     if (s.large) {
       // Two halves, each less than half the ellipse: no large-arc ambiguity.
-      out_ += " A" + radii + "0 " + sweep + " " + X(s.mid.x) + " " + Y(s.mid.y);
+      d += " A" + radii + "0 " + sweep + " " + X(s.mid.x) + " " + Y(s.mid.y);
     }
-    out_ +=
-        " A" + radii + "0 " + sweep + " " + X(s.end.x) + " " + Y(s.end.y) + "\"" + stroke + "/>\n";
+    return d + " A" + radii + "0 " + sweep + " " + X(s.end.x) + " " + Y(s.end.y);
   }
 
   void Text(const TShape& s, const char* cls) {

@@ -9,7 +9,8 @@
 //
 // Elements, each with a class naming what it shows: "line" <line>, "arc"
 // <circle>/<ellipse> for whole circles and ellipses, <path> for arcs,
-// "point" <circle>, "solid" <polygon>, "text" <text>, "dimension" <line> and
+// "point" <circle>, "solid" <polygon> (<circle>/<ellipse>/<path> for round
+// solids), "text" <text>, "dimension" <line> and
 // <text>, "image" <g> with a <rect> and a <text>, "frame" <g> with a <rect>
 // and a <text>.
 

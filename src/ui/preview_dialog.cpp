@@ -61,11 +61,13 @@ class QtCanvasPainter final : public render::TCanvasPainter {
     p_.setPen(QPen(Color(ink), 2));
     p_.drawPoint(At(p));
   }
-  void Polygon(const std::array<render::TPoint, 4>& quad, std::uint32_t ink) override {
-    const QPointF points[4] = {At(quad[0]), At(quad[1]), At(quad[2]), At(quad[3])};
+  void Polygon(const std::vector<render::TPoint>& points, std::uint32_t ink) override {
+    QPolygonF polygon;
+    for (const render::TPoint& q : points)
+      polygon << At(q);
     p_.setPen(Qt::NoPen);
     p_.setBrush(Color(ink));
-    p_.drawPolygon(points, 4);
+    p_.drawPolygon(polygon);
   }
   double TextWidth(const std::u16string& text, double px) override {
     return QFontMetricsF(FontOf(px)).horizontalAdvance(Q(text));

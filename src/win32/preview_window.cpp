@@ -79,11 +79,14 @@ class GdiCanvasPainter final : public render::TCanvasPainter {
     const RECT r{c.x - 1, c.y - 1, c.x + 1, c.y + 1};
     ::FillRect(dc_, &r, Brush(ink));
   }
-  void Polygon(const std::array<render::TPoint, 4>& quad, std::uint32_t ink) override {
-    const POINT p[4] = {At(quad[0]), At(quad[1]), At(quad[2]), At(quad[3])};
+  void Polygon(const std::vector<render::TPoint>& points, std::uint32_t ink) override {
+    std::vector<POINT> p;
+    p.reserve(points.size());
+    for (const render::TPoint& q : points)
+      p.push_back(At(q));
     ::SelectObject(dc_, ::GetStockObject(NULL_PEN));
     ::SelectObject(dc_, Brush(ink));
-    ::Polygon(dc_, p, 4);
+    ::Polygon(dc_, p.data(), static_cast<int>(p.size()));
   }
   double TextWidth(const std::u16string& text, double px) override {
     ::SelectObject(dc_, Font(px));

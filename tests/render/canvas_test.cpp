@@ -32,8 +32,9 @@ class RecordingPainter : public TCanvasPainter {
     Record("ellipse", ink, dashed) << P(e.centre) << " " << e.rx << "x" << e.ry << " " << e.degrees;
   }
   void Dot(const TPoint& p, std::uint32_t ink) override { Record("dot", ink, false) << P(p); }
-  void Polygon(const std::array<TPoint, 4>& quad, std::uint32_t ink) override {
-    Record("polygon", ink, false) << P(quad[0]) << " " << P(quad[2]);
+  void Polygon(const std::vector<TPoint>& points, std::uint32_t ink) override {
+    Record("polygon", ink, false) << points.size() << " points " << P(points[0]) << " "
+                                  << P(points[2]);
   }
   double TextWidth(const std::u16string& text, double) override { return 10.0 * text.size(); }
   void Text(const TPoint& at, const std::u16string& text, double px, double degrees, double stretch,
@@ -114,7 +115,16 @@ TEST(CanvasTest, EveryShapeMakesItsCallAndTheFramesComeLast) {
   image.b = {180, 90};
   image.height = 0;  // no room for a label
   image.text = "画像.bmp";
-  scene->shapes = {line, arc, circle, point, solid, text, tiny, image};
+  // Round solids: the arc with the centre before it, the arc alone, the
+  // whole ellipse.
+  TShape sector = arc;
+  sector.kind = TShapeKind::kRoundSolid;
+  sector.sector = true;
+  TShape segment = sector;
+  segment.sector = false;
+  TShape disc = circle;
+  disc.kind = TShapeKind::kRoundSolid;
+  scene->shapes = {line, arc, circle, point, solid, sector, segment, disc, text, tiny, image};
 
   TPreviewPicture picture;
   picture.scenes.push_back({0, 0, scene});
@@ -131,7 +141,10 @@ TEST(CanvasTest, EveryShapeMakesItsCallAndTheFramesComeLast) {
                                "polyline #ff00 21 points from 82,62",
                                "ellipse #ff00 62,62 30x20 28.6479",
                                "dot #a0a0a0 22,92",
-                               "polygon #102030 12,112 22,102",
+                               "polygon #102030 4 points 12,112 22,102",
+                               "polygon #ff00 22 points 62,62 81.7538,58.8713",
+                               "polygon #ff00 21 points 82,62 81.0211,55.8197",
+                               "polygon #ff00 63 points 88.3275,47.6172 85.8584,44.3785",
                                "text #0 112,102 4 chars 5px 30deg x1.5",
                                "box #808080 132,22 192,52 label 6 0",
                                "dot #a0a0a0 122,92",

@@ -229,6 +229,52 @@ TEST_F(RenderTest, PointsSolidsTextsDimensionsAndImages) {
   EXPECT_EQ(images[0].text, "写真.jpg");
 }
 
+// From style 101 on a solid is round: centre, then radius, flattening, tilt,
+// start and swept angle where a quadrilateral has its other corners.
+TEST_F(RenderTest, RoundSolidsAreFilledEllipsesSectorsAndSegments) {
+  constexpr double kPi = std::numbers::pi;
+  auto round = [](std::uint16_t color, std::uint8_t style, double x, double y, double r,
+                  double flat, double tilt, double start, double sweep) {
+    return TEntJwwSolid{Attr(color, style), x, y, r, flat, tilt, start, sweep, 0, 0x000000FF};
+  };
+  struct Case {
+    TEntJwwSolid solid;
+    std::string tag;
+    std::map<std::string, std::string> attr;
+  } cases[] = {
+      {round(3, 101, 10, 20, 5, 1, 0, 0, 2 * kPi),
+       "circle",
+       {{"cx", "10"}, {"cy", "-20"}, {"r", "5"}, {"fill", "#996633"}}},
+      {round(10, 101, 0, 0, 4, 0.5, kPi / 6, 0, 2 * kPi),
+       "ellipse",
+       {{"rx", "4"}, {"ry", "2"}, {"transform", "rotate(-30 0 0)"}, {"fill", "#ff0000"}}},
+      {round(3, 101, 0, 0, 5, 1, 0, 0, 0), "circle", {{"r", "5"}}},  // no angle: whole
+      {round(3, 101, 1, 1, 5, 1, 0, 0, kPi / 2), "path", {{"d", "M1 -1 L6 -1 A5 5 0 0 1 1 -6 Z"}}},
+      {round(3, 102, 0, 0, 5, 1, 0, 0, kPi / 2), "path", {{"d", "M5 0 A5 5 0 0 1 0 -5 Z"}}},
+      {round(3, 103, 0, 0, 5, 1, 0, 0, -kPi / 2), "path", {{"d", "M0 0 L5 0 A5 5 0 0 0 0 5 Z"}}},
+      // Three quarters from the top, clockwise: in two halves.
+      {round(3, 102, 0, 0, 2, 1, 0, kPi / 2, -1.5 * kPi),
+       "path",
+       {{"d", "M0 -2 A2 2 0 0 0 1.4142 1.4142 A2 2 0 0 0 -2 0 Z"}}},
+  };
+  for (const Case& c : cases)
+    doc.EntSolid.push_back(c.solid);
+  const auto solids = Find(Svg(), "solid");
+  ASSERT_EQ(solids.size(), std::size(cases));
+  for (std::size_t i = 0; i < solids.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(solids[i].tag, cases[i].tag);
+    for (const auto& [name, value] : cases[i].attr)
+      EXPECT_EQ(solids[i].attr.count(name) ? solids[i].attr.at(name) : "", value) << name;
+  }
+  // The picture holds the whole circle, not only its centre.
+  doc.EntSolid = {round(3, 101, 100, 0, 50, 1, 0, 0, 2 * kPi)};
+  doc.MakeBlockTree();
+  const TBox box = BuildScene(doc).extents;
+  EXPECT_EQ(box.min_x, 50);
+  EXPECT_EQ(box.max_y, 50);
+}
+
 TEST_F(RenderTest, HiddenLayersAndGroupsAreLeftOut) {
   TEntJwwLine shown{Attr(), 0, 0, 1, 0};
   shown.att.nGLayer = 1;

@@ -2,7 +2,8 @@
 
 // Pictures of one arc inside a square frame, for the tests of each toolkit's
 // preview painter: an arc must be inked in the quadrants around the canvas's
-// centre that it sweeps, in either direction and on tilted ellipses.
+// centre that it sweeps, in either direction and on tilted ellipses; a round
+// solid (the sector of that arc) must fill them.
 // Header only: the tests that use it link the renderer themselves.
 
 #include <array>
@@ -36,9 +37,14 @@ inline std::vector<ArcCase> ArcCases() {
   };
 }
 
-// The arc (radius 100, centred) in a frame 300 wide: on a canvas of 324 x 324
-// pixels one unit is one pixel.
-inline render::TPreviewPicture ArcPicture(const ArcCase& c) {
+// Fewest pixels of a quadrant that a filled sector of the arc covers (a
+// quarter of the flattest ellipse less the bands at the axes).
+inline constexpr int kFilledQuadrantInk = 2000;
+
+// The arc (radius 100, centred), or with `solid` the round solid filling its
+// sector, in a frame 300 wide: on a canvas of 324 x 324 pixels one unit is one
+// pixel.
+inline render::TPreviewPicture ArcPicture(const ArcCase& c, bool solid = false) {
   TJwwData doc;
   InitDrawing(doc);
   for (auto& g : doc.EntLgrp)
@@ -53,7 +59,13 @@ inline render::TPreviewPicture ArcPicture(const ArcCase& c) {
   arc.radEnkoKaku = c.sweep;
   arc.radKatamukiKaku = c.tilt;
   arc.dHenpeiRitsu = c.flat;
-  doc.EntEnko.push_back(arc);
+  if (solid) {
+    doc.EntSolid.push_back({arc.att, 0, 0, arc.dHankei, arc.dHenpeiRitsu, arc.radKatamukiKaku,
+                            arc.radKaishiKaku, arc.radEnkoKaku, 0, 0});
+    doc.EntSolid.back().att.nPenStyle = 101;
+  } else {
+    doc.EntEnko.push_back(arc);
+  }
   doc.MakeBlockTree();
   render::TPreviewPicture picture;
   picture.scenes.push_back({0, 0, std::make_shared<const render::TScene>(render::BuildScene(doc))});

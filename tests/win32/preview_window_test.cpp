@@ -1,7 +1,7 @@
-// The arrangement preview on Windows: GDI paints arcs on the side they sweep
-// and ellipses turned the right way, and the preview window shows what the
-// form's preview model composes, follows the controls, and lets the main
-// window close while drawings are being read.
+// The arrangement preview on Windows: GDI paints arcs and round solids on the
+// side they sweep and ellipses turned the right way, and the preview window
+// shows what the form's preview model composes, follows the controls, and
+// lets the main window close while drawings are being read.
 
 #include "win32/preview_window.h"
 
@@ -37,13 +37,17 @@ TPixels Painted(const render::TPreviewPicture& picture, int width, int height) {
   });
 }
 
-TEST(PreviewPainting, ArcsAreDrawnOnTheSideTheySweep) {
-  for (const ::plattero::testing::ArcCase& c : ::plattero::testing::ArcCases()) {
-    const TPixels pixels = Painted(::plattero::testing::ArcPicture(c), 324, 324);
-    const std::array<int, 4> ink = ::plattero::testing::InkByQuadrant(
-        pixels.width, pixels.height, [&pixels](int x, int y) { return pixels.at(x, y); });
-    for (int q = 0; q < 4; ++q)
-      EXPECT_EQ(ink[q] > 20, c.inked[q]) << c.name << ", quadrant " << q << ": " << ink[q];
+TEST(PreviewPainting, ArcsAndRoundSolidsAreDrawnOnTheSideTheySweep) {
+  for (const bool solid : {false, true}) {
+    for (const ::plattero::testing::ArcCase& c : ::plattero::testing::ArcCases()) {
+      const TPixels pixels = Painted(::plattero::testing::ArcPicture(c, solid), 324, 324);
+      const std::array<int, 4> ink = ::plattero::testing::InkByQuadrant(
+          pixels.width, pixels.height, [&pixels](int x, int y) { return pixels.at(x, y); });
+      const int least = solid ? ::plattero::testing::kFilledQuadrantInk : 20;
+      for (int q = 0; q < 4; ++q)
+        EXPECT_EQ(ink[q] > least, c.inked[q])
+            << c.name << (solid ? " (solid)" : "") << ", quadrant " << q << ": " << ink[q];
+    }
   }
 }
 
