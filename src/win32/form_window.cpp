@@ -508,7 +508,8 @@ void TFormWindow::RunTimer(UINT_PTR id) {
 window::TPreviewPane& TFormWindow::Preview() {
   if (!preview_) {
     preview_ = std::make_unique<TPreviewWindow>(
-        hwnd_, [this](std::function<void()> task) { Post(std::move(task)); },
+        hwnd_,
+        [this](std::function<void()> task, int delay_ms) { Post(std::move(task), delay_ms); },
         [this] {
           if (form_) form_->PreviewActivated();
         });
