@@ -251,10 +251,11 @@ TPreviewPicture ComposePreview(const TTilingInputs& in, const TPreviewLayout& la
   const std::vector<TTilePlace> places = TilePlaces(shown, layout.paper, papers);
   std::vector<TTileWarning> warnings;
   if (base && base->traits) {
+    const TTileCells cells(places);
     for (std::size_t i = 0; i < tiles; ++i) {
       if (!read[i] || !read[i]->traits) continue;
       for (TTileWarning& w :
-           CompareTraits(*base->traits, *read[i]->traits, places, i, in.tile_size, in.files[i]))
+           CompareTraits(*base->traits, *read[i]->traits, cells, i, in.tile_size, in.files[i]))
         warnings.push_back(std::move(w));
     }
   }

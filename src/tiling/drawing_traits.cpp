@@ -112,6 +112,13 @@ bool Overlap(double ax0, double ay0, double ax1, double ay1, const TTilePlace& c
          ay0 < c.y + c.cell_h / 2 - kTouch && ay1 > c.y - c.cell_h / 2 + kTouch;
 }
 
+// Column and row of a bucket (whole numbers below 1e15) as a key.
+std::uint64_t BucketKey(double column, double row) {
+  const auto c = static_cast<std::uint64_t>(static_cast<std::int64_t>(column));
+  const auto r = static_cast<std::uint64_t>(static_cast<std::int64_t>(row));
+  return c * 0x9E3779B97F4A7C15u ^ r;
+}
+
 TTileWarning Make(TTileWarning::Kind kind, const std::u16string& file, std::size_t tile) {
   TTileWarning w;
   w.kind = kind;
@@ -227,9 +234,79 @@ TDrawingTraits TraitsOf(const TJwwData& doc) {
   return t;
 }
 
+TTileCells::TTileCells(std::vector<TTilePlace> places) : places_(std::move(places)) {
+  for (const TTilePlace& p : places_) {
+    bucket_w_ = std::max(bucket_w_, p.cell_w);
+    bucket_h_ = std::max(bucket_h_, p.cell_h);
+  }
+  // Columns and rows are counted in doubles and must stay exact integers.
+  constexpr double kMaxBucket = 1e15;
+  const auto bucket = [](double v, double size) { return std::floor(v / size); };
+  bool usable =
+      bucket_w_ > 0 && bucket_h_ > 0 && std::isfinite(bucket_w_) && std::isfinite(bucket_h_);
+  for (std::size_t i = 0; usable && i < places_.size(); ++i) {
+    const TTilePlace& p = places_[i];
+    const double c0 = bucket(p.x - p.cell_w / 2, bucket_w_),
+                 c1 = bucket(p.x + p.cell_w / 2, bucket_w_);
+    const double r0 = bucket(p.y - p.cell_h / 2, bucket_h_),
+                 r1 = bucket(p.y + p.cell_h / 2, bucket_h_);
+    if (!(std::fabs(c0) < kMaxBucket && std::fabs(c1) < kMaxBucket && std::fabs(r0) < kMaxBucket &&
+          std::fabs(r1) < kMaxBucket)) {
+      usable = false;
+      break;
+    }
+    if (i == 0 || c0 < min_col_) min_col_ = c0;
+    if (i == 0 || c1 > max_col_) max_col_ = c1;
+    if (i == 0 || r0 < min_row_) min_row_ = r0;
+    if (i == 0 || r1 > max_row_) max_row_ = r1;
+    for (double c = c0; c <= c1; ++c) {
+      for (double r = r0; r <= r1; ++r)
+        buckets_[BucketKey(c, r)].push_back(i);
+    }
+  }
+  if (!usable) buckets_.clear();
+}
+
+std::size_t TTileCells::Scan(double x0, double y0, double x1, double y1, std::size_t except) const {
+  for (std::size_t j = 0; j < places_.size(); ++j) {
+    if (j != except && Overlap(x0, y0, x1, y1, places_[j])) return j;
+  }
+  return places_.size();
+}
+
+std::size_t TTileCells::FirstOverlap(double x0, double y0, double x1, double y1,
+                                     std::size_t except) const {
+  const std::size_t none = places_.size();
+  if (buckets_.empty()) return Scan(x0, y0, x1, y1, except);
+  // A cell and a box that overlap share a bucket: both reach into the
+  // bucket of any point they share.
+  const double c0 = std::max(min_col_, std::floor(x0 / bucket_w_));
+  const double c1 = std::min(max_col_, std::floor(x1 / bucket_w_));
+  const double r0 = std::max(min_row_, std::floor(y0 / bucket_h_));
+  const double r1 = std::min(max_row_, std::floor(y1 / bucket_h_));
+  if (!(c0 <= c1 && r0 <= r1)) return none;
+  // A box over more buckets than there are is over much of the arrangement:
+  // the first tiles are the likely ones.
+  if ((c1 - c0 + 1) * (r1 - r0 + 1) > static_cast<double>(buckets_.size()))
+    return Scan(x0, y0, x1, y1, except);
+  std::size_t first = none;
+  for (double c = c0; c <= c1; ++c) {
+    for (double r = r0; r <= r1; ++r) {
+      const auto it = buckets_.find(BucketKey(c, r));
+      if (it == buckets_.end()) continue;
+      for (const std::size_t j : it->second) {
+        if (j >= first) break;
+        if (j != except && Overlap(x0, y0, x1, y1, places_[j])) first = j;
+      }
+    }
+  }
+  return first;
+}
+
 std::vector<TTileWarning> CompareTraits(const TDrawingTraits& base, const TDrawingTraits& own,
-                                        const std::vector<TTilePlace>& places, std::size_t tile,
+                                        const TTileCells& cells, std::size_t tile,
                                         TTileSize tile_size, const std::u16string& file) {
+  const std::vector<TTilePlace>& places = cells.Places();
   std::vector<TTileWarning> out;
   const TPaperSize base_paper = PaperSizeOf(base.nZumen);
   const TPaperSize paper = TilePaperOf(own.nZumen, base_paper);
@@ -253,12 +330,8 @@ std::vector<TTileWarning> CompareTraits(const TDrawingTraits& base, const TDrawi
         own.min_x < -p.cell_w / 2 - kTouch || own.max_x > p.cell_w / 2 + kTouch ||
         own.min_y < -p.cell_h / 2 - kTouch || own.max_y > p.cell_h / 2 + kTouch;
     if (beyond_paper && beyond_cell) {
-      const double x0 = own.min_x + p.x, x1 = own.max_x + p.x;
-      const double y0 = own.min_y + p.y, y1 = own.max_y + p.y;
-      std::size_t other = places.size();
-      for (std::size_t j = 0; j < places.size() && other == places.size(); ++j) {
-        if (j != tile && Overlap(x0, y0, x1, y1, places[j])) other = j;
-      }
+      const std::size_t other = cells.FirstOverlap(own.min_x + p.x, own.min_y + p.y,
+                                                   own.max_x + p.x, own.max_y + p.y, tile);
       if (other < places.size()) {
         TTileWarning w = Make(TTileWarning::kBeyondCell, file, tile);
         w.reason = "its content leaves its paper and reaches into the cell of tile " +

@@ -461,6 +461,7 @@ std::optional<std::u16string> TTilingEngine::Merge(const TTilingInputs& in,
   CrvNo = static_cast<std::int64_t>(CrvNo1.size()) + 1;
   // Each drawing is read on a second thread while the one before it is
   // appended. Leaving the loop in any way waits for that read to end.
+  const TTileCells cells(places_);
   std::future<TAheadRead> ahead;
   if (!in.files.empty()) ahead = ReadAhead(in.files[0]);
   for (std::size_t i = 0; i < in.files.size(); ++i) {
@@ -480,7 +481,7 @@ std::optional<std::u16string> TTilingEngine::Merge(const TTilingInputs& in,
       }
       // Compared before the merge moves and renumbers the drawing.
       for (TTileWarning& w :
-           CompareTraits(base_traits, TraitsOf(JWW2), places_, i, in.tile_size, in.files[i]))
+           CompareTraits(base_traits, TraitsOf(JWW2), cells, i, in.tile_size, in.files[i]))
         warnings_.push_back(std::move(w));
       AppendAddFile(places_[i].x, places_[i].y);
     }

@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "render/canvas.h"
+#include "ui/widgets.h"
 
 namespace plattero::ui {
 
@@ -230,10 +231,8 @@ void TPreviewDialog::ShowStatus(const std::u16string& text) {
   StatusText->setText(Q(text));
 }
 
-void TPreviewDialog::Post(std::function<void()> task) {
-  // Queued to this window's thread from any thread; dropped when the window
-  // is gone by then.
-  QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+void TPreviewDialog::Post(std::function<void()> task, int delay_ms) {
+  PostTask(this, std::move(task), delay_ms);
 }
 
 void TPreviewDialog::changeEvent(QEvent* event) {

@@ -57,7 +57,7 @@ class TPreviewDialog : public QWidget, public window::TPreviewPane {
 
   void ShowPicture(const render::TPreviewPicture& picture) override;
   void ShowStatus(const std::u16string& text) override;
-  void Post(std::function<void()> task) override;
+  void Post(std::function<void()> task, int delay_ms = 0) override;
 
   const render::TPreviewPicture& Picture() const { return canvas_->Picture(); }
   // Called when the window becomes active again (back from Jw_cad, say).

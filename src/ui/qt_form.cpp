@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 #include <algorithm>
@@ -403,18 +402,7 @@ bool TQtForm::AskYesNo(const std::u16string& text) {
 }
 
 void TQtForm::Post(std::function<void()> task, int delay_ms) {
-  // Safe from any thread: the call is queued to this window's thread, and
-  // dropped should the window be gone by then.
-  QMetaObject::invokeMethod(
-      this,
-      [this, task = std::move(task), delay_ms] {
-        if (delay_ms <= 0) {
-          task();
-        } else {
-          QTimer::singleShot(delay_ms, this, task);
-        }
-      },
-      Qt::QueuedConnection);
+  PostTask(this, std::move(task), delay_ms);
 }
 
 void TQtForm::RunFinished() {

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 
@@ -68,6 +69,19 @@ class QtDialogs final : public TDialogs {
 }  // namespace
 
 // Local file paths of the URLs a drag carries; other URLs are left out.
+void PostTask(QObject* target, std::function<void()> task, int delay_ms) {
+  QMetaObject::invokeMethod(
+      target,
+      [target, task = std::move(task), delay_ms] {
+        if (delay_ms <= 0) {
+          task();
+        } else {
+          QTimer::singleShot(delay_ms, target, task);
+        }
+      },
+      Qt::QueuedConnection);
+}
+
 std::vector<std::u16string> LocalPaths(const QMimeData* mime) {
   std::vector<std::u16string> paths;
   if (!mime || !mime->hasUrls()) return paths;

@@ -20,6 +20,10 @@ namespace plattero::ui {
 // Local file paths of the URLs a drag carries; other URLs are left out.
 std::vector<std::u16string> LocalPaths(const QMimeData* mime);
 
+// Runs `task` on `target`'s thread, after `delay_ms` at least. Safe from any
+// thread; dropped should `target` be gone by then.
+void PostTask(QObject* target, std::function<void()> task, int delay_ms);
+
 // A line edit whose length limit binds typing only: a longer text set by the
 // program is shown in full and can be shortened, not lengthened.
 class TLimitedEdit : public QLineEdit {

@@ -57,8 +57,11 @@ TControlKind KindOf(TControl c) {
               WS_EX_CLIENTEDGE};
     case TControl::ListBox2:  // never shown
       return {WC_LISTBOXW, LBS_NOINTEGRALHEIGHT, 0};
-    case TControl::MemoT:  // never shown
-      return {WC_EDITW, ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 0};
+    case TControl::MemoT:
+      // Never shown nor edited: a static keeps the lines without laying them
+      // out. Wine's edit control takes seconds for a path of 32,767
+      // characters with many digits (time growing with the square of a line).
+      return {WC_STATICW, SS_NOPREFIX, 0};
     case TControl::StatusBar1:
       return {STATUSCLASSNAMEW, WS_VISIBLE, 0};
     case TControl::LabelBase:
@@ -505,7 +508,8 @@ void TFormWindow::RunTimer(UINT_PTR id) {
 window::TPreviewPane& TFormWindow::Preview() {
   if (!preview_) {
     preview_ = std::make_unique<TPreviewWindow>(
-        hwnd_, [this](std::function<void()> task) { Post(std::move(task)); },
+        hwnd_,
+        [this](std::function<void()> task, int delay_ms) { Post(std::move(task), delay_ms); },
         [this] {
           if (form_) form_->PreviewActivated();
         });

@@ -191,7 +191,7 @@ void PaintPreviewPicture(HDC dc, int width, int height, const render::TPreviewPi
 
 // --- The window ----------------------------------------------------------------------
 
-TPreviewWindow::TPreviewWindow(HWND main, std::function<void(std::function<void()>)> post,
+TPreviewWindow::TPreviewWindow(HWND main, std::function<void(std::function<void()>, int)> post,
                                std::function<void()> on_activated)
     : post_(std::move(post)), on_activated_(std::move(on_activated)) {
   RegisterWindowClass(kPreviewClass, &Proc, CS_DBLCLKS);
@@ -230,8 +230,8 @@ void TPreviewWindow::ShowStatus(const std::u16string& text) {
   if (status_) ::SetWindowTextW(status_, W(text).c_str());
 }
 
-void TPreviewWindow::Post(std::function<void()> task) {
-  post_(std::move(task));
+void TPreviewWindow::Post(std::function<void()> task, int delay_ms) {
+  post_(std::move(task), delay_ms);
 }
 
 void TPreviewWindow::Show() {

@@ -28,10 +28,10 @@ void PaintPreviewPicture(HDC dc, int width, int height, const render::TPreviewPi
 
 class TPreviewWindow : public window::TPreviewPane {
  public:
-  // `post` runs a task on the window's thread later (from any thread);
-  // `on_activated` is called when the window becomes active again. It is
-  // made at the DPI of `main`, hidden.
-  TPreviewWindow(HWND main, std::function<void(std::function<void()>)> post,
+  // `post` runs a task on the window's thread later, after a delay in
+  // milliseconds (from any thread); `on_activated` is called when the window
+  // becomes active again. It is made at the DPI of `main`, hidden.
+  TPreviewWindow(HWND main, std::function<void(std::function<void()>, int)> post,
                  std::function<void()> on_activated);
   ~TPreviewWindow() override;
   TPreviewWindow(const TPreviewWindow&) = delete;
@@ -39,7 +39,7 @@ class TPreviewWindow : public window::TPreviewPane {
 
   void ShowPicture(const render::TPreviewPicture& picture) override;
   void ShowStatus(const std::u16string& text) override;
-  void Post(std::function<void()> task) override;
+  void Post(std::function<void()> task, int delay_ms = 0) override;
 
   // Shows the window and brings it forward; Hide keeps it for later.
   void Show();
@@ -66,7 +66,7 @@ class TPreviewWindow : public window::TPreviewPane {
 
   HWND hwnd_ = nullptr;
   HWND status_ = nullptr;
-  std::function<void(std::function<void()>)> post_;
+  std::function<void(std::function<void()>, int)> post_;
   std::function<void()> on_activated_;
   render::TPreviewPicture picture_;
   window::TPreviewNavigator navigator_;

@@ -191,19 +191,14 @@ TRect FitPlacement(TRect wanted, int frame_width, int frame_height,
 TPreviewModel::TPreviewModel(TPreviewPane& pane, std::size_t max_shapes)
     : pane_(pane), cache_(std::make_shared<render::TSceneCache>(max_shapes)) {
   // Results come on the reader's thread and are handed to the window's.
-  const std::weak_ptr<bool> alive = alive_;
   reader_ = std::make_unique<render::TPreviewReader>(
       cache_,
-      [this, alive](std::uint64_t request, const std::u16string& path,
-                    const render::TPreviewScene& scene) {
-        pane_.Post([this, alive, request, path, scene] {
-          if (alive.lock()) SceneRead(request, path, scene);
-        });
+      [this](std::uint64_t request, const std::u16string& path,
+             const render::TPreviewScene& scene) {
+        Deliver({request, path, scene, false});
       },
-      [this, alive](std::uint64_t request) {
-        pane_.Post([this, alive, request] {
-          if (alive.lock()) ReadDone(request);
-        });
+      [this](std::uint64_t request) {
+        Deliver({request, {}, {}, true});
       });
 }
 
@@ -254,6 +249,36 @@ void TPreviewModel::Request() {
   Compose();
 }
 
+void TPreviewModel::Deliver(TReadResult result) {
+  bool first = false;
+  {
+    std::lock_guard lock(delivered_mutex_);
+    first = delivered_.empty();
+    delivered_.push_back(std::move(result));
+  }
+  // A task is on its way unless the window's thread took everything since.
+  if (first) {
+    pane_.Post([this, alive = std::weak_ptr<bool>(alive_)] {
+      if (alive.lock()) TakeResults();
+    });
+  }
+}
+
+void TPreviewModel::TakeResults() {
+  std::vector<TReadResult> results;
+  {
+    std::lock_guard lock(delivered_mutex_);
+    results.swap(delivered_);
+  }
+  for (const TReadResult& r : results) {
+    if (r.done) {
+      ReadDone(r.request);
+    } else {
+      SceneRead(r.request, r.path, r.scene);
+    }
+  }
+}
+
 void TPreviewModel::SceneRead(std::uint64_t request, const std::u16string& path,
                               const render::TPreviewScene& scene) {
   if (request != request_ || stopped_) return;  // for choices since replaced
@@ -265,21 +290,45 @@ void TPreviewModel::SceneRead(std::uint64_t request, const std::u16string& path,
                      (it->second.scene->shapes.empty() && scene.scene->shapes.empty()));
   if (same) return;
   scenes_[path] = scene;
-  Compose();
+  ComposeSoon();
 }
 
 void TPreviewModel::ReadDone(std::uint64_t request) {
   if (request != request_ || stopped_) return;
   looking_ = false;
-  if (!reading_) return;
+  // The last drawings read show now, without "reading" once it was shown.
+  if (!reading_ && !compose_due_) return;
   reading_ = false;
   Compose();
 }
 
+void TPreviewModel::ComposeSoon() {
+  if (compose_due_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now >= next_compose_) {
+    Compose();
+    return;
+  }
+  compose_due_ = true;
+  const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next_compose_ - now);
+  pane_.Post(
+      [this, alive = std::weak_ptr<bool>(alive_)] {
+        if (alive.lock() && compose_due_ && !stopped_) Compose();
+      },
+      static_cast<int>(wait.count()));
+}
+
 void TPreviewModel::Compose() {
+  compose_due_ = false;
+  const auto start = std::chrono::steady_clock::now();
   picture_ = render::ComposePreview(inputs_, layout_, scenes_);
   pane_.ShowPicture(picture_);
   pane_.ShowStatus(PreviewStatus(inputs_, layout_, scenes_, reading_));
+  // Composing takes a fifth of the window's time at most while drawings are
+  // read, however many tiles there are.
+  const auto end = std::chrono::steady_clock::now();
+  next_compose_ = end + std::max<std::chrono::steady_clock::duration>(
+                            std::chrono::milliseconds(kPreviewComposeMs), 4 * (end - start));
 }
 
 // --- The form ----------------------------------------------------------------------

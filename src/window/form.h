@@ -11,9 +11,11 @@
 // window's thread; the worker thread of a run only posts to it.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -143,9 +145,15 @@ class TPreviewPane {
   virtual ~TPreviewPane() = default;
   virtual void ShowPicture(const render::TPreviewPicture& picture) = 0;
   virtual void ShowStatus(const std::u16string& text) = 0;
-  // Runs `task` on the window's thread, later.
-  virtual void Post(std::function<void()> task) = 0;
+  // Runs `task` on the window's thread, later (after `delay_ms` at least).
+  virtual void Post(std::function<void()> task, int delay_ms = 0) = 0;
 };
+
+// While drawings are read the preview's picture is composed again at most
+// this often (milliseconds), and less often when composing takes long: a
+// composition takes the time of every tile, so one per drawing read would
+// make reading n drawings take time growing with n * n.
+inline constexpr int kPreviewComposeMs = 100;
 
 // What a front end does for the form. Calls come on the window's thread.
 class TFormView {
@@ -235,11 +243,25 @@ class TPreviewModel {
   }
 
  private:
+  // What the reader delivered: a scene, or the end of a request.
+  struct TReadResult {
+    std::uint64_t request = 0;
+    std::u16string path;
+    render::TPreviewScene scene;
+    bool done = false;
+  };
+  // On the reader's thread: queued for the window's thread.
+  void Deliver(TReadResult result);
+  // On the window's thread: takes everything delivered so far.
+  void TakeResults();
   void SceneRead(std::uint64_t request, const std::u16string& path,
                  const render::TPreviewScene& scene);
   void ReadDone(std::uint64_t request);
   void Request();
   void Compose();
+  // Composes now when the last composition is long enough ago, else once
+  // it is.
+  void ComposeSoon();
 
   TPreviewPane& pane_;
   std::shared_ptr<render::TSceneCache> cache_;
@@ -256,6 +278,13 @@ class TPreviewModel {
   bool reading_ = false;
   bool looking_ = false;
   bool stopped_ = false;
+  // Results delivered and not taken yet. One task takes them all: drawings
+  // read faster than the window takes them post one task, not one each.
+  std::mutex delivered_mutex_;
+  std::vector<TReadResult> delivered_;
+  // No composition before this, unless the choices change.
+  std::chrono::steady_clock::time_point next_compose_;
+  bool compose_due_ = false;  // ComposeSoon waits for next_compose_
 };
 
 class TForm1;

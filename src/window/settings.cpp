@@ -71,6 +71,11 @@ void ApplySettingsLines(const std::vector<std::u16string>& lines, TSettings& s) 
                                    &s.base_file, &s.zumen_path, &s.save_path};
   int* const preview[] = {&s.preview_left, &s.preview_top, &s.preview_width, &s.preview_height};
   for (std::size_t i = 0; i < lines.size() && i < kSettingsLines; ++i) {
+    // A longer line is no value this program wrote: refused whole, as a cut
+    // one would name another number or another file. The edit controls of
+    // some systems take seconds to show a line of 100,000 digits.
+    const bool path = i >= 8 && i < 11;
+    if (lines[i].size() > (path ? kMaxSettingsPath : kMaxSettingsNumber)) continue;
     if (i < 5) {
       *numbers[i] = StrToIntOr0(lines[i]);
     } else if (i < 11) {

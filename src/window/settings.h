@@ -45,9 +45,15 @@ TSettings DefaultSettings(const std::u16string& exe_path);
 // another line.
 std::vector<std::u16string> DecodeSettingsLines(const std::vector<std::uint8_t>& bytes);
 
+// The longest line an item takes: a path (lines 9-11) as long as Windows
+// allows one to be; a number or an edit's text a few dozen characters.
+inline constexpr std::size_t kMaxSettingsPath = 32767;
+inline constexpr std::size_t kMaxSettingsNumber = 64;
+
 // Applies line n to item n; lines after the sixteenth are ignored, missing
-// ones leave their items alone. Integers that do not parse give 0; line 12
-// is true when it is a number other than 0.
+// ones leave their items alone, and so do lines longer than their items take
+// (kMaxSettingsPath, kMaxSettingsNumber). Integers that do not parse give 0;
+// line 12 is true when it is a number other than 0.
 void ApplySettingsLines(const std::vector<std::u16string>& lines, TSettings& s);
 
 // The sixteen lines of the settings. A text holding a line break cannot be

@@ -129,6 +129,60 @@ TEST(TilePlaces, MixedPapersInTheFourOrders) {
   EXPECT_EQ(TilePaperOf(kA0, a2).papx, 1189);
 }
 
+// The cells a box reaches into, found through the index, are those a look
+// at every tile finds, the first one in list order: for mixed papers in
+// every order, stacked tiles (negative gaps), gaps far larger than the
+// sheets, and boxes from a sliver past a sheet's edge to the whole
+// arrangement and beyond.
+TEST(TileCells, FindTheFirstCellABoxReachesIntoAsALookAtEveryTileDoes) {
+  const TPaperSize a4 = PaperSizeOf(kA4), a2 = PaperSizeOf(kA2), a0 = PaperSizeOf(kA0);
+  const struct {
+    int order;
+    const char16_t *count, *gap;
+    TTileSize size;
+  } layouts[] = {
+      {0, u"7", u"10", TTileSize::kBase},  {1, u"5", u"0", TTileSize::kOwn},
+      {2, u"4", u"10", TTileSize::kOwn},   {3, u"9", u"-420", TTileSize::kBase},
+      {0, u"6", u"-150", TTileSize::kOwn}, {1, u"8", u"1e9", TTileSize::kBase},
+  };
+  for (const auto& l : layouts) {
+    TTilingInputs in = Inputs(l.order, l.count, l.size);
+    in.gap_x_text = in.gap_y_text = l.gap;
+    in.files.assign(60, u"x");
+    std::vector<TPaperSize> papers;
+    for (std::size_t i = 0; i < in.files.size(); ++i)
+      papers.push_back(i % 7 == 3 ? a0 : i % 3 == 1 ? a2 : a4);
+    const std::vector<TTilePlace> places = TilePlaces(in, a4, papers);
+    const TTileCells cells(places);
+    auto scan = [&](double x0, double y0, double x1, double y1, std::size_t except) {
+      for (std::size_t j = 0; j < places.size(); ++j) {
+        if (j != except && x0 < places[j].x + places[j].cell_w / 2 - 1e-6 &&
+            x1 > places[j].x - places[j].cell_w / 2 + 1e-6 &&
+            y0 < places[j].y + places[j].cell_h / 2 - 1e-6 &&
+            y1 > places[j].y - places[j].cell_h / 2 + 1e-6)
+          return j;
+      }
+      return places.size();
+    };
+    for (std::size_t t = 0; t < places.size(); ++t) {
+      const TTilePlace& p = places[t];
+      for (const double reach : {0.0, 5.0, 12.0, 300.0, 2000.0, 1e5, 1e12}) {
+        // Past the right edge, past the bottom-left corner, all round.
+        const double boxes[][4] = {
+            {p.x, p.y - 1, p.x + p.cell_w / 2 + reach, p.y + 1},
+            {p.x - p.cell_w / 2 - reach, p.y - p.cell_h / 2 - reach, p.x, p.y},
+            {p.x - reach, p.y - reach, p.x + reach, p.y + reach},
+        };
+        for (const auto& b : boxes) {
+          EXPECT_EQ(cells.FirstOverlap(b[0], b[1], b[2], b[3], t), scan(b[0], b[1], b[2], b[3], t))
+              << "order " << l.order << ", gap " << Utf16ToUtf8(l.gap) << ", tile " << t
+              << ", reach " << reach;
+        }
+      }
+    }
+  }
+}
+
 // The box of each tile's lines in the result (four per tile after the base's
 // own entities).
 std::vector<std::array<double, 4>> TileBoxes(const TJwwData& out, std::size_t first,

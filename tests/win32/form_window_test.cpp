@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -204,6 +205,30 @@ TEST_F(FormWindowTest, AFlawedPlacementStillGivesAUsableWindow) {
   ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   RECT both{};
   EXPECT_TRUE(::IntersectRect(&both, &frame, &work));
+}
+
+// A settings line of 900,000 digits is refused and the count keeps its
+// default; a base drawing's path as long as Windows allows, all digits, is
+// kept. Either used to keep the window from appearing for minutes: Wine's
+// edit controls take time growing with the square of a line of digits.
+TEST_F(FormWindowTest, LongSettingsLinesDoNotHoldTheWindowBack) {
+  std::string base = "C:";
+  while (base.size() + 2 <= window::kMaxSettingsPath)
+    base += "\\1";
+  WriteSettings(
+      "\xEF\xBB\xBF"
+      "100\r\n120\r\n600\r\n500\r\n0\r\n" +
+      std::string(900'000, '9') + "\r\n10\r\n10\r\n" + base + "\r\n");
+  const auto start = std::chrono::steady_clock::now();
+  auto w = MakeWindow();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  // (Compared as truths: a failure would print megabytes.)
+  EXPECT_TRUE(WindowText(w->Control(TControl::Edit1)) == u"3");
+  EXPECT_TRUE(w->Form().BaseFile == Utf8ToUtf16(base));
+  EXPECT_TRUE(WindowText(w->Control(TControl::LabelBase)) == Utf8ToUtf16(base));
+  const std::u16string memo = WindowText(w->Control(TControl::MemoT));
+  EXPECT_NE(memo.find(u"\r\n3\r\n10\r\n10\r\n" + Utf8ToUtf16(base) + u"\r\n"),
+            std::u16string::npos);
 }
 
 // Moved to a screen of another DPI, the window takes the size the system

@@ -9,19 +9,18 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <iterator>
 #include <map>
-#include <mutex>
 #include <thread>
 
 #include "drawing_builder.h"
 #include "platform/file_system.h"
 #include "platform/locations.h"
+#include "task_queue.h"
 #include "test_system.h"
 #include "util/text.h"
 #include "window/file_list.h"
@@ -31,6 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::DrawingSpec;
+using testing::TaskQueue;
 using testing::TempDir;
 using testing::WriteDrawing;
 using Files = std::vector<std::u16string>;
@@ -48,32 +48,6 @@ std::size_t ImageFiles(const std::string& folder) {
   return n;
 }
 
-// Tasks posted to "the window's thread", which is the test's: Pump runs them.
-class TaskQueue {
- public:
-  void Post(std::function<void()> task) {
-    std::lock_guard lock(mutex_);
-    tasks_.push_back(std::move(task));
-    cv_.notify_all();
-  }
-  // Runs what is queued, waiting up to `wait` for the first task.
-  void RunSome(std::chrono::milliseconds wait) {
-    std::deque<std::function<void()>> now;
-    {
-      std::unique_lock lock(mutex_);
-      cv_.wait_for(lock, wait, [this] { return !tasks_.empty(); });
-      now.swap(tasks_);
-    }
-    for (auto& task : now)
-      task();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<std::function<void()>> tasks_;
-};
-
 class FakePreview : public TPreviewPane {
  public:
   explicit FakePreview(TaskQueue& queue) : queue_(queue) {}
@@ -82,7 +56,9 @@ class FakePreview : public TPreviewPane {
     ++pictures;
   }
   void ShowStatus(const std::u16string& text) override { status = text; }
-  void Post(std::function<void()> task) override { queue_.Post(std::move(task)); }
+  void Post(std::function<void()> task, int delay_ms) override {
+    queue_.Post(std::move(task), delay_ms);
+  }
 
   render::TPreviewPicture picture;
   int pictures = 0;
@@ -808,6 +784,36 @@ TEST_F(FormTest, ThePreviewOpensBesideTheMainWindowThenWhereItWasLeft) {
   TForm1& again = Show();
   again.Button9Click();
   EXPECT_EQ(view.preview_frame, (TRect{700, 300, 800, 600}));
+}
+
+// Many drawings read are composed into the picture a few times a second, not
+// once each: a composition takes the time of every tile, so one per drawing
+// made reading n drawings take time growing with n * n. The last one shows
+// them all.
+TEST_F(FormTest, ThePreviewComposesAFewTimesASecondWhileManyDrawingsAreRead) {
+  const std::u16string base = Drawing("base.jww");
+  Files files;
+  for (int i = 0; i < 1500; ++i) {
+    const std::string name = "d" + std::to_string(i) + ".jww";
+    fs::copy_file(dir.file("base.jww"), dir.file(name));
+    files.push_back(dir.ufile(name));
+  }
+  TaskQueue queue;
+  FakePreview pane(queue);
+  TPreviewModel model(pane);
+  const auto start = std::chrono::steady_clock::now();
+  model.SetInputs({files, base, 0, u"40", u"10", u"10"}, TPaperSize{420, 297, u""});
+  while (model.IsLooking() && std::chrono::steady_clock::now() - start < std::chrono::minutes(2))
+    queue.RunSome(std::chrono::milliseconds(10));
+  ASSERT_FALSE(model.IsLooking());
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - start)
+                      .count();
+  // Two for the new choices, one at the end, the others kPreviewComposeMs apart.
+  EXPECT_LE(pane.pictures, 3 + ms / kPreviewComposeMs) << ms << " ms";
+  EXPECT_EQ(pane.picture.scenes.size(), files.size() + 1);
+  EXPECT_EQ(pane.picture.frames.size(), files.size());
+  EXPECT_EQ(pane.status, u"");
 }
 
 // Drawings beyond what the preview draws are named in its status line, and

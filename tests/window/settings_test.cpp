@@ -12,6 +12,7 @@
 #include <unistd.h>
 #endif
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -166,6 +167,46 @@ TEST(SettingsTest, TheTileSizeChoiceAndThePreviewsFrameFollowTheFirstElevenLines
     ApplySettingsLines(DecodeSettingsLines(EncodeSettingsLines(lines)), back);
     EXPECT_EQ(SettingsLines(back), lines) << c.name;
   }
+}
+
+// A line longer than its item takes is refused whole and the item keeps its
+// default; one as long as it takes is kept. A file holding a line of 900,000
+// digits loads at once (the time is generous for sanitizers and Wine).
+TEST(SettingsTest, OverlongLinesAreRefusedAndLoadQuickly) {
+  const std::string longest_path = "/" + std::string(kMaxSettingsPath - 1, '7');
+  const std::string lines[] = {
+      std::string(kMaxSettingsNumber, '0') + "5",  // 1: one digit too many
+      std::string(kMaxSettingsNumber - 1, '0') + "6",
+      "300",
+      "400",
+      "2",
+      std::string(900'000, '9'),  // 6: the count
+      std::string(kMaxSettingsNumber, '1'),
+      std::string(kMaxSettingsNumber + 1, '1'),
+      longest_path,        // 9
+      longest_path + "/",  // 10: one too many
+      "/s/",
+  };
+  std::string file = "\xEF\xBB\xBF";
+  for (const std::string& line : lines)
+    file += line + "\r\n";
+  TempDir dir;
+  std::ofstream(dir.file("p.dat"), std::ios::binary) << file;
+
+  TSettings s = DefaultSettings(u"/exe/");
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(LoadSettingsFile(dir.ufile("p.dat"), s));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(s.left, 24);
+  EXPECT_EQ(s.top, 6);
+  EXPECT_EQ(s.arrangement, 2);
+  // (Compared as truths: a failure would print megabytes.)
+  EXPECT_TRUE(s.count == u"3");
+  EXPECT_EQ(s.gap_x, std::u16string(kMaxSettingsNumber, u'1'));
+  EXPECT_EQ(s.gap_y, u"10");
+  EXPECT_TRUE(s.base_file == Utf8ToUtf16(longest_path));
+  EXPECT_TRUE(s.zumen_path == u"/exe/");
+  EXPECT_EQ(s.save_path, u"/s/");
 }
 
 TEST(SettingsTest, SaveReplacesTheFileAndAFailedSaveKeepsIt) {
