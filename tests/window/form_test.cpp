@@ -268,7 +268,7 @@ TEST_F(FormTest, SettingsAreRestoredAndAnUnknownArrangementIsSavedAsNone) {
   const std::u16string base = Drawing("base.jww");
   WriteSettings(
       "\xEF\xBB\xBF"
-      "100\r\n120\r\n600\r\n500\r\n7\r\n123456\r\n-5\r\nabc\r\n" +
+      "100\r\n120\r\n600\r\n500\r\n7\r\n123456\r\n－５\r\nabc\r\n" +
       Utf16ToUtf8(base) + "\r\n/zumen/\r\n/save/\r\n");
   TForm1& f = Show();
   EXPECT_EQ(view.placement, (TRect{100, 120, 600, 500}));
@@ -276,15 +276,21 @@ TEST_F(FormTest, SettingsAreRestoredAndAnUnknownArrangementIsSavedAsNone) {
   EXPECT_EQ(f.Arrangement(), -1);
   EXPECT_EQ(view.texts[TControl::Edit1], u"123456");  // longer than typing allows, in full
   EXPECT_EQ(f.CountText(), u"123456");
-  EXPECT_EQ(view.texts[TControl::Edit2], u"-5");
+  EXPECT_EQ(view.texts[TControl::Edit2], u"－５");
   EXPECT_EQ(view.texts[TControl::Edit3], u"abc");
   EXPECT_EQ(view.texts[TControl::LabelBase], base);
   EXPECT_EQ(view.texts[TControl::LabelPap], u"（A3）");
   EXPECT_EQ(f.ZumenPath, u"/zumen/");
   EXPECT_EQ(f.SavePath, u"/save/");
+  // Start takes the stored texts as typed ones: the full-width gap is a
+  // number, "abc" is none.
+  f.Edit1Change(u"3");
+  f.WMDropFiles({Drawing("one.jww")});
+  f.Button7Click();
+  EXPECT_EQ(view.messages, std::vector<std::u16string>{u"縦間隔： の数値を再入力して下さい。"});
   f.Button8Click();
   const std::string saved = ReadText(dir.file("plattero.dat"));
-  EXPECT_NE(saved.find("\r\n-1\r\n123456\r\n-5\r\nabc\r\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("\r\n-1\r\n3\r\n－５\r\nabc\r\n"), std::string::npos) << saved;
 }
 
 TEST_F(FormTest, TheTileSizeChoiceIsKeptInTheSettings) {
@@ -471,13 +477,16 @@ TEST_F(FormTest, StartChecksTheInputsInOrder) {
   f.Edit1Change(u"3");
   f.Edit2Change(u"1e999");
   f.Button7Click();
+  f.Edit2Change(u"10mm");
+  f.Button7Click();
   const std::u16string count = u"縦数： の数値を再入力して下さい。";
+  const std::u16string gap_x = u"横間隔： の数値を再入力して下さい。";
   EXPECT_EQ(view.messages, (std::vector<std::u16string>{
                                u"図面ファイルを[追加]して下さい", u"ベース図面を指定して下さい",
                                u"ベース図面が見つかりません。再指定して下さい", count, count, count,
-                               count, count, u"横間隔： の数値を再入力して下さい。"}));
+                               count, count, gap_x, gap_x}));
   EXPECT_TRUE(view.save_requests.empty());
-  EXPECT_EQ(view.runs_finished, 9);
+  EXPECT_EQ(view.runs_finished, 10);
   EXPECT_FALSE(f.IsRunning());
 }
 
