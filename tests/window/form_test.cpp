@@ -128,7 +128,10 @@ class FakeView : public TFormView {
   std::optional<std::u16string> SaveDrawing(const TFileDialogRequest& r) override {
     save_requests.push_back(r);
     running_at_save_dialog = running;
-    return save_answer;
+    if (save_answers.empty()) return save_answer;
+    std::optional<std::u16string> answer = save_answers.front();
+    save_answers.pop_front();
+    return answer;
   }
   void ShowMessage(const std::u16string& text) override { messages.push_back(text); }
   bool AskYesNo(const std::u16string& text) override {
@@ -186,6 +189,7 @@ class FakeView : public TFormView {
   std::vector<std::function<void()>> later;
   std::deque<Files> open_answers;
   std::vector<TFileDialogRequest> open_requests, save_requests;
+  std::deque<std::optional<std::u16string>> save_answers;  // answered first, one each
   std::optional<std::u16string> save_answer;
   int runs_finished = 0;
 };
@@ -604,6 +608,40 @@ TEST_F(FormTest, RunsThatEndWithoutASaveOrWithAFailedOne) {
   const std::u16string& question = view.questions[0];
   EXPECT_EQ(std::count(question.begin(), question.end(), u'\n'), kMaxProblemLines + 3);
   EXPECT_NE(question.find(u"\nほか 3 件\n"), std::u16string::npos) << Utf16ToUtf8(question);
+}
+
+// The save dialog only asks whether to replace a file: the run's own drawings
+// (the base drawing, a listed one, by whatever name reaches them) are refused
+// with the reason, and the dialog opens again where the user was.
+TEST_F(FormTest, TheResultNeverReplacesTheRunsOwnDrawings) {
+  const std::u16string base = Drawing("base.jww"), one = Drawing("one.jww");
+  fs::create_directory(testing::FsPath(dir.file("sub")));
+  const std::string base_bytes = ReadText(dir.file("base.jww")),
+                    one_bytes = ReadText(dir.file("one.jww"));
+  TForm1& f = Show();
+  view.open_answers = {{base}, {one, dir.ufile("gone.jww")}};
+  f.Button1Click();
+  f.Button2Click();
+  view.answer_yes = true;  // save although gone.jww is missing
+  const std::u16string target = dir.ufile("combined.jww");
+  view.save_answers = {base, dir.ufile("sub/../one.jww"), dir.ufile("gone.jww"), target};
+  f.Button7Click();
+  ASSERT_TRUE(WaitForRun());
+  ASSERT_EQ(view.save_requests.size(), 4u);
+  EXPECT_EQ(view.save_requests[1].folder, dir.upath());
+  EXPECT_EQ(view.save_requests[1].file_name, u"base.jww");
+  EXPECT_EQ(view.save_requests[2].file_name, u"one.jww");
+  ASSERT_EQ(view.messages.size(), 4u);
+  const std::u16string refused[] = {base, dir.ufile("sub/../one.jww"), dir.ufile("gone.jww")};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(view.messages[i], u"図面ファイル「" + refused[i] +
+                                    u"」の保存に失敗しました。\n読み込む図面と同じファイルです。");
+  }
+  EXPECT_EQ(view.messages[3].rfind(u"図面ファイル「" + target + u"」を保存しました。", 0), 0u);
+  EXPECT_EQ(ReadText(dir.file("base.jww")), base_bytes);
+  EXPECT_EQ(ReadText(dir.file("one.jww")), one_bytes);
+  EXPECT_FALSE(fs::exists(testing::FsPath(dir.file("gone.jww"))));
+  EXPECT_TRUE(fs::exists(testing::FsPath(dir.file("combined.jww"))));
 }
 
 TEST_F(FormTest, ClosingDuringARunStopsBeforeTheNextDrawingAndCloses) {
