@@ -139,6 +139,16 @@ bool WriteOrFail(int fd, const void* data, std::size_t size, bool& failed, TFile
   return false;
 }
 
+// Whether this process may write the existing file itself. The rename that
+// replaces it needs only the folder's permission, which would let a file of
+// mode 444 be replaced; refused instead, as cp refuses it (an administrator
+// may write it, as cp lets one).
+bool MayWrite(const std::string& path, TFileStatus& status) {
+  if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 || errno == ENOENT) return true;
+  status = StatusFromErrno(errno);
+  return false;
+}
+
 // Where a target stands once its symbolic links are followed; the status says
 // why when no file may be written there. `mode`, `uid` and `gid` are those of
 // an existing file.
@@ -187,7 +197,7 @@ bool ResolveTarget(const std::string& os, ResolvedTarget& out, TFileStatus& stat
     return false;
   }
   out.exists = true;
-  return true;
+  return MayWrite(out.path, status);
 }
 
 // A new temporary name in the target's folder, within the folder's limit on
@@ -446,6 +456,8 @@ bool TOutputFile::Commit() {
     struct stat st {};
     if (::lstat(h.target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
       status_ = Failure(S_ISDIR(st.st_mode) ? TFileError::kIsFolder : TFileError::kNotRegular);
+      ok = false;
+    } else if (!MayWrite(h.target, status_)) {
       ok = false;
     }
   }

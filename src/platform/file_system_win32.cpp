@@ -233,6 +233,36 @@ std::u16string TempNameBeside(std::u16string_view target) {
   return std::u16string(dir) + TemporaryNameFor(base, kNameMax);
 }
 
+// Whether the existing file `api` (described by `info`) may be written: a
+// read-only file is never replaced (Windows refuses to replace one; Wine
+// would, and drop the attribute), and a file another program holds so that
+// it may not be written, or has locked, is in use.
+bool MayWrite(const std::wstring& api, const HandleInfo& info, TFileStatus& status) {
+  if (info.info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+    status = Failure(TFileError::kPermission, "the file is read-only");
+    return false;
+  }
+  HandleCloser h(::CreateFileW(api.c_str(), GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (h.h == INVALID_HANDLE_VALUE) {
+    status = StatusFromWin32(::GetLastError());  // a sharing violation: in use
+    return false;
+  }
+  // Nothing is written: the lock only asks whether another holds one. A file
+  // system without locks answers otherwise and is written.
+  OVERLAPPED at{};
+  if (::LockFileEx(h.h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
+                   &at)) {
+    ::UnlockFileEx(h.h, 0, MAXDWORD, MAXDWORD, &at);
+    return true;
+  }
+  const DWORD error = ::GetLastError();
+  if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) return true;
+  status = StatusFromWin32(ERROR_LOCK_VIOLATION);
+  return false;
+}
+
 // Where a target stands once its links are followed, or why nothing may be
 // written there.
 struct ResolvedTarget {
@@ -290,6 +320,7 @@ bool ResolveTarget(std::u16string_view target, ResolvedTarget& out, TFileStatus&
     return false;
   }
   out.exists = true;
+  if (!MayWrite(api, info, status)) return false;
   // Written through a link, as an editor does: the file it names is replaced
   // and the link itself stays.
   const DWORD attributes = ::GetFileAttributesW(api.c_str());
@@ -684,6 +715,9 @@ bool TOutputFile::Commit() {
     const DWORD attributes = ::GetFileAttributesW(h.target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       status_ = Failure(TFileError::kIsFolder);
+      ok = false;
+    } else if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+      status_ = Failure(TFileError::kPermission, "the file is read-only");
       ok = false;
     }
   }

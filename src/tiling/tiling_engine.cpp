@@ -67,10 +67,14 @@ bool IsFilteredEntry(EntityListsOut& l, const TEntJwwNo& no) {
   return no.EntType == kEntMoji && AttrOf(l, no) && IsFilteredText(l.moji[no.EntNo]);
 }
 
-// Gaps typed as text; a number too large for a double counts as no number.
+// The count and the gaps as typed (util/numbers.h); where a text is no number
+// the run was refused by CheckChoices, and what is laid out meanwhile takes 0.
+std::int32_t CountOf(const std::u16string& text) {
+  return TypedInteger(text).value_or(0);
+}
+
 double GapOf(const std::u16string& text) {
-  double v = StrToFloatOr0(text);
-  return IsFiniteNumber(v) ? v : 0.0;
+  return TypedNumber(text).value_or(0.0);
 }
 
 std::uint32_t Renumbered(std::int64_t index_plus_base, bool negative) {
@@ -292,7 +296,7 @@ std::vector<std::pair<double, double>> TileOffsets(std::size_t files, int order,
 
 std::vector<std::pair<double, double>> TileOffsets(const TTilingInputs& in, double papx,
                                                    double papy) {
-  return TileOffsets(in.files.size(), in.order, StrToIntOr0(in.count_text), GapOf(in.gap_x_text),
+  return TileOffsets(in.files.size(), in.order, CountOf(in.count_text), GapOf(in.gap_x_text),
                      GapOf(in.gap_y_text), papx, papy);
 }
 
@@ -315,7 +319,7 @@ std::vector<TTilePlace> TilePlaces(const TTilingInputs& in, const TPaperSize& ba
   }
   if (count == 0) return places;
   // A count below 1 starts a new line with every tile, as TileOffsets does.
-  const std::size_t n = static_cast<std::size_t>(std::max(1, StrToIntOr0(in.count_text)));
+  const std::size_t n = static_cast<std::size_t>(std::max(1, CountOf(in.count_text)));
   const double gx = GapOf(in.gap_x_text), gy = GapOf(in.gap_y_text);
   // Rows for orders 0 and 1, columns for the others. Along a line each cell
   // is as long as its own sheet; across, as deep as the line's largest.
@@ -372,12 +376,12 @@ std::optional<std::u16string> TTilingEngine::CheckChoices(const TTilingInputs& i
   if (in.files.empty()) return u"図面ファイルを[追加]して下さい";
   if (in.base_file.empty()) return u"ベース図面を指定して下さい";
   if (!base_found) return kBaseMissingMessage;
-  const std::int32_t n = StrToIntOr0(in.count_text);
+  const std::int32_t n = CountOf(in.count_text);
   if (n <= 0 || n > 1000) return ReenterMessage(CountLabelFor(in.order));
-  // A gap too large for a double (typed, say, as 1e400) is refused rather
-  // than taken as 0.
-  if (!IsFiniteNumber(StrToFloatOr0(in.gap_x_text))) return ReenterMessage(kGapXCaption);
-  if (!IsFiniteNumber(StrToFloatOr0(in.gap_y_text))) return ReenterMessage(kGapYCaption);
+  // A gap that is no number ("10mm", "1O", empty) or too large for a double
+  // (1e400) is refused rather than taken as 0.
+  if (!TypedNumber(in.gap_x_text)) return ReenterMessage(kGapXCaption);
+  if (!TypedNumber(in.gap_y_text)) return ReenterMessage(kGapYCaption);
   return std::nullopt;
 }
 

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <system_error>
 
 namespace plattero {
@@ -30,9 +31,8 @@ std::size_t SkipBlanks(std::u16string_view text) {
   return i;
 }
 
-}  // namespace
-
-std::int32_t StrToIntOr0(std::u16string_view text) {
+// The syntax of StrToIntOr0; nothing for a text that does not follow it.
+std::optional<std::int32_t> ParseInt(std::u16string_view text) {
   const std::size_t n = text.size();
   std::size_t i = SkipBlanks(text);
   bool negative = false;
@@ -48,7 +48,7 @@ std::int32_t StrToIntOr0(std::u16string_view text) {
     base = 16;
     i += 2;
   }
-  if (i == n) return 0;  // empty, or a sign or prefix without digits
+  if (i == n) return std::nullopt;  // empty, or a sign or prefix without digits
 
   // Hexadecimal digits may give any 32-bit pattern; decimal ones must fit in
   // int32 once the sign is applied.
@@ -56,16 +56,18 @@ std::int32_t StrToIntOr0(std::u16string_view text) {
   std::uint64_t value = 0;
   for (; i < n; ++i) {
     const int digit = DigitValue(text[i], base);
-    if (digit < 0) return 0;
+    if (digit < 0) return std::nullopt;
     value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
-    if (value > limit) return 0;
+    if (value > limit) return std::nullopt;
   }
   std::uint32_t bits = static_cast<std::uint32_t>(value);
   if (negative) bits = 0u - bits;
   return static_cast<std::int32_t>(bits);  // two's complement pattern
 }
 
-double StrToFloatOr0(std::u16string_view text) {
+// The syntax of StrToFloatOr0 with at least one digit; nothing for a text
+// that does not follow it. Beyond the largest double: an infinity.
+std::optional<double> ParseFloat(std::u16string_view text) {
   const std::size_t n = text.size();
   std::size_t i = SkipBlanks(text);
   std::string ascii;  // the validated number in the form std::from_chars takes
@@ -74,9 +76,9 @@ double StrToFloatOr0(std::u16string_view text) {
     negative = text[i] == u'-';
     if (negative) ascii.push_back('-');
     ++i;
-    if (i == n) return 0.0;  // a sign with nothing after it
+    if (i == n) return std::nullopt;  // a sign with nothing after it
   }
-  if (i == n) return 0.0;  // empty
+  if (i == n) return std::nullopt;  // empty
 
   // Mantissa: digits with at most one ".". The decimal exponent of its leading
   // significant digit tells overflow from underflow when the value is out of range.
@@ -110,7 +112,7 @@ double StrToFloatOr0(std::u16string_view text) {
       if (exponent_negative) ascii.push_back('-');
       ++i;
     }
-    if (i == n) return 0.0;
+    if (i == n) return std::nullopt;
     for (; i < n && IsDecimalDigit(text[i]); ++i) {
       // Saturates far beyond any double's range.
       if (exponent < 1'000'000'000) exponent = exponent * 10 + (text[i] - u'0');
@@ -118,8 +120,8 @@ double StrToFloatOr0(std::u16string_view text) {
     }
     if (exponent_negative) exponent = -exponent;
   }
-  if (i != n) return 0.0;       // trailing characters or an exponent without digits
-  if (!seen_digit) return 0.0;  // ".", "-." and the like
+  if (i != n) return std::nullopt;       // trailing characters or an exponent without digits
+  if (!seen_digit) return std::nullopt;  // ".", "-." and the like (0 to StrToFloatOr0)
 
   double value = 0.0;
   const auto result = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
@@ -133,8 +135,56 @@ double StrToFloatOr0(std::u16string_view text) {
       value = negative ? -0.0 : 0.0;
     }
   } else if (result.ec != std::errc() || result.ptr != ascii.data() + ascii.size()) {
-    return 0.0;  // cannot happen after the checks above
+    return std::nullopt;  // cannot happen after the checks above
   }
+  return value;
+}
+
+bool IsTypedBlank(char16_t c) {
+  return c == u' ' || c == u'\t' || c == u'\u3000';  // U+3000: the full-width blank
+}
+
+// A character an input method types for one of the ASCII ones a number is
+// written with, as that ASCII character: the full-width forms of ASCII
+// ("１", "－", "．", "＋", "ｅ") and the minus sign "−".
+char16_t TypedCharacter(char16_t c) {
+  if (c >= u'\uFF01' && c <= u'\uFF5E') return static_cast<char16_t>(c - 0xFEE0);
+  if (c == u'\u2212') return u'-';
+  return c;
+}
+
+// The text without the blanks around it, in ASCII where an input method gave
+// other forms. A blank within it stays and makes it no number.
+std::u16string TypedAscii(std::u16string_view text) {
+  std::size_t first = 0, last = text.size();
+  while (first < last && IsTypedBlank(text[first]))
+    ++first;
+  while (last > first && IsTypedBlank(text[last - 1]))
+    --last;
+  std::u16string ascii;
+  ascii.reserve(last - first);
+  for (std::size_t i = first; i < last; ++i)
+    ascii.push_back(TypedCharacter(text[i]));
+  return ascii;
+}
+
+}  // namespace
+
+std::int32_t StrToIntOr0(std::u16string_view text) {
+  return ParseInt(text).value_or(0);
+}
+
+double StrToFloatOr0(std::u16string_view text) {
+  return ParseFloat(text).value_or(0.0);
+}
+
+std::optional<std::int32_t> TypedInteger(std::u16string_view text) {
+  return ParseInt(TypedAscii(text));
+}
+
+std::optional<double> TypedNumber(std::u16string_view text) {
+  const std::optional<double> value = ParseFloat(TypedAscii(text));
+  if (!value || !IsFiniteNumber(*value)) return std::nullopt;
   return value;
 }
 

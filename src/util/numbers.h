@@ -4,6 +4,7 @@
 // finiteness and point comparison. Independent of the user's locale.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,15 @@ std::int32_t StrToIntOr0(std::u16string_view text);
 // "." are valid), optional exponent "e"/"E" with optional sign and at least
 // one digit, nothing after. The separator is always ".".
 double StrToFloatOr0(std::u16string_view text);
+
+// A count or a gap as the user types it into a field or on the command line:
+// the syntax above, with blanks (U+0020, tab, the full-width U+3000) around
+// it, and the forms an input method gives read as the ASCII they show
+// (full-width digits and "＋", "－", "．", the minus sign "−"). Nothing when
+// the text is no number: empty, "10mm", "1O", "." without a digit, or a value
+// beyond the type (a gap beyond the largest double).
+std::optional<std::int32_t> TypedInteger(std::u16string_view text);
+std::optional<double> TypedNumber(std::u16string_view text);
 
 // The value in decimal with a leading "-" for negatives.
 std::u16string IntStr(std::int32_t value);

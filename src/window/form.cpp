@@ -26,6 +26,11 @@ std::u16string MoreProblemsLine(std::size_t count) {
          u" 件";
 }
 
+// The first line of a failed save's message.
+std::u16string SaveFailedMessage(const std::u16string& fn) {
+  return u"図面ファイル「" + DisplayText(fn) + u"」の保存に失敗しました。";
+}
+
 }  // namespace
 
 // --- Controls ----------------------------------------------------------------------
@@ -772,9 +777,7 @@ void TForm1::MergeDone(const std::string& error) {
     FinishRun();
     return;
   }
-  TFileDialogRequest request;
-  request.folder = SavePath;
-  const std::optional<std::u16string> fn = view_.SaveDrawing(request);
+  const std::optional<std::u16string> fn = AskSaveName();
   if (!fn) {
     FinishRun();
     return;
@@ -785,13 +788,32 @@ void TForm1::MergeDone(const std::string& error) {
   auto result = std::make_shared<TTilingEngine::TSaveResult>();
   RunInBackground([this, fn = *fn, result] { *result = Engine->Save(fn); },
                   [this, fn = *fn, result](const std::string& save_error) {
-                    if (!save_error.empty()) {
-                      result->message =
-                          u"図面ファイル「" + DisplayText(fn) + u"」の保存に失敗しました。";
-                    }
+                    if (!save_error.empty()) result->message = SaveFailedMessage(fn);
                     view_.ShowMessage(result->message);
                     FinishRun();
                   });
+}
+
+std::optional<std::u16string> TForm1::AskSaveName() {
+  TFileDialogRequest request;
+  request.folder = SavePath;
+  for (;;) {
+    std::optional<std::u16string> fn = view_.SaveDrawing(request);
+    if (!fn || !IsRunInput(*fn)) return fn;
+    // The dialog only asked whether to replace a file; the run's own inputs
+    // are never replaced (as on the command line): the user picks again.
+    platform::TFileStatus same;
+    same.error = platform::TFileError::kSameFile;
+    view_.ShowMessage(SaveFailedMessage(*fn) + u"\n" + FileErrorReason(same));
+    request.folder = platform::FolderOf(*fn);
+    request.file_name = platform::NameOf(*fn);
+  }
+}
+
+bool TForm1::IsRunInput(const std::u16string& fn) const {
+  if (platform::SameFile(fn, run_inputs_.base_file)) return true;
+  return std::any_of(run_inputs_.files.begin(), run_inputs_.files.end(),
+                     [&](const std::u16string& file) { return platform::SameFile(fn, file); });
 }
 
 bool TForm1::SaveDespiteWarnings() {

@@ -389,6 +389,11 @@ class TForm1 {
   // After a merge that left something out: whether to go on to the save
   // dialog.
   bool SaveDespiteWarnings();
+  // The save dialog, again for as long as the user names the base drawing or
+  // a listed drawing (the same file by identity, whatever the spelling);
+  // nothing when cancelled.
+  std::optional<std::u16string> AskSaveName();
+  bool IsRunInput(const std::u16string& fn) const;
   void FinishRun();
   void SchedulePreview();
   void UpdatePreview();

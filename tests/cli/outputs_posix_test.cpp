@@ -85,6 +85,43 @@ TEST(CliOutputs, LinksAreWrittenThroughAndNoNameBesideTheTargetIsTouched) {
   EXPECT_EQ(CountEntries(dir.path()), 5u);  // base, real/, out link, pic.svg, pic.svg.part
 }
 
+// A file the user may not write is kept, though its folder would let the
+// rename replace it: exit code 3 and "permission denied", as cp says. The
+// command line runs as the unprivileged user 65534 (through setpriv when the
+// tests run as the administrator, who may write any file).
+TEST(CliOutputs, AFileTheUserMayNotWriteIsKept) {
+  TempDir dir, tmp, logs;
+  const std::string base = Drawing(dir, "base.jww");
+  std::ofstream(dir.file("old.jww")) << "an older result";
+  ASSERT_EQ(::chmod(dir.file("old.jww").c_str(), 0444), 0);
+  for (const TempDir* folder : {&dir, &tmp})
+    ASSERT_EQ(::chmod(folder->path().c_str(), 0777), 0);
+  auto run = [&](const std::string& out) {
+    std::string program = PLATTERO_CLI_EXE;
+    std::vector<std::string> args = {"tile", "--base", base, "-o", out, base};
+    if (::geteuid() == 0) {
+      args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+      program = "/usr/bin/setpriv";
+    }
+    CliRun r;
+    r.code = testing::RunProgram(program, args, {{"TMPDIR", tmp.path()}}, logs.file("out"),
+                                 logs.file("err"));
+    r.err = FileText(logs.file("err"));
+    return r;
+  };
+  const CliRun fresh = run(dir.file("new.jww"));
+  if (fresh.code == -1 || fresh.err.rfind("setpriv:", 0) == 0)
+    GTEST_SKIP() << "cannot run as an unprivileged user " << fresh.err;
+  ASSERT_EQ(fresh.code, 0) << fresh.err;  // the user may make files there
+  const CliRun refused = run(dir.file("old.jww"));
+  EXPECT_EQ(refused.code, 3);
+  EXPECT_EQ(refused.err,
+            "plattero-cli: cannot write \"" + dir.file("old.jww") + "\": permission denied\n");
+  EXPECT_EQ(FileText(dir.file("old.jww")), "an older result");
+  EXPECT_EQ(CountEntries(dir.path()), 3u);
+  EXPECT_EQ(CountEntries(tmp.path()), 0u);
+}
+
 // A file-size limit makes the write fail with its reason instead of ending
 // the program, and no temporary file or folder is left anywhere.
 TEST(CliOutputs, AFileSizeLimitIsReportedAndLeavesNothingBehind) {

@@ -38,6 +38,12 @@ TEST(CliTile, ChecksPrintTheWindowsMessagesInOrder) {
       {{"tile", "--base", Example(1), "--order", "down-right", "--count", "1001", "-o", out,
         Example(2)},
        "縦数： の数値を再入力して下さい。"},
+      {{"tile", "--base", Example(1), "--gap-x", "10mm", "-o", out, Example(2)},
+       "横間隔： の数値を再入力して下さい。"},
+      {{"tile", "--base", Example(1), "--gap-x", "1O", "-o", out, Example(2)},
+       "横間隔： の数値を再入力して下さい。"},
+      {{"tile", "--base", Example(1), "--gap-y", "abc", "-o", out, Example(2)},
+       "縦間隔： の数値を再入力して下さい。"},
   };
   for (const Case& c : cases) {
     CliRun r = RunArgs(c.args);
@@ -76,6 +82,14 @@ TEST(CliTile, TilesTheExamplesWhereTheOrderPutsThem) {
   EXPECT_DOUBLE_EQ(third_tile.start_x, sheet3.EntLine[0].start_x + 415);
   EXPECT_DOUBLE_EQ(third_tile.start_y, sheet3.EntLine[0].start_y);
   EXPECT_DOUBLE_EQ(tiled.EntLine[one.EntLine.size()].start_x, first.start_x);
+
+  // The count and gaps as a Japanese input method types them: the same drawing.
+  const std::string typed = dir.file("typed.jww");
+  r = RunArgs({"tile", "--base", Example(1), "--order", "up-right", "--count", "２", "--gap-x",
+               "－５", "--gap-y", " １０ ", "-o", typed, Example(1), Example(2), Example(3),
+               dir.file("missing.jww")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(FileText(typed), FileText(out));
 }
 
 TEST(CliTile, AFailedWriteSaysSoAndExits3) {

@@ -2,6 +2,7 @@
 // symbolic links standing where an output goes, a file-size limit, and file
 // names whose bytes are no UTF-8.
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -89,6 +90,47 @@ TEST(OutputTargets, ALinkIsWrittenThroughAndStaysALink) {
   struct stat st {};
   ASSERT_EQ(::stat(dir.file("real/a.jww").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);  // the replacement keeps the permissions
+}
+
+// A file this user may not write is kept, though its folder would let the
+// rename put another in its place; an administrator may write it, as cp lets
+// one. Seen as the unprivileged user 65534, in a child process.
+TEST(OutputTargets, AFileTheUserMayNotWriteIsKept) {
+  TempDir dir;
+  ASSERT_TRUE(Write(dir.ufile("old.jww"), "old"));
+  ASSERT_EQ(::chmod(dir.file("old.jww").c_str(), 0444), 0);
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);  // anyone may make files in the folder
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const bool dropped = ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 &&
+                                              ::setgid(65534) == 0 && ::setuid(65534) == 0);
+    if (!dropped || ::access(dir.path().c_str(), W_OK | X_OK) != 0) ::_exit(77);
+    TFileStatus checked, written;
+    const bool refused = !CheckOutputTarget(dir.ufile("old.jww"), &checked) &&
+                         checked.error == TFileError::kPermission &&
+                         !Write(dir.ufile("old.jww"), "new", &written) &&
+                         written.error == TFileError::kPermission;
+    ::_exit(!refused ? 1 : Write(dir.ufile("new.jww"), "new") ? 0 : 2);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot run as an unprivileged user";
+  EXPECT_EQ(WEXITSTATUS(status), 0);  // 1: replaced or not refused so; 2: no file could be made
+  EXPECT_EQ(Read(dir.file("old.jww")), "old");
+  EXPECT_EQ(Read(dir.file("new.jww")), "new");
+  if (::geteuid() == 0) {
+    EXPECT_TRUE(Write(dir.ufile("old.jww"), "root's"));
+    EXPECT_EQ(Read(dir.file("old.jww")), "root's");
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file("old.jww").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+  }
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path()))
+    ++entries;
+  EXPECT_EQ(entries, 2u);
 }
 
 TEST(OutputFile, AFileSizeLimitFailsTheWriteWithItsReason) {

@@ -2,6 +2,7 @@
 // paths, either separator, a file being read that may not be replaced.
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <filesystem>
 #include <fstream>
@@ -123,6 +124,59 @@ TEST(WindowsFilesTest, ReadingDeniesWritersAndWritingIsExclusive) {
     ASSERT_TRUE(out.Commit());
   }
   EXPECT_EQ(ReadText(dir.file("a.jww")), "new");
+}
+
+// A read-only file is kept (Wine's rename would replace it and drop the
+// attribute); one that another program holds so that it may not be replaced,
+// or has locked, is in use. Either way it stays byte for byte.
+TEST(WindowsFilesTest, ReadOnlyFilesAreKeptAndHeldOrLockedOnesAreInUse) {
+  TempDir dir;
+  auto api = [&](const std::string& name) {
+    const std::u16string path = dir.ufile(name);
+    return std::wstring(path.begin(), path.end());
+  };
+  for (const char* name : {"ro.jww", "held.jww", "locked.jww"})
+    WriteText(dir.file(name), "old");
+  ASSERT_TRUE(::SetFileAttributesW(api("ro.jww").c_str(), FILE_ATTRIBUTE_READONLY));
+  // Others may read and write it, but not put another file in its place.
+  const HANDLE held = ::CreateFileW(api("held.jww").c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  // Shared whole, with its first byte locked.
+  const HANDLE locked = ::CreateFileW(api("locked.jww").c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  OVERLAPPED at{};
+  ASSERT_TRUE(
+      ::LockFileEx(locked, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at));
+  const struct {
+    const char* name;
+    TFileError error;
+    const char* says;
+  } cases[] = {{"ro.jww", TFileError::kPermission, "permission denied"},
+               {"held.jww", TFileError::kInUse, "the file is in use by another program"},
+               {"locked.jww", TFileError::kInUse, "the file is in use by another program"}};
+  for (const auto& c : cases) {
+    TFileStatus status;
+    EXPECT_FALSE(platform::WriteFileReplacing(dir.ufile(c.name), "new", 3, &status)) << c.name;
+    EXPECT_EQ(status.error, c.error) << c.name << ": " << status.detail;
+    EXPECT_EQ(FileErrorText(status), c.says) << c.name;
+  }
+  TFileStatus checked;
+  EXPECT_FALSE(CheckOutputTarget(dir.ufile("ro.jww"), &checked));
+  EXPECT_EQ(checked.error, TFileError::kPermission);
+  ::UnlockFileEx(locked, 0, 1, 0, &at);
+  ::CloseHandle(locked);
+  ::CloseHandle(held);
+  for (const char* name : {"ro.jww", "held.jww", "locked.jww"})
+    EXPECT_EQ(ReadText(dir.file(name)), "old") << name;
+  EXPECT_NE(::GetFileAttributesW(api("ro.jww").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(CountEntries(dir.path()), 3u);
+  // Let go, they are written.
+  EXPECT_TRUE(WriteFileReplacing(dir.ufile("held.jww"), {'n'}));
+  EXPECT_TRUE(WriteFileReplacing(dir.ufile("locked.jww"), {'n'}));
 }
 
 }  // namespace

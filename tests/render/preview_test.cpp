@@ -50,8 +50,8 @@ TEST(PreviewLayout, TilesStepAsTheRunStepsThem) {
       {2, u"3", u"10", u"10", {{0, 0}, {0, 307}, {0, 614}, {430, 0}, {430, 307}}},
       {3, u"3", u"10", u"10", {{0, 0}, {0, -307}, {0, -614}, {430, 0}, {430, -307}}},
       {-1, u"3", u"10", u"10", {{0, 0}, {0, -307}, {0, -614}, {430, 0}, {430, -307}}},
-      // Gaps as the run reads them: not a number is 0; negative overlaps.
-      {0, u"2", u"abc", u"0", {{0, 0}, {420, 0}, {0, 297}, {420, 297}, {0, 594}}},
+      // Count and gaps as the run reads them: full width as typed; negative overlaps.
+      {0, u"２", u"０", u"0", {{0, 0}, {420, 0}, {0, 297}, {420, 297}, {0, 594}}},
       {0, u"1000", u"-5", u"0", {{0, 0}, {415, 0}, {830, 0}, {1245, 0}, {1660, 0}}},
       {0, u"1", u"10", u"10", {{0, 0}, {0, 307}, {0, 614}, {0, 921}, {0, 1228}}},
   };
@@ -89,6 +89,11 @@ TEST(PreviewLayout, WhatStartWouldRefuseShowsStartsMessage) {
   for (const char16_t* count : {u"0", u"", u"abc", u"-1", u"1001"}) {
     const TPreviewLayout layout = LayoutPreview(Inputs(2, 2, count, u"10", u"10"), &a4);
     EXPECT_EQ(layout.message, u"縦数： の数値を再入力して下さい。");
+    EXPECT_TRUE(layout.frames.empty());
+  }
+  for (const char16_t* gap : {u"10mm", u"abc", u"1O"}) {
+    const TPreviewLayout layout = LayoutPreview(Inputs(2, 2, u"3", u"10", gap), &a4);
+    EXPECT_EQ(layout.message, u"縦間隔： の数値を再入力して下さい。");
     EXPECT_TRUE(layout.frames.empty());
   }
 }

@@ -16,7 +16,8 @@ namespace plattero::testing {
 struct DialogAnswers {
   std::deque<std::vector<std::u16string>> open_answers;  // one per open dialog; none: cancelled
   std::vector<window::TFileDialogRequest> open_requests;
-  std::optional<std::u16string> save_answer;
+  std::deque<std::optional<std::u16string>> save_answers;  // answered first, one each
+  std::optional<std::u16string> save_answer;               // then every time
   std::vector<window::TFileDialogRequest> save_requests;
   std::vector<std::u16string> messages;
   std::vector<std::u16string> questions;
@@ -37,7 +38,10 @@ struct DialogAnswers {
   std::optional<std::u16string> AnswerSave(const window::TFileDialogRequest& r) {
     save_requests.push_back(r);
     if (on_save_dialog) on_save_dialog();
-    return save_answer;
+    if (save_answers.empty()) return save_answer;
+    std::optional<std::u16string> answer = save_answers.front();
+    save_answers.pop_front();
+    return answer;
   }
 };
 

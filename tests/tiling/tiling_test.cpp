@@ -143,9 +143,19 @@ TEST(TilingChecks, InOrderWithTheirFixedMessages) {
     in.order = 2;
     EXPECT_EQ(f.engine.CheckInputs(in), u"縦数： の数値を再入力して下さい。");
   }
-  for (const char16_t* good : {u"1", u"1000", u"  7", u"$10"}) {
+  for (const char16_t* good : {u"1", u"1000", u"  7", u"$10", u"７ ", u"\u3000１０００"}) {
     in.count_text = good;
-    EXPECT_FALSE(f.engine.CheckInputs(in).has_value());
+    EXPECT_FALSE(f.engine.CheckInputs(in).has_value()) << Utf16ToUtf8(good);
+  }
+  // A gap that is no number is refused as a count is.
+  in.count_text = u"3";
+  for (const char16_t* bad : {u"10mm", u"1O", u""}) {
+    in.gap_x_text = bad;
+    EXPECT_EQ(f.engine.CheckInputs(in), u"横間隔： の数値を再入力して下さい。") << Utf16ToUtf8(bad);
+    in.gap_x_text = u"10";
+    in.gap_y_text = bad;
+    EXPECT_EQ(f.engine.CheckInputs(in), u"縦間隔： の数値を再入力して下さい。") << Utf16ToUtf8(bad);
+    in.gap_y_text = u"10";
   }
 }
 
@@ -197,7 +207,7 @@ TEST(Tiling, EntitiesMoveByTheirTileAndTextsAreFilteredAndTyped) {
   in.order = 1;
   in.count_text = u"1";
   in.gap_x_text = u"10";
-  in.gap_y_text = u"abc";  // no number: no gap
+  in.gap_y_text = u"０";  // full width, as an input method types it
   TJwwData out;
   auto result = f.Run(in, out);
   ASSERT_TRUE(result.ok);
@@ -525,7 +535,7 @@ TEST(TilingChecks, GapsWhoseTilesWouldLieAtInfinityAreRefused) {
       {u"1e308", u"10", u"3", {}, x},  // the third tile would lie at infinity
       {u"10", u"1.7e308", u"1", {}, y},
       {u"1e308", u"10", u"2", {}, {}},  // two tiles a row: still finite
-      {u"-5", u"abc", u"3", {}, {}},
+      {u"-5", u"abc", u"3", y, y},      // no number at all
   };
   for (const auto& c : cases) {
     in.gap_x_text = c.gx;

@@ -350,7 +350,8 @@ TEST_F(FormTest, DoubleClicksStartJwCadWithTheChosenDrawing) {
 // A run through the window: every control disabled while it goes on (the save
 // dialog included), the selection following the row being merged, the
 // progress bar, and all back afterwards; a close during a run stops it and
-// closes the window at its end, saving nothing.
+// closes the window at its end, saving nothing. The base drawing named in
+// the save dialog is refused and the dialog opens again.
 TEST_F(FormTest, ARunDisablesTheWindowUntilItEnds) {
   const std::u16string base = Drawing("base.jww");
   TempDir out;
@@ -358,6 +359,7 @@ TEST_F(FormTest, ARunDisablesTheWindowUntilItEnds) {
   dialogs.open_answers = {{base}, {Drawing("one.jww"), Drawing("two.jww")}};
   form->Button1->click();
   form->Button2->click();
+  dialogs.save_answers = {base};
   dialogs.save_answer = out.ufile("combined.jww");
   bool disabled_during_dialog = false;
   dialogs.on_save_dialog = [&] {
@@ -378,7 +380,9 @@ TEST_F(FormTest, ARunDisablesTheWindowUntilItEnds) {
   EXPECT_TRUE(disabled_during_dialog);
   EXPECT_EQ(rows, (std::vector<int>{0, 1, -1}));
   EXPECT_EQ(finished, 1);
-  ASSERT_EQ(dialogs.messages.size(), 1u);
+  ASSERT_EQ(dialogs.messages.size(), 2u);
+  EXPECT_EQ(dialogs.messages[0], u"図面ファイル「" + base +
+                                     u"」の保存に失敗しました。\n読み込む図面と同じファイルです。");
   EXPECT_TRUE(fs::exists(out.file("combined.jww")));
   EXPECT_TRUE(form->Button7->isEnabled());
   EXPECT_TRUE(form->ListBox1->isEnabled());
@@ -391,7 +395,7 @@ TEST_F(FormTest, ARunDisablesTheWindowUntilItEnds) {
   EXPECT_EQ(U(form->StatusText->text()), window::kClosingAfterMerge);
   ASSERT_TRUE(WaitForRun(*form));
   EXPECT_FALSE(form->isVisible());
-  EXPECT_EQ(dialogs.save_requests.size(), 1u);
+  EXPECT_EQ(dialogs.save_requests.size(), 2u);
   EXPECT_FALSE(fs::exists(out.file("second.jww")));
 }
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "util/text.h"
@@ -105,6 +106,48 @@ TEST(StrToFloatOr0Test, OutOfRangeGivesSignedInfinityOrZero) {
   EXPECT_TRUE(std::signbit(tiny));
   EXPECT_EQ(StrToFloatOr0(u"1.7976931348623157e308"), std::numeric_limits<double>::max());
   EXPECT_EQ(StrToFloatOr0(u"4.9406564584124654e-324"), std::numeric_limits<double>::denorm_min());
+}
+
+// Counts and gaps as typed: what an input method gives is the number it
+// shows, blanks around it are fine, and what is no number is told apart from 0.
+TEST(TypedNumberTest, ReadsWhatAnInputMethodTypesAndTellsNoNumberFromZero) {
+  const std::optional<double> none;
+  const std::pair<std::u16string, std::optional<double>> cases[] = {
+      {u"10", 10.0},
+      {u"\t10 ", 10.0},
+      {u"\u3000１０\u3000", 10.0},
+      {u"１２３４５６７８９０", 1234567890.0},
+      {u"－５", -5.0},
+      {u"\u2212５", -5.0},
+      {u"＋１．５ｅ３", 1500.0},
+      {u"0", 0.0},
+      {u"", none},
+      {u"   ", none},
+      {u"10mm", none},
+      {u"１０ｍｍ", none},
+      {u"1O", none},
+      {u"1 0", none},
+      {u"1\u30000", none},
+      {u".", none},
+      {u"－", none},
+      {u"1,5", none},
+      {u"1e400", none},
+      {u"-1e400", none},
+      {std::u16string(u"1\0", 2), none},
+  };
+  for (const auto& [text, want] : cases) {
+    EXPECT_EQ(TypedNumber(text), want) << Utf16ToUtf8(text);
+  }
+  const std::optional<std::int32_t> no;
+  const std::pair<std::u16string, std::optional<std::int32_t>> integers[] = {
+      {u"3", 3},     {u" ３ ", 3},        {u"\u3000１０００", 1000},
+      {u"－１", -1}, {u"＄１０", 16},     {u"0", 0},
+      {u"", no},     {u"1.5", no},        {u"３個", no},
+      {u"1 2", no},  {u"2147483648", no}, {u"-", no},
+  };
+  for (const auto& [text, want] : integers) {
+    EXPECT_EQ(TypedInteger(text), want) << Utf16ToUtf8(text);
+  }
 }
 
 TEST(IntStrTest, Decimal) {

@@ -476,7 +476,9 @@ TEST_F(FormWindowTest, DoubleClicksStartJwCadWithTheChosenDrawing) {
 // A run through the window: every control disabled while it goes on (the save
 // dialog included), the selection following the row being merged, the
 // progress bar in the status bar, a close refused meanwhile, the window's
-// messages handled throughout, and all back afterwards.
+// messages handled throughout, and all back afterwards. The base drawing
+// named in the save dialog (in Explorer's spelling) is refused and the
+// dialog opens again.
 TEST_F(FormWindowTest, ARunKeepsTheWindowAnsweringAndDisablesItsControls) {
   const std::u16string base = Drawing("base.jww");
   TempDir out;
@@ -485,6 +487,7 @@ TEST_F(FormWindowTest, ARunKeepsTheWindowAnsweringAndDisablesItsControls) {
   Click(*w, TControl::Button1);
   Click(*w, TControl::Button2);
   const std::u16string target = NativePath(out.ufile("結合 図面.jww"));
+  w->save_answers = {NativePath(base)};
   w->save_answer = target;
   bool disabled_during_dialog = false;
   w->on_save_dialog = [&] {
@@ -509,9 +512,11 @@ TEST_F(FormWindowTest, ARunKeepsTheWindowAnsweringAndDisablesItsControls) {
   EXPECT_TRUE(disabled_during_dialog);
   EXPECT_EQ(rows, (std::vector<int>{LB_ERR, 0, 1, 2, LB_ERR}));
   EXPECT_EQ(finished, 1);
-  ASSERT_EQ(w->messages.size(), 1u);
-  EXPECT_EQ(w->messages[0].rfind(u"図面ファイル「" + target + u"」を保存しました。", 0), 0u)
-      << Utf16ToUtf8(w->messages[0]);
+  ASSERT_EQ(w->messages.size(), 2u);
+  EXPECT_EQ(w->messages[0], u"図面ファイル「" + NativePath(base) +
+                                u"」の保存に失敗しました。\n読み込む図面と同じファイルです。");
+  EXPECT_EQ(w->messages[1].rfind(u"図面ファイル「" + target + u"」を保存しました。", 0), 0u)
+      << Utf16ToUtf8(w->messages[1]);
   TJwwData result;
   ASSERT_TRUE(result.FileIn(target));
   EXPECT_EQ(result.EntLine.size(), 20u);
@@ -527,7 +532,7 @@ TEST_F(FormWindowTest, ARunKeepsTheWindowAnsweringAndDisablesItsControls) {
   ASSERT_TRUE(w->Handle());
   EXPECT_EQ(StatusText(w->Control(TControl::StatusBar1)), window::kClosingAfterMerge);
   ASSERT_TRUE(PumpUntil([&] { return w->Handle() == nullptr; }));
-  EXPECT_EQ(w->save_requests.size(), 1u);
+  EXPECT_EQ(w->save_requests.size(), 2u);
   EXPECT_FALSE(fs::exists(out.file("second.jww")));
 }
 

@@ -104,7 +104,10 @@ class FakeView : public TFormView {
   std::optional<std::u16string> SaveDrawing(const TFileDialogRequest& r) override {
     save_requests.push_back(r);
     running_at_save_dialog = running;
-    return save_answer;
+    if (save_answers.empty()) return save_answer;
+    std::optional<std::u16string> answer = save_answers.front();
+    save_answers.pop_front();
+    return answer;
   }
   void ShowMessage(const std::u16string& text) override { messages.push_back(text); }
   bool AskYesNo(const std::u16string& text) override {
@@ -162,6 +165,7 @@ class FakeView : public TFormView {
   std::vector<std::function<void()>> later;
   std::deque<Files> open_answers;
   std::vector<TFileDialogRequest> open_requests, save_requests;
+  std::deque<std::optional<std::u16string>> save_answers;  // answered first, one each
   std::optional<std::u16string> save_answer;
   int runs_finished = 0;
 };
@@ -244,7 +248,7 @@ TEST_F(FormTest, SettingsAreRestoredAndAnUnknownArrangementIsSavedAsNone) {
   const std::u16string base = Drawing("base.jww");
   WriteSettings(
       "\xEF\xBB\xBF"
-      "100\r\n120\r\n600\r\n500\r\n7\r\n123456\r\n-5\r\nabc\r\n" +
+      "100\r\n120\r\n600\r\n500\r\n7\r\n123456\r\n－５\r\nabc\r\n" +
       Utf16ToUtf8(base) + "\r\n/zumen/\r\n/save/\r\n");
   TForm1& f = Show();
   EXPECT_EQ(view.placement, (TRect{100, 120, 600, 500}));
@@ -252,15 +256,21 @@ TEST_F(FormTest, SettingsAreRestoredAndAnUnknownArrangementIsSavedAsNone) {
   EXPECT_EQ(f.Arrangement(), -1);
   EXPECT_EQ(view.texts[TControl::Edit1], u"123456");  // longer than typing allows, in full
   EXPECT_EQ(f.CountText(), u"123456");
-  EXPECT_EQ(view.texts[TControl::Edit2], u"-5");
+  EXPECT_EQ(view.texts[TControl::Edit2], u"－５");
   EXPECT_EQ(view.texts[TControl::Edit3], u"abc");
   EXPECT_EQ(view.texts[TControl::LabelBase], base);
   EXPECT_EQ(view.texts[TControl::LabelPap], u"（A3）");
   EXPECT_EQ(f.ZumenPath, u"/zumen/");
   EXPECT_EQ(f.SavePath, u"/save/");
+  // Start takes the stored texts as typed ones: the full-width gap is a
+  // number, "abc" is none.
+  f.Edit1Change(u"3");
+  f.WMDropFiles({Drawing("one.jww")});
+  f.Button7Click();
+  EXPECT_EQ(view.messages, std::vector<std::u16string>{u"縦間隔： の数値を再入力して下さい。"});
   f.Button8Click();
   const std::string saved = ReadText(dir.file("plattero.dat"));
-  EXPECT_NE(saved.find("\r\n-1\r\n123456\r\n-5\r\nabc\r\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("\r\n-1\r\n3\r\n－５\r\nabc\r\n"), std::string::npos) << saved;
 }
 
 TEST_F(FormTest, TheTileSizeChoiceIsKeptInTheSettings) {
@@ -447,13 +457,16 @@ TEST_F(FormTest, StartChecksTheInputsInOrder) {
   f.Edit1Change(u"3");
   f.Edit2Change(u"1e999");
   f.Button7Click();
+  f.Edit2Change(u"10mm");
+  f.Button7Click();
   const std::u16string count = u"縦数： の数値を再入力して下さい。";
+  const std::u16string gap_x = u"横間隔： の数値を再入力して下さい。";
   EXPECT_EQ(view.messages, (std::vector<std::u16string>{
                                u"図面ファイルを[追加]して下さい", u"ベース図面を指定して下さい",
                                u"ベース図面が見つかりません。再指定して下さい", count, count, count,
-                               count, count, u"横間隔： の数値を再入力して下さい。"}));
+                               count, count, gap_x, gap_x}));
   EXPECT_TRUE(view.save_requests.empty());
-  EXPECT_EQ(view.runs_finished, 9);
+  EXPECT_EQ(view.runs_finished, 10);
   EXPECT_FALSE(f.IsRunning());
 }
 
@@ -571,6 +584,40 @@ TEST_F(FormTest, RunsThatEndWithoutASaveOrWithAFailedOne) {
   const std::u16string& question = view.questions[0];
   EXPECT_EQ(std::count(question.begin(), question.end(), u'\n'), kMaxProblemLines + 3);
   EXPECT_NE(question.find(u"\nほか 3 件\n"), std::u16string::npos) << Utf16ToUtf8(question);
+}
+
+// The save dialog only asks whether to replace a file: the run's own drawings
+// (the base drawing, a listed one, by whatever name reaches them) are refused
+// with the reason, and the dialog opens again where the user was.
+TEST_F(FormTest, TheResultNeverReplacesTheRunsOwnDrawings) {
+  const std::u16string base = Drawing("base.jww"), one = Drawing("one.jww");
+  fs::create_directory(testing::FsPath(dir.file("sub")));
+  const std::string base_bytes = ReadText(dir.file("base.jww")),
+                    one_bytes = ReadText(dir.file("one.jww"));
+  TForm1& f = Show();
+  view.open_answers = {{base}, {one, dir.ufile("gone.jww")}};
+  f.Button1Click();
+  f.Button2Click();
+  view.answer_yes = true;  // save although gone.jww is missing
+  const std::u16string target = dir.ufile("combined.jww");
+  view.save_answers = {base, dir.ufile("sub/../one.jww"), dir.ufile("gone.jww"), target};
+  f.Button7Click();
+  ASSERT_TRUE(WaitForRun());
+  ASSERT_EQ(view.save_requests.size(), 4u);
+  EXPECT_EQ(view.save_requests[1].folder, dir.upath());
+  EXPECT_EQ(view.save_requests[1].file_name, u"base.jww");
+  EXPECT_EQ(view.save_requests[2].file_name, u"one.jww");
+  ASSERT_EQ(view.messages.size(), 4u);
+  const std::u16string refused[] = {base, dir.ufile("sub/../one.jww"), dir.ufile("gone.jww")};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(view.messages[i], u"図面ファイル「" + refused[i] +
+                                    u"」の保存に失敗しました。\n読み込む図面と同じファイルです。");
+  }
+  EXPECT_EQ(view.messages[3].rfind(u"図面ファイル「" + target + u"」を保存しました。", 0), 0u);
+  EXPECT_EQ(ReadText(dir.file("base.jww")), base_bytes);
+  EXPECT_EQ(ReadText(dir.file("one.jww")), one_bytes);
+  EXPECT_FALSE(fs::exists(testing::FsPath(dir.file("gone.jww"))));
+  EXPECT_TRUE(fs::exists(testing::FsPath(dir.file("combined.jww"))));
 }
 
 TEST_F(FormTest, ClosingDuringARunStopsBeforeTheNextDrawingAndCloses) {
