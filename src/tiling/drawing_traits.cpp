@@ -73,6 +73,9 @@ std::string Ascii(const std::u16string& s) {
 
 // "1/100" for a scale of 100; fractions as the shortest decimals.
 std::u16string ScaleText(double s) {
+  // Spelled out: C libraries print these differently.
+  if (std::isnan(s)) return u"1/nan";
+  if (std::isinf(s)) return s > 0 ? u"1/inf" : u"1/-inf";
   if (std::fabs(s) < 1e9 && s == std::floor(s)) {
     return u"1/" + IntStr(static_cast<std::int32_t>(s));
   }
@@ -83,6 +86,9 @@ std::u16string ScaleText(double s) {
 }
 
 bool SameScale(double a, double b) {
+  // An infinite scale is the same only as itself: the relative tolerance
+  // below would take it for any other.
+  if (!std::isfinite(a) || !std::isfinite(b)) return a == b;
   return a == b || std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -250,6 +251,13 @@ TEST(MixedPapers, EachDifferenceWarnsAndTheSameDrawingMatchingTheBaseDoesNot) {
          Put(d, Segment(0, 0, 10, 10, 1, 4));
        },
        TTileWarning::kScale, u"」の縮尺がベース図面と異なります（[1] 1/50→1/100）。"},
+      {"infinite scale",
+       [](TJwwData& d, bool fine) {
+         BaseLike(d);
+         d.EntLgrp[3].adScale = fine ? 100 : HUGE_VAL;
+         Put(d, Segment(0, 0, 10, 10, 3, 0));
+       },
+       TTileWarning::kScale, u"」の縮尺がベース図面と異なります（[3] 1/inf→1/100）。"},
       {"layer hidden in the base",
        [](TJwwData& d, bool fine) {
          BaseLike(d);
