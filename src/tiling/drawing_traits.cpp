@@ -309,6 +309,14 @@ std::vector<TTileWarning> CompareTraits(const TDrawingTraits& base, const TDrawi
   return out;
 }
 
+TTileWarning OverlapWarning(std::size_t tile, std::size_t other, const std::u16string& file) {
+  TTileWarning w = Make(TTileWarning::kOverlap, file, tile);
+  w.detail = IntStr(static_cast<std::int32_t>(std::min<std::size_t>(other + 1, INT32_MAX)));
+  w.reason =
+      "its cell overlaps the cell of tile " + std::to_string(other + 1) + " (a negative gap)";
+  return w;
+}
+
 std::u16string WarningNote(TTileWarning::Kind kind) {
   switch (kind) {
     case TTileWarning::kPaperSize:
@@ -321,6 +329,8 @@ std::u16string WarningNote(TTileWarning::Kind kind) {
       return u"非表示になる図形";
     case TTileWarning::kUnhidden:
       return u"表示される図形";
+    case TTileWarning::kOverlap:
+      return u"重なり";
     default:
       return {};
   }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <future>
+#include <map>
 #include <new>
 #include <stdexcept>
 #include <system_error>
@@ -351,6 +352,79 @@ std::vector<TTilePlace> TilePlaces(const TTilingInputs& in, const TPaperSize& ba
   return places;
 }
 
+std::vector<std::ptrdiff_t> OverlappedCells(const std::vector<TTilePlace>& places) {
+  // Cells that only touch do not overlap; rounding in the offsets must not
+  // make them.
+  constexpr double kTouch = 1e-6;
+  struct TBox {
+    double x0, y0, x1, y1;
+  };
+  auto box = [&](std::size_t i) {
+    const TTilePlace& p = places[i];
+    return TBox{p.x - p.cell_w / 2, p.y - p.cell_h / 2, p.x + p.cell_w / 2, p.y + p.cell_h / 2};
+  };
+  auto overlap = [](const TBox& a, const TBox& b) {
+    return a.x0 < b.x1 - kTouch && b.x0 < a.x1 - kTouch && a.y0 < b.y1 - kTouch &&
+           b.y0 < a.y1 - kTouch;
+  };
+  // Cells are found through a grid of the smallest cell's size, so that a
+  // long list costs about as much per tile as a short one. A cell covering
+  // many squares of it is compared with every other one instead. Squares
+  // are numbered by doubles: far out, where they are no longer consecutive
+  // integers, they are the representable ones.
+  constexpr double kMaxSquares = 64;
+  double gw = HUGE_VAL, gh = HUGE_VAL;
+  for (const TTilePlace& p : places) {
+    if (p.cell_w > 0 && p.cell_h > 0) gw = std::min(gw, p.cell_w), gh = std::min(gh, p.cell_h);
+  }
+  auto step = [](double v) {
+    const double next = v + 1;
+    return next > v ? next : std::nextafter(v, HUGE_VAL);
+  };
+  std::vector<std::ptrdiff_t> earlier(places.size(), -1);
+  std::map<std::pair<double, double>, std::vector<std::size_t>> grid;
+  std::map<std::tuple<double, double, double, double>, std::size_t> spots;
+  std::vector<std::size_t> large, seen;
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    const TBox b = box(i);
+    if (!std::isfinite(b.x0) || !std::isfinite(b.y0) || !std::isfinite(b.x1) ||
+        !std::isfinite(b.y1)) {
+      continue;
+    }
+    // Tiles stacked on one spot: the first of them stands for all, so that
+    // the grid keeps each box once.
+    const auto [same, first] = spots.try_emplace(std::tuple(b.x0, b.y0, b.x1, b.y1), i);
+    if (!first) {
+      if (overlap(b, b)) earlier[i] = static_cast<std::ptrdiff_t>(same->second);
+      continue;
+    }
+    auto check = [&](std::size_t j) {
+      if (earlier[i] < 0 && overlap(b, box(j))) earlier[i] = static_cast<std::ptrdiff_t>(j);
+    };
+    for (std::size_t j : large)
+      check(j);
+    const double cx0 = std::floor(b.x0 / gw), cx1 = std::floor(b.x1 / gw);
+    const double cy0 = std::floor(b.y0 / gh), cy1 = std::floor(b.y1 / gh);
+    if (!((cx1 - cx0 + 1) * (cy1 - cy0 + 1) <= kMaxSquares)) {
+      for (std::size_t j : seen)
+        check(j);
+      large.push_back(i);
+      seen.push_back(i);
+      continue;
+    }
+    for (double x = cx0; x <= cx1; x = step(x)) {
+      for (double y = cy0; y <= cy1; y = step(y)) {
+        std::vector<std::size_t>& square = grid[{x, y}];
+        for (std::size_t k = 0; k < square.size() && earlier[i] < 0; ++k)
+          check(square[k]);
+        square.push_back(i);
+      }
+    }
+    seen.push_back(i);
+  }
+  return earlier;
+}
+
 TTilingEngine::TTilingEngine(std::u16string tmp_path, std::u16string tmp_path2)
     : TmpPath(std::move(tmp_path)), TmpPath2(std::move(tmp_path2)) {
   JWW.BindImageFolder = TmpPath;
@@ -440,6 +514,7 @@ std::optional<std::u16string> TTilingEngine::Merge(const TTilingInputs& in,
   const TPaperSize base_paper = PaperSizeOf(JWW.Enthd.nZumen);
   places_ = TilePlaces(in, base_paper, ReadPapers(in, base_paper));
   if (auto message = CheckOffsets(places_)) return message;
+  const std::vector<std::ptrdiff_t> overlapped = OverlappedCells(places_);
   const TDrawingTraits base_traits = TraitsOf(JWW);
   GetBlockName1();
   JWWGetCrvNo();
@@ -472,6 +547,9 @@ std::optional<std::u16string> TTilingEngine::Merge(const TTilingInputs& in,
     const bool found = TakeAhead(ahead.get(), in.files[i]);
     if (i + 1 < in.files.size()) ahead = ReadAhead(in.files[i + 1]);
     if (found) {
+      if (overlapped[i] >= 0)
+        warnings_.push_back(
+            OverlapWarning(i, static_cast<std::size_t>(overlapped[i]), in.files[i]));
       if (in.tile_size == TTileSize::kBase) {
         // Its own paper, for frames: the tiles all stay the base paper apart.
         const TPaperSize own = TilePaperOf(JWW2.Enthd.nZumen, base_paper);
@@ -614,6 +692,9 @@ std::u16string TTilingEngine::WarningLine(const TTileWarning& w) {
     case TTileWarning::kUnhidden:
       return u"図面ファイル「" + file + u"」で非表示のレイヤの図形が表示されます（" + w.detail +
              u"）。";
+    case TTileWarning::kOverlap:
+      return u"図面ファイル「" + file + u"」は " + w.detail +
+             u" 番目の図面と重なる位置に置かれます（間隔が負の値です）。";
   }
   return {};
 }

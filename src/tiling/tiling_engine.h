@@ -92,13 +92,15 @@ struct TTileWarning {
     kScale,           // layer groups holding entities at scales other than the base's
     kHidden,          // entities on layers the base drawing hides: hidden in the result
     kUnhidden,        // entities on layers it hides that the base shows: shown in the result
+    kOverlap,         // its cell overlaps an earlier tile's (a negative gap)
   } kind = kMissing;
   std::u16string file;
   // The list row the warning is about; -1 for the base drawing.
   std::ptrdiff_t tile = -1;
   // kPaperSize: the drawing's paper caption and the tile's, e.g. "（A2）".
   // kScale, kHidden, kUnhidden: the groups or layers and what differs, as
-  // WarningLine shows them ("[1] 1/50→1/100", "[0-3]").
+  // WarningLine shows them ("[1] 1/50→1/100", "[0-3]"). kOverlap: the number
+  // (from 1) of the earlier tile.
   std::u16string detail, detail2;
   std::string reason;  // why, in English, for the command line
   // kImageLeftOut: the image and why it was left out.
@@ -112,8 +114,8 @@ std::string ImageLeftOutReason(const TImageLeftOut& left);
 
 // Where one listed drawing goes: its origin (the centre of its paper) moves
 // to (x, y); its cell, centred there, is cell_w by cell_h; its own paper is
-// paper_w by paper_h. Cells of neighbours lie the gaps apart and never
-// overlap.
+// paper_w by paper_h. Cells of neighbours lie the gaps apart and overlap only
+// when a gap is negative.
 struct TTilePlace {
   double x = 0, y = 0;
   double cell_w = 0, cell_h = 0;
@@ -133,6 +135,11 @@ TPaperSize TilePaperOf(std::optional<std::int32_t> nZumen, const TPaperSize& bas
 // (0, 0).
 std::vector<TTilePlace> TilePlaces(const TTilingInputs& in, const TPaperSize& base,
                                    const std::vector<TPaperSize>& papers);
+
+// For each place, an earlier one whose cell overlaps its own by more than
+// an edge, or -1. The first cell is the base drawing's too. Places that are
+// no finite numbers are left out.
+std::vector<std::ptrdiff_t> OverlappedCells(const std::vector<TTilePlace>& places);
 
 // The tile offsets of n files for an order, count and gaps.
 std::vector<std::pair<double, double>> TileOffsets(std::size_t files, int order, std::int32_t n,

@@ -135,6 +135,8 @@ TEST(CliTile, RefusedAndStrictRunsWriteNothing) {
        "縦間隔： の数値を再入力して下さい。"},
       {{"--base", Example(1), "--strict", Example(2), dir.file("missing.jww")},
        "--strict: nothing was written"},
+      {{"--base", Example(1), "--gap-x", "-420", "--strict", Example(2), Example(3)},
+       "error: 図面ファイル「" + Example(3) + "」は 1 番目の図面と重なる位置に置かれます"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = {"tile", "-o", out};

@@ -197,7 +197,8 @@ TEST(MixedPapers, OwnSizeSheetsNeverOverlapInTheWrittenFile) {
           paper_warnings += w.kind == TTileWarning::kPaperSize;
         EXPECT_EQ(paper_warnings, 4u);
       } else {
-        EXPECT_TRUE(r.engine.Warnings().empty());
+        for (const TTileWarning& w : r.engine.Warnings())
+          ADD_FAILURE() << Utf16ToUtf8(TTilingEngine::WarningLine(w)) << " " << w.reason;
       }
     }
   }

@@ -125,6 +125,51 @@ TEST(TileOffsets, TheFourOrdersAndTheirSteps) {
   EXPECT_EQ(TileOffsets(3, 2, 1000, 10, 10, 420, 297), (P{{0, 0}, {0, 307}, {0, 614}}));
 }
 
+// Cells overlap when a gap is negative, never when it is 0; each tile
+// names the first earlier cell it overlaps, the first cell (the base
+// drawing's) included.
+TEST(TilePlaces, OverlappingCellsAreFoundAndTouchingOnesAreNot) {
+  const TPaperSize a3 = PaperSizeOf(3), a2 = PaperSizeOf(2), a4 = PaperSizeOf(4);
+  using O = std::vector<std::ptrdiff_t>;
+  const struct {
+    int order;
+    std::u16string count, gx, gy;
+    TTileSize size;
+    O expected;
+  } cases[] = {
+      {0, u"3", u"0", u"0", TTileSize::kBase, {-1, -1, -1, -1, -1}},
+      {0, u"3", u"10", u"10", TTileSize::kOwn, {-1, -1, -1, -1, -1}},
+      {0, u"3", u"0", u"0", TTileSize::kOwn, {-1, -1, -1, -1, -1}},
+      {0, u"3", u"-5", u"10", TTileSize::kBase, {-1, 0, 1, -1, 3}},
+      {1, u"2", u"10", u"-300", TTileSize::kBase, {-1, -1, 0, 1, 0}},
+      {0, u"3", u"-420", u"10", TTileSize::kBase, {-1, 0, 0, -1, 3}},
+      {3, u"2", u"-420", u"-297", TTileSize::kBase, {-1, 0, 0, 0, 0}},  // all on one spot
+      {2, u"3", u"10", u"-1", TTileSize::kOwn, {-1, 0, 1, -1, 3}},
+      {0, u"2", u"-100", u"10", TTileSize::kOwn, {-1, 0, -1, 2, -1}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.gx + u" " + c.gy + u" " + c.count));
+    TTilingInputs in;
+    in.files.assign(5, u"x.jww");
+    in.order = c.order;
+    in.count_text = c.count;
+    in.gap_x_text = c.gx;
+    in.gap_y_text = c.gy;
+    in.tile_size = c.size;
+    EXPECT_EQ(OverlappedCells(TilePlaces(in, a3, {a2, a4, a3, a4, a2})), c.expected);
+  }
+  // Many tiles on one spot each find an earlier one; far apart, none do.
+  TTilingInputs in;
+  in.files.assign(20000, u"x.jww");
+  in.count_text = u"100";
+  in.gap_x_text = u"-420";
+  const auto stacked = OverlappedCells(TilePlaces(in, a3, {}));
+  EXPECT_EQ(std::count(stacked.begin(), stacked.end(), -1), 200);  // the first of each row
+  in.gap_x_text = u"1e300";
+  const auto far = OverlappedCells(TilePlaces(in, a3, {}));
+  EXPECT_EQ(std::count(far.begin(), far.end(), -1), 20000);
+}
+
 TEST(TilingChecks, InOrderWithTheirFixedMessages) {
   Fixture f;
   TJwwData base;
