@@ -92,12 +92,15 @@ int RunTile(const TileOptions& opt, std::ostream& out, std::ostream& err) {
     err << '\n';
     return kExitReadFailed;
   }
-  for (const TTileWarning& w : engine.Warnings()) {
-    err << "plattero-cli: " << (opt.strict ? "error: " : "warning: ")
-        << Utf16ToUtf8(TTilingEngine::WarningLine(w));
+  auto report = [&err](const TTileWarning& w, const char* label) {
+    err << "plattero-cli: " << label << Utf16ToUtf8(TTilingEngine::WarningLine(w));
     if (!w.reason.empty()) err << " (" << w.reason << ")";
     err << '\n';
-  }
+  };
+  for (const TTileWarning& n : engine.Notices())
+    report(n, "note: ");
+  for (const TTileWarning& w : engine.Warnings())
+    report(w, opt.strict ? "error: " : "warning: ");
   if (opt.strict && !engine.Warnings().empty()) {
     err << "plattero-cli: tile: --strict: nothing was written\n";
     return kExitReadFailed;

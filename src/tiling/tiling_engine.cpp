@@ -505,6 +505,7 @@ void TTilingEngine::SetBaseFile(const std::u16string& base_file) {
 std::optional<std::u16string> TTilingEngine::Merge(const TTilingInputs& in,
                                                    const std::function<void(std::size_t)>& on_row) {
   warnings_.clear();
+  notices_.clear();
   renamed_.clear();
   std::vector<std::u16string> inputs = in.files;
   inputs.push_back(in.base_file);
@@ -515,6 +516,12 @@ std::optional<std::u16string> TTilingEngine::Merge(const TTilingInputs& in,
   places_ = TilePlaces(in, base_paper, ReadPapers(in, base_paper));
   if (auto message = CheckOffsets(places_)) return message;
   const std::vector<std::ptrdiff_t> overlapped = OverlappedCells(places_);
+  // The base drawing listed where it lies itself would double its content.
+  std::vector<bool> is_base(in.files.size());
+  for (std::size_t i = 0; i < in.files.size(); ++i) {
+    is_base[i] =
+        places_[i].x == 0 && places_[i].y == 0 && platform::SameFile(in.files[i], in.base_file);
+  }
   const TDrawingTraits base_traits = TraitsOf(JWW);
   GetBlockName1();
   JWWGetCrvNo();
@@ -537,15 +544,27 @@ std::optional<std::u16string> TTilingEngine::Merge(const TTilingInputs& in,
   // Each drawing is read on a second thread while the one before it is
   // appended. Leaving the loop in any way waits for that read to end.
   std::future<TAheadRead> ahead;
-  if (!in.files.empty()) ahead = ReadAhead(in.files[0]);
+  auto read_ahead = [&](std::size_t i) {
+    return ReadAhead(is_base[i] ? std::u16string() : in.files[i]);
+  };
+  if (!in.files.empty()) ahead = read_ahead(0);
   for (std::size_t i = 0; i < in.files.size(); ++i) {
     if (on_row) on_row(i);
     drawings_ahead_ =
         sizes[i] ? static_cast<double>(bytes_ahead) / static_cast<double>(sizes[i]) : 1.0;
     bytes_ahead -= sizes[i];
+    if (is_base[i]) {
+      ahead.get();
+      if (i + 1 < in.files.size()) ahead = read_ahead(i + 1);
+      TTileWarning notice = Warning(TTileWarning::kSameAsBase, in.files[i]);
+      notice.tile = static_cast<std::ptrdiff_t>(i);
+      notices_.push_back(std::move(notice));
+      ResetCurveNumbers();  // it adds no curve numbers
+      continue;
+    }
     const std::size_t warned = warnings_.size();
     const bool found = TakeAhead(ahead.get(), in.files[i]);
-    if (i + 1 < in.files.size()) ahead = ReadAhead(in.files[i + 1]);
+    if (i + 1 < in.files.size()) ahead = read_ahead(i + 1);
     if (found) {
       if (overlapped[i] >= 0)
         warnings_.push_back(
@@ -634,8 +653,10 @@ TTilingEngine::TSaveResult TTilingEngine::Save(const std::u16string& fn) {
     return result;
   }
   result.message = u"図面ファイル「" + shown + u"」を保存しました。";
-  for (const TTileWarning& w : warnings_)
-    result.message += u"\n" + WarningLine(w);
+  for (const auto* list : {&notices_, &warnings_}) {
+    for (const TTileWarning& w : *list)
+      result.message += u"\n" + WarningLine(w);
+  }
   return result;
 }
 
@@ -695,6 +716,9 @@ std::u16string TTilingEngine::WarningLine(const TTileWarning& w) {
     case TTileWarning::kOverlap:
       return u"図面ファイル「" + file + u"」は " + w.detail +
              u" 番目の図面と重なる位置に置かれます（間隔が負の値です）。";
+    case TTileWarning::kSameAsBase:
+      return u"図面ファイル「" + file +
+             u"」はベース図面と同じファイルのため、重ねて追加しませんでした。";
   }
   return {};
 }

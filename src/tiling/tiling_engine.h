@@ -93,6 +93,7 @@ struct TTileWarning {
     kHidden,          // entities on layers the base drawing hides: hidden in the result
     kUnhidden,        // entities on layers it hides that the base shows: shown in the result
     kOverlap,         // its cell overlaps an earlier tile's (a negative gap)
+    kSameAsBase,      // a notice, no problem: the base drawing listed at (0, 0), not added
   } kind = kMissing;
   std::u16string file;
   // The list row the warning is about; -1 for the base drawing.
@@ -182,14 +183,16 @@ class TTilingEngine {
   // Returns the message that stops the run before any drawing is added (a
   // base drawing that is no drawing, a gap too large), or nothing. Every
   // warning of the run is in Warnings() when it returns; with kOwn each
-  // drawing's header is read first for its paper.
+  // drawing's header is read first for its paper. A listed drawing that is
+  // the base drawing's file, placed at (0, 0), would lie on the base's own
+  // content twice: it is not added, and Notices() says so.
   std::optional<std::u16string> Merge(const TTilingInputs& in,
                                       const std::function<void(std::size_t)>& on_row = {});
 
   // Writes the combined drawing with version 700. Returns the fixed success
-  // message (with one more line per warning: a drawing skipped or only partly
-  // read, an image left out, a block without definition) or the failure
-  // message with the reason on a second line.
+  // message (with one more line per notice and per warning: a drawing skipped
+  // or only partly read, an image left out, a block without definition ...)
+  // or the failure message with the reason on a second line.
   struct TSaveResult {
     bool ok = false;
     std::u16string message;
@@ -203,7 +206,11 @@ class TTilingEngine {
   // Empties a document together with the image files it extracted.
   static void JwwDataFree(TJwwData& doc);
 
+  // What the result lacks or shows otherwise than the drawings did.
   const std::vector<TTileWarning>& Warnings() const { return warnings_; }
+  // What the run did that the user should know but need not worry about
+  // (kSameAsBase): no reason to ask before saving or to refuse a strict run.
+  const std::vector<TTileWarning>& Notices() const { return notices_; }
   // Where the last Merge placed each listed drawing, with the paper each
   // drawing that was read has.
   const std::vector<TTilePlace>& Places() const { return places_; }
@@ -275,6 +282,7 @@ class TTilingEngine {
   // name -> new name), so its references show its own image.
   std::unordered_map<std::u16string, std::u16string> image_renames_;
   std::vector<TTileWarning> warnings_;
+  std::vector<TTileWarning> notices_;
   std::vector<TTilePlace> places_;
   bool base_read_ = false;
   // References renumbered to kNoBlockRow since the last NoteDanglingBlocks.

@@ -516,7 +516,7 @@ TEST(Tiling, ManyTilesOfAGeneratedDrawingAddUp) {
     kept_texts += IsFilteredText(m) ? 0 : 1;
   TTilingInputs in;
   in.base_file = f.files.ufile("g.jww");
-  in.files.assign(7, f.files.ufile("g.jww"));
+  in.files.assign(8, f.files.ufile("g.jww"));  // the first lies on the base: not added
   TJwwData out;
   ASSERT_TRUE(f.Run(in, out).ok);
   EXPECT_EQ(out.EntLine.size(), 8 * one.EntLine.size());
@@ -557,7 +557,61 @@ TEST(TilingChecks, GapsWhoseTilesWouldLieAtInfinityAreRefused) {
     if (c.checked) continue;
     TTilingRun run(f.engine);
     EXPECT_EQ(f.engine.Merge(in), c.merged) << Utf16ToUtf8(c.gx + u" " + c.gy);
-    EXPECT_EQ(f.engine.JWW.EntNo.size(), c.merged ? 1u : 4u);  // no tile added when refused
+    // No tile added when refused; else two (the first is the base drawing
+    // itself, not added twice).
+    EXPECT_EQ(f.engine.JWW.EntNo.size(), c.merged ? 1u : 3u);
+  }
+}
+
+// The base drawing listed where it lies itself would be written twice, one
+// copy on the other: it is left out with a notice (no warning), whatever
+// path names it; listed elsewhere, or a copy of it, is added.
+TEST(Tiling, TheBaseDrawingListedAtTheOriginIsNotAddedTwice) {
+  Fixture f;
+  TJwwData base;
+  InitDrawing(base);
+  AddLine(base, Line(0, 0, 1, 1));
+  const std::u16string file = f.Write(base, "base.jww");
+  const std::u16string copy = f.Write(base, "copy.jww");
+  std::filesystem::create_directory(f.files.file("sub"));
+  std::filesystem::create_hard_link(f.files.file("base.jww"), f.files.file("link.jww"));
+  const std::u16string link = f.files.ufile("link.jww"),
+                       roundabout = f.files.ufile("sub/../base.jww");
+  const struct {
+    std::vector<std::u16string> files;
+    TTileSize size;
+    std::u16string gap_x;
+    std::size_t lines, notices, warnings;
+  } cases[] = {
+      {{file, file}, TTileSize::kBase, u"10", 2, 1, 0},  // the second one at (430, 0)
+      {{roundabout, copy}, TTileSize::kBase, u"10", 2, 1, 0},
+      {{link}, TTileSize::kOwn, u"10", 1, 1, 0},
+      {{copy, file}, TTileSize::kBase, u"10", 3, 0, 0},
+      // Every tile at (0, 0): each listing of the base is left out, a copy
+      // is added and overlaps the base's cell.
+      {{file, copy, link}, TTileSize::kBase, u"-420", 2, 2, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.files[0]));
+    TTilingInputs in;
+    in.base_file = file;
+    in.files = c.files;
+    in.tile_size = c.size;
+    in.gap_x_text = c.gap_x;
+    TJwwData out;
+    const auto saved = f.Run(in, out);
+    ASSERT_TRUE(saved.ok);
+    EXPECT_EQ(out.EntLine.size(), c.lines);
+    EXPECT_EQ(f.engine.Warnings().size(), c.warnings);
+    ASSERT_EQ(f.engine.Notices().size(), c.notices);
+    if (c.notices == 0) continue;
+    const TTileWarning& n = f.engine.Notices()[0];
+    EXPECT_EQ(n.kind, TTileWarning::kSameAsBase);
+    EXPECT_EQ(n.tile, 0);
+    const std::u16string line = TTilingEngine::WarningLine(n);
+    EXPECT_EQ(line, u"図面ファイル「" + c.files[0] +
+                        u"」はベース図面と同じファイルのため、重ねて追加しませんでした。");
+    EXPECT_NE(saved.message.find(u"を保存しました。\n" + line), std::u16string::npos);
   }
 }
 
