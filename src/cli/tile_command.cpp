@@ -145,9 +145,10 @@ CommandDef TileCommand() {
     sub.add_option("drawings", opt->drawings, "the drawings to tile, in order");
     sub.add_flag("--strict", opt->strict,
                  "treat every warning (a drawing skipped, partly read or no drawing, an image "
-                 "left out, a block without definition, a paper, scale or layer that differs "
-                 "from the base drawing's, content reaching into another tile, tiles "
-                 "overlapping) as an error: exit code 1, nothing written");
+                 "left out, a block without definition, a block renamed because another of its "
+                 "name has other contents, a paper, scale or layer that differs from the base "
+                 "drawing's, content reaching into another tile, tiles overlapping) as an "
+                 "error: exit code 1, nothing written");
     return [opt](CliStreams& io) { return RunTile(*opt, io.out, io.err); };
   };
   return def;

@@ -92,17 +92,6 @@ bool SameScale(double a, double b) {
   return a == b || std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
 }
 
-// Joins the entries with "、", the first kMaxListed of them.
-std::u16string JoinList(const std::vector<std::u16string>& items) {
-  std::u16string out;
-  for (std::size_t i = 0; i < items.size() && i < kMaxListed; ++i) {
-    if (i) out += u"、";
-    out += items[i];
-  }
-  if (items.size() > kMaxListed) out += u"、…";
-  return out;
-}
-
 std::string JoinAscii(const std::vector<std::u16string>& items) {
   std::string out;
   for (std::size_t i = 0; i < items.size() && i < kMaxListed; ++i) {
@@ -288,21 +277,21 @@ std::vector<TTileWarning> CompareTraits(const TDrawingTraits& base, const TDrawi
   }
   if (!scales.empty()) {
     TTileWarning w = Make(TTileWarning::kScale, file, tile);
-    w.detail = JoinList(scales);
+    w.detail = WarningList(scales);
     w.reason = scale_reason + (scales.size() > kMaxListed ? ", ..." : "");
     out.push_back(std::move(w));
   }
   const std::vector<std::u16string> hidden = VisibilityChanges(own, own, base);
   if (!hidden.empty()) {
     TTileWarning w = Make(TTileWarning::kHidden, file, tile);
-    w.detail = JoinList(hidden);
+    w.detail = WarningList(hidden);
     w.reason = "entities on layers the base drawing hides: " + JoinAscii(hidden);
     out.push_back(std::move(w));
   }
   const std::vector<std::u16string> unhidden = VisibilityChanges(own, base, own);
   if (!unhidden.empty()) {
     TTileWarning w = Make(TTileWarning::kUnhidden, file, tile);
-    w.detail = JoinList(unhidden);
+    w.detail = WarningList(unhidden);
     w.reason = "entities on layers it hides that the base drawing shows: " + JoinAscii(unhidden);
     out.push_back(std::move(w));
   }
@@ -315,6 +304,16 @@ TTileWarning OverlapWarning(std::size_t tile, std::size_t other, const std::u16s
   w.reason =
       "its cell overlaps the cell of tile " + std::to_string(other + 1) + " (a negative gap)";
   return w;
+}
+
+std::u16string WarningList(const std::vector<std::u16string>& items) {
+  std::u16string out;
+  for (std::size_t i = 0; i < items.size() && i < kMaxListed; ++i) {
+    if (i) out += u"、";
+    out += items[i];
+  }
+  if (items.size() > kMaxListed) out += u"、…";
+  return out;
 }
 
 std::u16string WarningNote(TTileWarning::Kind kind) {

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "jww/jww_data.h"
@@ -93,6 +94,7 @@ struct TTileWarning {
     kHidden,          // entities on layers the base drawing hides: hidden in the result
     kUnhidden,        // entities on layers it hides that the base shows: shown in the result
     kOverlap,         // its cell overlaps an earlier tile's (a negative gap)
+    kBlockRenamed,    // blocks named like earlier ones of other contents: renamed
     kSameAsBase,      // a notice, no problem: the base drawing listed at (0, 0), not added
   } kind = kMissing;
   std::u16string file;
@@ -101,7 +103,8 @@ struct TTileWarning {
   // kPaperSize: the drawing's paper caption and the tile's, e.g. "（A2）".
   // kScale, kHidden, kUnhidden: the groups or layers and what differs, as
   // WarningLine shows them ("[1] 1/50→1/100", "[0-3]"). kOverlap: the number
-  // (from 1) of the earlier tile.
+  // (from 1) of the earlier tile. kBlockRenamed: each block's name and the
+  // name it got ("「扉」→「扉_2」").
   std::u16string detail, detail2;
   std::string reason;  // why, in English, for the command line
   // kImageLeftOut: the image and why it was left out.
@@ -251,6 +254,17 @@ class TTilingEngine {
 
  private:
   void AppendBlockRow(std::int32_t idx, std::uint32_t nn, const std::u16string& name);
+  // Decides for every used definition of JWW2 the row it takes: that of a
+  // definition of the same name key and contents, or a new one, under a name
+  // of its own when its name key is taken by other contents.
+  void PlanBlockDefinitions();
+  // Remembers a row's contents under the name key its definition came with.
+  void NoteBlockContents(const std::u16string& key, std::string contents, std::int32_t row);
+  // `name` with "_2", "_3" ... after its name key: the first whose key no row
+  // and none of `taken` has.
+  std::u16string FreeBlockName(const std::u16string& name,
+                               const std::unordered_set<std::u16string>& taken);
+  void NoteRenamedBlocks(const std::u16string& file);
   void CountCurveNumber(std::int32_t c);
   std::int32_t CurveIndex(std::int32_t c) const;
   void ResetCurveNumbers();
@@ -278,6 +292,17 @@ class TTilingEngine {
   std::unordered_map<std::uint32_t, std::int32_t> nn_row_;       // nn -> first row
   std::unordered_map<std::int32_t, std::int32_t> crv_index_;     // value -> first index
   std::unordered_map<std::uint32_t, std::int32_t> jww2_def_of_;  // used def number -> index
+  // Rows by name key and contents (BlockContents), so that a definition is
+  // shared only with one that shows the same.
+  std::unordered_map<std::string, std::int32_t> content_row_;
+  std::unordered_map<std::u16string, std::int32_t> next_block_suffix_;  // name key -> next "_n"
+  // Per definition of JWW2: the row its references take (-1: unused), and
+  // for those copied the name they are copied under.
+  std::vector<std::int32_t> jww2_row_;
+  std::vector<std::optional<std::u16string>> jww2_copy_as_;
+  // Definitions given another name than their own since the last
+  // NoteRenamedBlocks: their own name and the new one.
+  std::vector<std::pair<std::u16string, std::u16string>> renamed_blocks_;
   // Image names of the drawing being added that were renamed (upper-cased old
   // name -> new name), so its references show its own image.
   std::unordered_map<std::u16string, std::u16string> image_renames_;

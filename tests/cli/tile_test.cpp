@@ -87,30 +87,47 @@ TEST(CliTile, TilesTheExamplesWhereTheOrderPutsThem) {
   EXPECT_DOUBLE_EQ(third_tile.start_y, sheet3.EntLine[0].start_y);
 }
 
+// A block of the example sheets' name and other contents, renamed.
+std::string Renamed(int sheet, const std::string& name) {
+  return "plattero-cli: warning: 図面ファイル「" + Example(sheet) + "」のブロック「部品0」→「" +
+         name +
+         "」は、同じ名前で内容の異なるブロックが先にあるため、名前を変えて結合しました。 (block "
+         "\"部品0\" is now \"" +
+         name + "\": an earlier block of that name has other contents)\n";
+}
+
 const std::string kSheet1Noted = "plattero-cli: note: 図面ファイル「" + Example(1) +
                                  "」はベース図面と同じファイルのため、重ねて追加しませんでした。\n";
 
 // The README's example: the base drawing is listed first, where it lies
 // itself, and the result holds each sheet once. That is a note, no problem:
-// --strict writes the result.
+// --strict writes a result that has nothing else to say. Each sheet places a
+// block "部品0" of its own: the later ones are renamed.
 TEST(CliTile, TheReadmeExampleHoldsEachSheetOnce) {
   testing::TempDir dir;
   const std::string out = dir.file("out.jww");
-  const CliRun r = RunArgs({"tile", "--base", Example(1), "-o", out, "--strict", Example(1),
-                            Example(2), Example(3), Example(4)});
+  const CliRun r = RunArgs(
+      {"tile", "--base", Example(1), "-o", out, Example(1), Example(2), Example(3), Example(4)});
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.err, kSheet1Noted);
+  EXPECT_EQ(r.err,
+            kSheet1Noted + Renamed(2, "部品0_2") + Renamed(3, "部品0_3") + Renamed(4, "部品0_4"));
   TJwwData tiled;
   ASSERT_TRUE(tiled.FileIn(Utf8ToUtf16(out)));
   EXPECT_EQ(tiled.EntLine.size(), 4u * 24);
+  EXPECT_EQ(tiled.EntBlockDef.size(), 4u);
+
+  const CliRun strict = RunArgs({"tile", "--base", Example(1), "-o", out, "--strict", "--tile-size",
+                                 "own", Example(1), kExamples + "/detail-a4.jww"});
+  EXPECT_EQ(strict.code, 0) << strict.err;
+  EXPECT_EQ(strict.err, kSheet1Noted);
 }
 
 TEST(CliTile, AFailedWriteSaysSoAndExits3) {
   testing::TempDir dir;
   const std::string out = dir.file("no/such/out.jww");
-  CliRun r = RunArgs({"tile", "--base", Example(1), "-o", out, Example(2)});
+  CliRun r = RunArgs({"tile", "--base", Example(1), "-o", out, Example(1)});
   EXPECT_EQ(r.code, 3);
-  EXPECT_EQ(r.err, "図面ファイル「" + out +
+  EXPECT_EQ(r.err, kSheet1Noted + "図面ファイル「" + out +
                        "」の保存に失敗しました。\nplattero-cli: cannot write \"" + out +
                        "\": no such file or folder\n");
 }
@@ -199,7 +216,7 @@ TEST(CliTile, TileSizeOwnKeepsMixedPapersApartAndBaseWarnsAboutThem) {
   };
   const CliRun own = tile({"--tile-size", "own"});
   EXPECT_EQ(own.code, 0) << own.err;
-  EXPECT_EQ(own.err, kSheet1Noted);
+  EXPECT_EQ(own.err, kSheet1Noted + Renamed(2, "部品0_2"));
   // The A3 and A4 sheets of the A2 sheet's row show their cells.
   EXPECT_NE(picture().find("#9098a8"), std::string::npos);
   EXPECT_EQ(picture().find("#e07800"), std::string::npos);
