@@ -92,12 +92,15 @@ int RunTile(const TileOptions& opt, std::ostream& out, std::ostream& err) {
     err << '\n';
     return kExitReadFailed;
   }
-  for (const TTileWarning& w : engine.Warnings()) {
-    err << "plattero-cli: " << (opt.strict ? "error: " : "warning: ")
-        << Utf16ToUtf8(TTilingEngine::WarningLine(w));
+  auto report = [&err](const TTileWarning& w, const char* label) {
+    err << "plattero-cli: " << label << Utf16ToUtf8(TTilingEngine::WarningLine(w));
     if (!w.reason.empty()) err << " (" << w.reason << ")";
     err << '\n';
-  }
+  };
+  for (const TTileWarning& n : engine.Notices())
+    report(n, "note: ");
+  for (const TTileWarning& w : engine.Warnings())
+    report(w, opt.strict ? "error: " : "warning: ");
   if (opt.strict && !engine.Warnings().empty()) {
     err << "plattero-cli: tile: --strict: nothing was written\n";
     return kExitReadFailed;
@@ -142,9 +145,10 @@ CommandDef TileCommand() {
     sub.add_option("drawings", opt->drawings, "the drawings to tile, in order");
     sub.add_flag("--strict", opt->strict,
                  "treat every warning (a drawing skipped, partly read or no drawing, an image "
-                 "left out, a block without definition, a paper, scale or layer that differs "
-                 "from the base drawing's, content reaching into another tile) as an error: "
-                 "exit code 1, nothing written");
+                 "left out, a block without definition, a block renamed because another of its "
+                 "name has other contents, a paper, scale or layer that differs from the base "
+                 "drawing's, content reaching into another tile, tiles overlapping) as an "
+                 "error: exit code 1, nothing written");
     return [opt](CliStreams& io) { return RunTile(*opt, io.out, io.err); };
   };
   return def;

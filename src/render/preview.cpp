@@ -250,10 +250,13 @@ TPreviewPicture ComposePreview(const TTilingInputs& in, const TPreviewLayout& la
   shown.files.resize(tiles);
   const std::vector<TTilePlace> places = TilePlaces(shown, layout.paper, papers);
   std::vector<TTileWarning> warnings;
-  if (base && base->traits) {
-    const TTileCells cells(places);
-    for (std::size_t i = 0; i < tiles; ++i) {
-      if (!read[i] || !read[i]->traits) continue;
+  const std::vector<std::ptrdiff_t> overlapped = OverlappedCells(places);
+  const TTileCells cells(places);
+  for (std::size_t i = 0; i < tiles; ++i) {
+    if (!read[i] || !read[i]->traits) continue;
+    if (overlapped[i] >= 0)
+      warnings.push_back(OverlapWarning(i, static_cast<std::size_t>(overlapped[i]), in.files[i]));
+    if (base && base->traits) {
       for (TTileWarning& w :
            CompareTraits(*base->traits, *read[i]->traits, cells, i, in.tile_size, in.files[i]))
         warnings.push_back(std::move(w));

@@ -167,7 +167,8 @@ struct TPreviewPicture {
 // known so far (`scenes` by path; a path not in it is not read yet). Tiles
 // are placed by the papers of the drawings read (TilePlaces; the base paper
 // for the others); each shows its paper frame, its cell where that differs,
-// and is marked when CompareTraits warns about it against the base drawing.
+// and is marked when CompareTraits warns about it against the base drawing or
+// its cell overlaps an earlier one (OverlappedCells).
 // Tiles and frames whose offset is not a usable coordinate are left out.
 TPreviewPicture ComposePreview(const TTilingInputs& in, const TPreviewLayout& layout,
                                const std::unordered_map<std::u16string, TPreviewScene>& scenes);

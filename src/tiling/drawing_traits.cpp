@@ -73,6 +73,9 @@ std::string Ascii(const std::u16string& s) {
 
 // "1/100" for a scale of 100; fractions as the shortest decimals.
 std::u16string ScaleText(double s) {
+  // Spelled out: C libraries print these differently.
+  if (std::isnan(s)) return u"1/nan";
+  if (std::isinf(s)) return s > 0 ? u"1/inf" : u"1/-inf";
   if (std::fabs(s) < 1e9 && s == std::floor(s)) {
     return u"1/" + IntStr(static_cast<std::int32_t>(s));
   }
@@ -83,18 +86,10 @@ std::u16string ScaleText(double s) {
 }
 
 bool SameScale(double a, double b) {
+  // An infinite scale is the same only as itself: the relative tolerance
+  // below would take it for any other.
+  if (!std::isfinite(a) || !std::isfinite(b)) return a == b;
   return a == b || std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
-}
-
-// Joins the entries with "、", the first kMaxListed of them.
-std::u16string JoinList(const std::vector<std::u16string>& items) {
-  std::u16string out;
-  for (std::size_t i = 0; i < items.size() && i < kMaxListed; ++i) {
-    if (i) out += u"、";
-    out += items[i];
-  }
-  if (items.size() > kMaxListed) out += u"、…";
-  return out;
 }
 
 std::string JoinAscii(const std::vector<std::u16string>& items) {
@@ -355,24 +350,42 @@ std::vector<TTileWarning> CompareTraits(const TDrawingTraits& base, const TDrawi
   }
   if (!scales.empty()) {
     TTileWarning w = Make(TTileWarning::kScale, file, tile);
-    w.detail = JoinList(scales);
+    w.detail = WarningList(scales);
     w.reason = scale_reason + (scales.size() > kMaxListed ? ", ..." : "");
     out.push_back(std::move(w));
   }
   const std::vector<std::u16string> hidden = VisibilityChanges(own, own, base);
   if (!hidden.empty()) {
     TTileWarning w = Make(TTileWarning::kHidden, file, tile);
-    w.detail = JoinList(hidden);
+    w.detail = WarningList(hidden);
     w.reason = "entities on layers the base drawing hides: " + JoinAscii(hidden);
     out.push_back(std::move(w));
   }
   const std::vector<std::u16string> unhidden = VisibilityChanges(own, base, own);
   if (!unhidden.empty()) {
     TTileWarning w = Make(TTileWarning::kUnhidden, file, tile);
-    w.detail = JoinList(unhidden);
+    w.detail = WarningList(unhidden);
     w.reason = "entities on layers it hides that the base drawing shows: " + JoinAscii(unhidden);
     out.push_back(std::move(w));
   }
+  return out;
+}
+
+TTileWarning OverlapWarning(std::size_t tile, std::size_t other, const std::u16string& file) {
+  TTileWarning w = Make(TTileWarning::kOverlap, file, tile);
+  w.detail = IntStr(static_cast<std::int32_t>(std::min<std::size_t>(other + 1, INT32_MAX)));
+  w.reason =
+      "its cell overlaps the cell of tile " + std::to_string(other + 1) + " (a negative gap)";
+  return w;
+}
+
+std::u16string WarningList(const std::vector<std::u16string>& items) {
+  std::u16string out;
+  for (std::size_t i = 0; i < items.size() && i < kMaxListed; ++i) {
+    if (i) out += u"、";
+    out += items[i];
+  }
+  if (items.size() > kMaxListed) out += u"、…";
   return out;
 }
 
@@ -388,6 +401,8 @@ std::u16string WarningNote(TTileWarning::Kind kind) {
       return u"非表示になる図形";
     case TTileWarning::kUnhidden:
       return u"表示される図形";
+    case TTileWarning::kOverlap:
+      return u"重なり";
     default:
       return {};
   }

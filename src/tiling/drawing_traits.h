@@ -73,6 +73,14 @@ std::vector<TTileWarning> CompareTraits(const TDrawingTraits& base, const TDrawi
                                         const TTileCells& cells, std::size_t tile,
                                         TTileSize tile_size, const std::u16string& file);
 
+// kOverlap for listed drawing `tile`, whose cell overlaps that of the earlier
+// tile `other` (OverlappedCells).
+TTileWarning OverlapWarning(std::size_t tile, std::size_t other, const std::u16string& file);
+
+// The entries joined with "、" for a warning's detail, the first few of them
+// followed by "…" when there are more.
+std::u16string WarningList(const std::vector<std::u16string>& items);
+
 // A word or two for a warning, for a preview's label ("縮尺違い"); empty for
 // kinds a preview does not mark.
 std::u16string WarningNote(TTileWarning::Kind kind);

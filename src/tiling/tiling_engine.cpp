@@ -4,11 +4,13 @@
 #include <cmath>
 #include <cstdio>
 #include <future>
+#include <map>
 #include <new>
 #include <stdexcept>
 #include <system_error>
 #include <tuple>
 
+#include "jww/archive.h"
 #include "jww/entity_io.h"
 #include "jww/limits.h"
 #include "platform/file_system.h"
@@ -71,6 +73,50 @@ bool IsFilteredEntry(EntityListsOut& l, const TEntJwwNo& no) {
 // the run was refused by CheckChoices, and what is laid out meanwhile takes 0.
 std::int32_t CountOf(const std::u16string& text) {
   return TypedInteger(text).value_or(0);
+}
+
+
+// What a definition shows, as bytes that are equal exactly when two
+// definitions show the same: its attributes and its entities as the writer
+// stores them, curve numbers by their order of first appearance (each
+// drawing numbers its own) and nested references by what `placed` makes of
+// their numbers (the row of the definition they place). Name, number and
+// time stay out.
+std::string BlockContents(const TEntJwwBlockDef& def,
+                          const std::function<std::uint32_t(std::uint32_t)>& placed) {
+  TEntJwwBlockDef b = def;
+  EntityListsOut lists = Nested(b);
+  std::unordered_map<std::uint32_t, std::uint32_t> order;
+  auto renumber = [&order](std::uint32_t& c) {
+    if (c != 0) c = order.emplace(c, static_cast<std::uint32_t>(order.size() + 1)).first->second;
+  };
+  renumber(b.att.lGroup);
+  for (const TEntJwwNo& no : b.mNo) {
+    if (TEntJwwAttr* att = AttrOf(lists, no)) renumber(att->lGroup);
+  }
+  MemorySink sink;
+  {
+    ArchiveWriter w(sink);
+    w.SetUtf16(true);  // no text may lose characters to the code page
+    WriteAttr(w, 700, b.att, kEntBlockDef);
+    ClassTable classes;
+    EntityWriteContext ctx;
+    ctx.block_no = placed;
+    WriteEntityList(w, classes, ctx,
+                    {b.mNo, b.mLine, b.mEnko, b.mTen, b.mMoji, b.mSunpo, b.mSolid, b.mBlock});
+    w.Flush();
+  }
+  return std::string(sink.bytes.begin(), sink.bytes.end());
+}
+
+// A name key and contents as one text, for looking both up at once.
+std::string Keyed(const std::u16string& key, const std::string& contents) {
+  std::string s = std::to_string(key.size()) + ':';
+  for (char16_t c : key) {
+    s += static_cast<char>(c & 0xFF);
+    s += static_cast<char>(c >> 8);
+  }
+  return s + contents;
 }
 
 double GapOf(const std::u16string& text) {
@@ -355,6 +401,79 @@ std::vector<TTilePlace> TilePlaces(const TTilingInputs& in, const TPaperSize& ba
   return places;
 }
 
+std::vector<std::ptrdiff_t> OverlappedCells(const std::vector<TTilePlace>& places) {
+  // Cells that only touch do not overlap; rounding in the offsets must not
+  // make them.
+  constexpr double kTouch = 1e-6;
+  struct TBox {
+    double x0, y0, x1, y1;
+  };
+  auto box = [&](std::size_t i) {
+    const TTilePlace& p = places[i];
+    return TBox{p.x - p.cell_w / 2, p.y - p.cell_h / 2, p.x + p.cell_w / 2, p.y + p.cell_h / 2};
+  };
+  auto overlap = [](const TBox& a, const TBox& b) {
+    return a.x0 < b.x1 - kTouch && b.x0 < a.x1 - kTouch && a.y0 < b.y1 - kTouch &&
+           b.y0 < a.y1 - kTouch;
+  };
+  // Cells are found through a grid of the smallest cell's size, so that a
+  // long list costs about as much per tile as a short one. A cell covering
+  // many squares of it is compared with every other one instead. Squares
+  // are numbered by doubles: far out, where they are no longer consecutive
+  // integers, they are the representable ones.
+  constexpr double kMaxSquares = 64;
+  double gw = HUGE_VAL, gh = HUGE_VAL;
+  for (const TTilePlace& p : places) {
+    if (p.cell_w > 0 && p.cell_h > 0) gw = std::min(gw, p.cell_w), gh = std::min(gh, p.cell_h);
+  }
+  auto step = [](double v) {
+    const double next = v + 1;
+    return next > v ? next : std::nextafter(v, HUGE_VAL);
+  };
+  std::vector<std::ptrdiff_t> earlier(places.size(), -1);
+  std::map<std::pair<double, double>, std::vector<std::size_t>> grid;
+  std::map<std::tuple<double, double, double, double>, std::size_t> spots;
+  std::vector<std::size_t> large, seen;
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    const TBox b = box(i);
+    if (!std::isfinite(b.x0) || !std::isfinite(b.y0) || !std::isfinite(b.x1) ||
+        !std::isfinite(b.y1)) {
+      continue;
+    }
+    // Tiles stacked on one spot: the first of them stands for all, so that
+    // the grid keeps each box once.
+    const auto [same, first] = spots.try_emplace(std::tuple(b.x0, b.y0, b.x1, b.y1), i);
+    if (!first) {
+      if (overlap(b, b)) earlier[i] = static_cast<std::ptrdiff_t>(same->second);
+      continue;
+    }
+    auto check = [&](std::size_t j) {
+      if (earlier[i] < 0 && overlap(b, box(j))) earlier[i] = static_cast<std::ptrdiff_t>(j);
+    };
+    for (std::size_t j : large)
+      check(j);
+    const double cx0 = std::floor(b.x0 / gw), cx1 = std::floor(b.x1 / gw);
+    const double cy0 = std::floor(b.y0 / gh), cy1 = std::floor(b.y1 / gh);
+    if (!((cx1 - cx0 + 1) * (cy1 - cy0 + 1) <= kMaxSquares)) {
+      for (std::size_t j : seen)
+        check(j);
+      large.push_back(i);
+      seen.push_back(i);
+      continue;
+    }
+    for (double x = cx0; x <= cx1; x = step(x)) {
+      for (double y = cy0; y <= cy1; y = step(y)) {
+        std::vector<std::size_t>& square = grid[{x, y}];
+        for (std::size_t k = 0; k < square.size() && earlier[i] < 0; ++k)
+          check(square[k]);
+        square.push_back(i);
+      }
+    }
+    seen.push_back(i);
+  }
+  return earlier;
+}
+
 TTilingEngine::TTilingEngine(std::u16string tmp_path, std::u16string tmp_path2)
     : TmpPath(std::move(tmp_path)), TmpPath2(std::move(tmp_path2)) {
   JWW.BindImageFolder = TmpPath;
@@ -435,6 +554,7 @@ void TTilingEngine::SetBaseFile(const std::u16string& base_file) {
 std::optional<std::u16string> TTilingEngine::Merge(const TTilingInputs& in,
                                                    const std::function<void(std::size_t)>& on_row) {
   warnings_.clear();
+  notices_.clear();
   renamed_.clear();
   std::vector<std::u16string> inputs = in.files;
   inputs.push_back(in.base_file);
@@ -444,8 +564,16 @@ std::optional<std::u16string> TTilingEngine::Merge(const TTilingInputs& in,
   const TPaperSize base_paper = PaperSizeOf(JWW.Enthd.nZumen);
   places_ = TilePlaces(in, base_paper, ReadPapers(in, base_paper));
   if (auto message = CheckOffsets(places_)) return message;
+  const std::vector<std::ptrdiff_t> overlapped = OverlappedCells(places_);
+  // The base drawing listed where it lies itself would double its content.
+  std::vector<bool> is_base(in.files.size());
+  for (std::size_t i = 0; i < in.files.size(); ++i) {
+    is_base[i] =
+        places_[i].x == 0 && places_[i].y == 0 && platform::SameFile(in.files[i], in.base_file);
+  }
   const TDrawingTraits base_traits = TraitsOf(JWW);
   GetBlockName1();
+  NoteRenamedBlocks(in.base_file);
   JWWGetCrvNo();
   SetBlockNumber1();
   NoteDanglingBlocks(in.base_file);
@@ -467,16 +595,31 @@ std::optional<std::u16string> TTilingEngine::Merge(const TTilingInputs& in,
   // appended. Leaving the loop in any way waits for that read to end.
   const TTileCells cells(places_);
   std::future<TAheadRead> ahead;
-  if (!in.files.empty()) ahead = ReadAhead(in.files[0]);
+  auto read_ahead = [&](std::size_t i) {
+    return ReadAhead(is_base[i] ? std::u16string() : in.files[i]);
+  };
+  if (!in.files.empty()) ahead = read_ahead(0);
   for (std::size_t i = 0; i < in.files.size(); ++i) {
     if (on_row) on_row(i);
     drawings_ahead_ =
         sizes[i] ? static_cast<double>(bytes_ahead) / static_cast<double>(sizes[i]) : 1.0;
     bytes_ahead -= sizes[i];
+    if (is_base[i]) {
+      ahead.get();
+      if (i + 1 < in.files.size()) ahead = read_ahead(i + 1);
+      TTileWarning notice = Warning(TTileWarning::kSameAsBase, in.files[i]);
+      notice.tile = static_cast<std::ptrdiff_t>(i);
+      notices_.push_back(std::move(notice));
+      ResetCurveNumbers();  // it adds no curve numbers
+      continue;
+    }
     const std::size_t warned = warnings_.size();
     const bool found = TakeAhead(ahead.get(), in.files[i]);
-    if (i + 1 < in.files.size()) ahead = ReadAhead(in.files[i + 1]);
+    if (i + 1 < in.files.size()) ahead = read_ahead(i + 1);
     if (found) {
+      if (overlapped[i] >= 0)
+        warnings_.push_back(
+            OverlapWarning(i, static_cast<std::size_t>(overlapped[i]), in.files[i]));
       if (in.tile_size == TTileSize::kBase) {
         // Its own paper, for frames: the tiles all stay the base paper apart.
         const TPaperSize own = TilePaperOf(JWW2.Enthd.nZumen, base_paper);
@@ -561,8 +704,10 @@ TTilingEngine::TSaveResult TTilingEngine::Save(const std::u16string& fn) {
     return result;
   }
   result.message = u"図面ファイル「" + shown + u"」を保存しました。";
-  for (const TTileWarning& w : warnings_)
-    result.message += u"\n" + WarningLine(w);
+  for (const auto* list : {&notices_, &warnings_}) {
+    for (const TTileWarning& w : *list)
+      result.message += u"\n" + WarningLine(w);
+  }
   return result;
 }
 
@@ -619,6 +764,15 @@ std::u16string TTilingEngine::WarningLine(const TTileWarning& w) {
     case TTileWarning::kUnhidden:
       return u"図面ファイル「" + file + u"」で非表示のレイヤの図形が表示されます（" + w.detail +
              u"）。";
+    case TTileWarning::kOverlap:
+      return u"図面ファイル「" + file + u"」は " + w.detail +
+             u" 番目の図面と重なる位置に置かれます（間隔が負の値です）。";
+    case TTileWarning::kBlockRenamed:
+      return u"図面ファイル「" + file + u"」のブロック" + w.detail +
+             u"は、同じ名前で内容の異なるブロックが先にあるため、名前を変えて結合しました。";
+    case TTileWarning::kSameAsBase:
+      return u"図面ファイル「" + file +
+             u"」はベース図面と同じファイルのため、重ねて追加しませんでした。";
   }
   return {};
 }
@@ -653,6 +807,7 @@ void TTilingEngine::Cleanup() {
   image_renames_.clear();
   renamed_.clear();
   gfile_rows_.clear();
+  content_row_.clear();
   unpack_budget_ = 0;
 }
 
@@ -673,10 +828,209 @@ void TTilingEngine::GetBlockName1() {
   BlkNam.clear();
   name_row_.clear();
   nn_row_.clear();
+  content_row_.clear();
+  next_block_suffix_.clear();
+  renamed_blocks_.clear();
   for (std::size_t i = 0; i < JWW.EntBlockDef.size(); ++i) {
     const TEntJwwBlockDef& b = JWW.EntBlockDef[i];
     if (b.ref_flag) AppendBlockRow(static_cast<std::int32_t>(i), b.nNumber, b.strName);
   }
+  // A definition named like an earlier one of other contents takes a name of
+  // its own (or that of its twin among the renamed); its references keep
+  // their row, found by number. Twins under one name stay as they are.
+  std::unordered_set<std::u16string> taken;
+  for (const TEntJwwBlockDef& b : JWW.EntBlockDef)
+    taken.insert(BlockNameKey(b.strName));
+  auto placed = [this](std::uint32_t n) {
+    auto it = nn_row_.find(n);
+    return it == nn_row_.end() ? kNoBlockRow : static_cast<std::uint32_t>(it->second);
+  };
+  for (std::size_t r = 0; r < BlkNam.size(); ++r) {
+    TEntJwwBlockDef& b = JWW.EntBlockDef[static_cast<std::size_t>(BlkNam[r].idx)];
+    const std::u16string key = BlkNam[r].nam2;
+    std::string contents = BlockContents(b, placed);
+    std::u16string name;
+    auto twin = content_row_.find(Keyed(key, contents));
+    if (twin != content_row_.end()) {
+      if (BlkNam[twin->second].nam2 != key) name = BlkNam[twin->second].nam1;
+    } else if (name_row_.at(key) != static_cast<std::int32_t>(r)) {
+      name = FreeBlockName(b.strName, taken);
+    }
+    if (!name.empty()) {
+      renamed_blocks_.emplace_back(b.strName, name);
+      b.strName = name;
+      BlkNam[r].nam1 = name;
+      BlkNam[r].nam2 = BlockNameKey(name);
+      name_row_.emplace(BlkNam[r].nam2, static_cast<std::int32_t>(r));
+      taken.insert(BlkNam[r].nam2);
+    }
+    NoteBlockContents(key, std::move(contents), static_cast<std::int32_t>(r));
+  }
+}
+
+void TTilingEngine::NoteBlockContents(const std::u16string& key, std::string contents,
+                                      std::int32_t row) {
+  content_row_.emplace(Keyed(key, contents), row);
+}
+
+std::u16string TTilingEngine::FreeBlockName(const std::u16string& name,
+                                            const std::unordered_set<std::u16string>& taken) {
+  std::u16string key = BlockNameKey(name);
+  // The marker and what follows it stay, so the result is still the same
+  // kind of block name. A name too long to take a number is cut first.
+  std::u16string rest = name.substr(key.size());
+  constexpr std::size_t kKept = 1024;
+  if (rest.size() > kKept) rest.clear();
+  if (key.size() > kKept) {
+    key.resize(kKept);
+    if (key.back() >= 0xD800 && key.back() <= 0xDBFF) key.pop_back();
+  }
+  std::int32_t& next = next_block_suffix_.try_emplace(key, 2).first->second;
+  for (;; ++next) {
+    const std::u16string candidate = key + u"_" + IntStr(next);
+    if (!name_row_.count(candidate) && !taken.count(candidate)) {
+      ++next;
+      return candidate + rest;
+    }
+  }
+}
+
+void TTilingEngine::PlanBlockDefinitions() {
+  const std::size_t count = JWW2.EntBlockDef.size();
+  jww2_row_.assign(count, -1);
+  jww2_copy_as_.assign(count, std::nullopt);
+  // While planning, a definition stands for the row it shares, or for a
+  // number past every row (it is new here): contents that place it then
+  // match no row's, so a definition placing a new one is new itself.
+  const std::uint64_t rows = BlkNam.size();
+  std::vector<std::uint32_t> identity(count);
+  for (std::size_t d = 0; d < count; ++d)
+    identity[d] = static_cast<std::uint32_t>(rows + d);
+  std::vector<bool> is_new(count, false), copied(count, false);
+  std::vector<std::ptrdiff_t> twin_of(count, -1);
+  auto def_of = [this](std::uint32_t n) -> std::int32_t {
+    auto it = jww2_def_of_.find(n);
+    return it == jww2_def_of_.end() ? -1 : it->second;
+  };
+  auto placed = [&](std::uint32_t n) {
+    const std::int32_t d = def_of(n);
+    return d < 0 ? kNoBlockRow : identity[static_cast<std::size_t>(d)];
+  };
+  // Definitions new in this drawing by name key and contents: a second one
+  // alike is their twin and shares the first one's copy.
+  std::unordered_map<std::string, std::size_t> firsts;
+  auto decide = [&](std::size_t d, bool must_be_new) {
+    const TEntJwwBlockDef& b = JWW2.EntBlockDef[d];
+    std::string keyed = Keyed(BlockNameKey(b.strName), BlockContents(b, placed));
+    if (!must_be_new) {
+      auto it = content_row_.find(keyed);
+      if (it != content_row_.end()) {
+        identity[d] = static_cast<std::uint32_t>(it->second);
+        jww2_row_[d] = it->second;
+        return;
+      }
+    }
+    is_new[d] = true;
+    const auto [first, inserted] = firsts.emplace(std::move(keyed), d);
+    if (inserted) {
+      copied[d] = true;
+    } else {
+      twin_of[d] = static_cast<std::ptrdiff_t>(first->second);
+      identity[d] = identity[first->second];
+    }
+  };
+  // Depth first with an explicit stack (nesting depth is up to the file): a
+  // definition is decided after everything it places. One met again on its
+  // own path (a cycle) makes the path new.
+  enum : std::uint8_t { kUnseen, kOpen, kDecided };
+  std::vector<std::uint8_t> state(count, kUnseen);
+  struct TFrame {
+    std::size_t def;
+    std::size_t next = 0;
+    bool must_be_new = false;
+  };
+  std::vector<TFrame> stack;
+  for (std::size_t root = 0; root < count; ++root) {
+    if (!JWW2.EntBlockDef[root].ref_flag || state[root] != kUnseen) continue;
+    state[root] = kOpen;
+    stack.push_back({root});
+    while (!stack.empty()) {
+      TFrame& f = stack.back();
+      const std::vector<TEntJwwBlock>& refs = JWW2.EntBlockDef[f.def].mBlock;
+      if (f.next == refs.size()) {
+        const TFrame done = f;
+        stack.pop_back();
+        decide(done.def, done.must_be_new);
+        state[done.def] = kDecided;
+        if (!stack.empty() && is_new[done.def]) stack.back().must_be_new = true;
+        continue;
+      }
+      const std::int32_t c = def_of(refs[f.next++].nNumber);
+      if (c < 0) continue;
+      const auto child = static_cast<std::size_t>(c);
+      if (state[child] == kOpen || (state[child] == kDecided && is_new[child])) {
+        f.must_be_new = true;
+      } else if (state[child] == kUnseen) {
+        state[child] = kOpen;
+        stack.push_back({child});
+      }
+    }
+  }
+
+  // Rows in list order, as the copies are appended; names: its own, unless
+  // a row or an earlier copy of this drawing has its name key already.
+  std::unordered_set<std::u16string> taken, claimed;
+  for (const TEntJwwBlockDef& b : JWW2.EntBlockDef)
+    taken.insert(BlockNameKey(b.strName));
+  auto row = static_cast<std::int32_t>(rows);
+  for (std::size_t d = 0; d < count; ++d) {
+    if (!copied[d]) continue;
+    jww2_row_[d] = row++;
+    const std::u16string& own = JWW2.EntBlockDef[d].strName;
+    const std::u16string key = BlockNameKey(own);
+    if (!name_row_.count(key) && claimed.insert(key).second) {
+      jww2_copy_as_[d] = own;
+    } else {
+      jww2_copy_as_[d] = FreeBlockName(own, taken);
+      claimed.insert(BlockNameKey(*jww2_copy_as_[d]));
+      taken.insert(BlockNameKey(*jww2_copy_as_[d]));
+    }
+  }
+  for (std::size_t d = 0; d < count; ++d) {
+    if (twin_of[d] >= 0) jww2_row_[d] = jww2_row_[static_cast<std::size_t>(twin_of[d])];
+  }
+  auto placed_row = [&](std::uint32_t n) {
+    const std::int32_t d = def_of(n);
+    return d < 0 ? kNoBlockRow : static_cast<std::uint32_t>(jww2_row_[static_cast<std::size_t>(d)]);
+  };
+  for (std::size_t d = 0; d < count; ++d) {
+    if (jww2_row_[d] < 0) continue;
+    const std::u16string& own = JWW2.EntBlockDef[d].strName;
+    const std::size_t source = twin_of[d] >= 0 ? static_cast<std::size_t>(twin_of[d]) : d;
+    const std::u16string& now =
+        is_new[d] ? *jww2_copy_as_[source] : BlkNam[static_cast<std::size_t>(jww2_row_[d])].nam1;
+    if (BlockNameKey(now) != BlockNameKey(own)) renamed_blocks_.emplace_back(own, now);
+    if (copied[d]) {
+      NoteBlockContents(BlockNameKey(own), BlockContents(JWW2.EntBlockDef[d], placed_row),
+                        jww2_row_[d]);
+    }
+  }
+}
+
+void TTilingEngine::NoteRenamedBlocks(const std::u16string& file) {
+  if (renamed_blocks_.empty()) return;
+  std::vector<std::u16string> pairs;
+  for (const auto& [own, now] : renamed_blocks_)
+    pairs.push_back(u"「" + DisplayText(own) + u"」→「" + DisplayText(now) + u"」");
+  std::string reason = "block \"" + Utf16ToUtf8(DisplayText(renamed_blocks_[0].first)) +
+                       "\" is now \"" + Utf16ToUtf8(DisplayText(renamed_blocks_[0].second)) + "\"";
+  if (renamed_blocks_.size() > 1)
+    reason += " and " + std::to_string(renamed_blocks_.size() - 1) + " more";
+  reason += ": an earlier block of that name has other contents";
+  TTileWarning w = Warning(TTileWarning::kBlockRenamed, file, std::move(reason));
+  w.detail = WarningList(pairs);
+  warnings_.push_back(std::move(w));
+  renamed_blocks_.clear();
 }
 
 void TTilingEngine::GetBlockName2() {
@@ -701,7 +1055,9 @@ std::uint32_t TTilingEngine::GetBlockNumberNo(std::uint32_t n) const {
 std::uint32_t TTilingEngine::GetBlockNumberNo2(std::uint32_t n) const {
   auto it = jww2_def_of_.find(n);
   const std::int32_t row =
-      it == jww2_def_of_.end() ? -1 : GetBlockNameNo(JWW2.EntBlockDef[it->second].strName);
+      it == jww2_def_of_.end() || static_cast<std::size_t>(it->second) >= jww2_row_.size()
+          ? -1
+          : jww2_row_[static_cast<std::size_t>(it->second)];
   if (row >= 0) return static_cast<std::uint32_t>(row);
   ++dangling_blocks_;
   return kNoBlockRow;
@@ -777,8 +1133,12 @@ void TTilingEngine::JWWGetCrvNo() {
 
 void TTilingEngine::JWW2GetCrvNo() {
   ResetCurveNumbers();
-  for (TEntJwwBlockDef& b : JWW2.EntBlockDef) {
-    if (!b.ref_flag || GetBlockNameNo(b.strName) != -1) continue;
+  // The used definitions of names new to the run, and those copied under a
+  // name of their own (PlanBlockDefinitions).
+  for (std::size_t i = 0; i < JWW2.EntBlockDef.size(); ++i) {
+    TEntJwwBlockDef& b = JWW2.EntBlockDef[i];
+    const bool copied = i < jww2_copy_as_.size() && jww2_copy_as_[i];
+    if (!copied && (!b.ref_flag || GetBlockNameNo(b.strName) != -1)) continue;
     EntityListsOut l = Nested(b);
     for (const TEntJwwNo& no : b.mNo) {
       TEntJwwAttr* att = AttrOf(l, no);
@@ -1032,26 +1392,30 @@ void TTilingEngine::AppendAddFile(double x, double y) {
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }
-  JWW2GetCrvNo();
-
   // Used definitions of the added drawing, by number (the first one wins).
   jww2_def_of_.clear();
   for (std::size_t i = 0; i < JWW2.EntBlockDef.size(); ++i) {
-    const TEntJwwBlockDef& b = JWW2.EntBlockDef[i];
+    TEntJwwBlockDef& b = JWW2.EntBlockDef[i];
     if (b.ref_flag) jww2_def_of_.emplace(b.nNumber, static_cast<std::int32_t>(i));
+    // Before contents are compared: a renamed image is another image.
+    RenameImageReferences(b.mMoji);
   }
-  // Copy the definitions whose name is new, then renumber their contents, so
+  PlanBlockDefinitions();
+  NoteRenamedBlocks(current_file_);
+  JWW2GetCrvNo();
+
+  // Copy the definitions that are new, then renumber their contents, so
   // that a definition placing one copied after it finds that one's row.
   const std::size_t first_copy = JWW.EntBlockDef.size();
-  for (const TEntJwwBlockDef& b : JWW2.EntBlockDef) {
-    if (!b.ref_flag || GetBlockNameNo(b.strName) != -1) continue;
-    JWW.EntBlockDef.push_back(b);
+  for (std::size_t i = 0; i < JWW2.EntBlockDef.size(); ++i) {
+    if (!jww2_copy_as_[i]) continue;
+    JWW.EntBlockDef.push_back(JWW2.EntBlockDef[i]);
+    JWW.EntBlockDef.back().strName = *jww2_copy_as_[i];
     GetBlockName2();
     JWW.EntBlockDef.back().nNumber = static_cast<std::uint32_t>(BlkNam.size() - 1);
   }
   for (std::size_t d = first_copy; d < JWW.EntBlockDef.size(); ++d) {
     TEntJwwBlockDef& b = JWW.EntBlockDef[d];
-    RenameImageReferences(b.mMoji);
     EntityListsOut l = Nested(b);
     for (const TEntJwwNo& no : b.mNo) {
       TEntJwwAttr* att = AttrOf(l, no);

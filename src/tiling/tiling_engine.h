@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "jww/jww_data.h"
@@ -92,13 +93,18 @@ struct TTileWarning {
     kScale,           // layer groups holding entities at scales other than the base's
     kHidden,          // entities on layers the base drawing hides: hidden in the result
     kUnhidden,        // entities on layers it hides that the base shows: shown in the result
+    kOverlap,         // its cell overlaps an earlier tile's (a negative gap)
+    kBlockRenamed,    // blocks named like earlier ones of other contents: renamed
+    kSameAsBase,      // a notice, no problem: the base drawing listed at (0, 0), not added
   } kind = kMissing;
   std::u16string file;
   // The list row the warning is about; -1 for the base drawing.
   std::ptrdiff_t tile = -1;
   // kPaperSize: the drawing's paper caption and the tile's, e.g. "（A2）".
   // kScale, kHidden, kUnhidden: the groups or layers and what differs, as
-  // WarningLine shows them ("[1] 1/50→1/100", "[0-3]").
+  // WarningLine shows them ("[1] 1/50→1/100", "[0-3]"). kOverlap: the number
+  // (from 1) of the earlier tile. kBlockRenamed: each block's name and the
+  // name it got ("「扉」→「扉_2」").
   std::u16string detail, detail2;
   std::string reason;  // why, in English, for the command line
   // kImageLeftOut: the image and why it was left out.
@@ -112,8 +118,8 @@ std::string ImageLeftOutReason(const TImageLeftOut& left);
 
 // Where one listed drawing goes: its origin (the centre of its paper) moves
 // to (x, y); its cell, centred there, is cell_w by cell_h; its own paper is
-// paper_w by paper_h. Cells of neighbours lie the gaps apart and never
-// overlap.
+// paper_w by paper_h. Cells of neighbours lie the gaps apart and overlap only
+// when a gap is negative.
 struct TTilePlace {
   double x = 0, y = 0;
   double cell_w = 0, cell_h = 0;
@@ -133,6 +139,11 @@ TPaperSize TilePaperOf(std::optional<std::int32_t> nZumen, const TPaperSize& bas
 // (0, 0).
 std::vector<TTilePlace> TilePlaces(const TTilingInputs& in, const TPaperSize& base,
                                    const std::vector<TPaperSize>& papers);
+
+// For each place, an earlier one whose cell overlaps its own by more than
+// an edge, or -1. The first cell is the base drawing's too. Places that are
+// no finite numbers are left out.
+std::vector<std::ptrdiff_t> OverlappedCells(const std::vector<TTilePlace>& places);
 
 // The tile offsets of n files for an order, count and gaps.
 std::vector<std::pair<double, double>> TileOffsets(std::size_t files, int order, std::int32_t n,
@@ -175,14 +186,16 @@ class TTilingEngine {
   // Returns the message that stops the run before any drawing is added (a
   // base drawing that is no drawing, a gap too large), or nothing. Every
   // warning of the run is in Warnings() when it returns; with kOwn each
-  // drawing's header is read first for its paper.
+  // drawing's header is read first for its paper. A listed drawing that is
+  // the base drawing's file, placed at (0, 0), would lie on the base's own
+  // content twice: it is not added, and Notices() says so.
   std::optional<std::u16string> Merge(const TTilingInputs& in,
                                       const std::function<void(std::size_t)>& on_row = {});
 
   // Writes the combined drawing with version 700. Returns the fixed success
-  // message (with one more line per warning: a drawing skipped or only partly
-  // read, an image left out, a block without definition) or the failure
-  // message with the reason on a second line.
+  // message (with one more line per notice and per warning: a drawing skipped
+  // or only partly read, an image left out, a block without definition ...)
+  // or the failure message with the reason on a second line.
   struct TSaveResult {
     bool ok = false;
     std::u16string message;
@@ -196,7 +209,11 @@ class TTilingEngine {
   // Empties a document together with the image files it extracted.
   static void JwwDataFree(TJwwData& doc);
 
+  // What the result lacks or shows otherwise than the drawings did.
   const std::vector<TTileWarning>& Warnings() const { return warnings_; }
+  // What the run did that the user should know but need not worry about
+  // (kSameAsBase): no reason to ask before saving or to refuse a strict run.
+  const std::vector<TTileWarning>& Notices() const { return notices_; }
   // Where the last Merge placed each listed drawing, with the paper each
   // drawing that was read has.
   const std::vector<TTilePlace>& Places() const { return places_; }
@@ -237,6 +254,17 @@ class TTilingEngine {
 
  private:
   void AppendBlockRow(std::int32_t idx, std::uint32_t nn, const std::u16string& name);
+  // Decides for every used definition of JWW2 the row it takes: that of a
+  // definition of the same name key and contents, or a new one, under a name
+  // of its own when its name key is taken by other contents.
+  void PlanBlockDefinitions();
+  // Remembers a row's contents under the name key its definition came with.
+  void NoteBlockContents(const std::u16string& key, std::string contents, std::int32_t row);
+  // `name` with "_2", "_3" ... after its name key: the first whose key no row
+  // and none of `taken` has.
+  std::u16string FreeBlockName(const std::u16string& name,
+                               const std::unordered_set<std::u16string>& taken);
+  void NoteRenamedBlocks(const std::u16string& file);
   void CountCurveNumber(std::int32_t c);
   std::int32_t CurveIndex(std::int32_t c) const;
   void ResetCurveNumbers();
@@ -264,10 +292,22 @@ class TTilingEngine {
   std::unordered_map<std::uint32_t, std::int32_t> nn_row_;       // nn -> first row
   std::unordered_map<std::int32_t, std::int32_t> crv_index_;     // value -> first index
   std::unordered_map<std::uint32_t, std::int32_t> jww2_def_of_;  // used def number -> index
+  // Rows by name key and contents (BlockContents), so that a definition is
+  // shared only with one that shows the same.
+  std::unordered_map<std::string, std::int32_t> content_row_;
+  std::unordered_map<std::u16string, std::int32_t> next_block_suffix_;  // name key -> next "_n"
+  // Per definition of JWW2: the row its references take (-1: unused), and
+  // for those copied the name they are copied under.
+  std::vector<std::int32_t> jww2_row_;
+  std::vector<std::optional<std::u16string>> jww2_copy_as_;
+  // Definitions given another name than their own since the last
+  // NoteRenamedBlocks: their own name and the new one.
+  std::vector<std::pair<std::u16string, std::u16string>> renamed_blocks_;
   // Image names of the drawing being added that were renamed (upper-cased old
   // name -> new name), so its references show its own image.
   std::unordered_map<std::u16string, std::u16string> image_renames_;
   std::vector<TTileWarning> warnings_;
+  std::vector<TTileWarning> notices_;
   std::vector<TTilePlace> places_;
   bool base_read_ = false;
   // References renumbered to kNoBlockRow since the last NoteDanglingBlocks.

@@ -65,23 +65,32 @@ TEST(CliTile, TilesTheExamplesWhereTheOrderPutsThem) {
                "-o", out, Example(1), Example(2), Example(3), dir.file("missing.jww")});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "図面ファイル「" + out + "」を保存しました。\n");
-  EXPECT_NE(r.err.find("warning: 図面ファイル「" + dir.file("missing.jww") +
-                       "」が見つからないため、追加しませんでした。"),
-            std::string::npos);
+  for (const std::string& line :
+       {"note: 図面ファイル「" + Example(1) +
+            "」はベース図面と同じファイルのため、重ねて追加しませんでした。\n",
+        "warning: 図面ファイル「" + Example(3) +
+            "」は 1 番目の図面と重なる位置に置かれます（間隔が負の値です）。 (its cell "
+            "overlaps the cell of tile 1 (a negative gap))\n",
+        "warning: 図面ファイル「" + dir.file("missing.jww") +
+            "」が見つからないため、追加しませんでした。\n"}) {
+    EXPECT_NE(r.err.find("plattero-cli: " + line), std::string::npos) << r.err;
+  }
   EXPECT_EQ(CountEntries(tmp.path()), 0u);  // the run's image folders are gone
 
   TJwwData one, tiled;
   ASSERT_TRUE(one.FileIn(Utf8ToUtf16(Example(1))));
   ASSERT_TRUE(tiled.FileIn(Utf8ToUtf16(out)));
-  // Base plus sheet1 at (0,0), sheet2 at (0,307), sheet3 at (415,0).
-  ASSERT_EQ(tiled.EntLine.size(), 2 * one.EntLine.size() + 24 + 24);
-  const TEntJwwLine& first = one.EntLine[0];
-  const TEntJwwLine& third_tile = tiled.EntLine[2 * one.EntLine.size() + 24];
-  TJwwData sheet3;
+  // The base (sheet1, listed at (0,0) as well, not added twice), sheet2 at
+  // (0,307), sheet3 at (415,0).
+  ASSERT_EQ(tiled.EntLine.size(), one.EntLine.size() + 24 + 24);
+  TJwwData sheet2, sheet3;
+  ASSERT_TRUE(sheet2.FileIn(Utf8ToUtf16(Example(2))));
   ASSERT_TRUE(sheet3.FileIn(Utf8ToUtf16(Example(3))));
+  const TEntJwwLine& second_tile = tiled.EntLine[one.EntLine.size()];
+  const TEntJwwLine& third_tile = tiled.EntLine[one.EntLine.size() + 24];
+  EXPECT_DOUBLE_EQ(second_tile.start_y, sheet2.EntLine[0].start_y + 307);
   EXPECT_DOUBLE_EQ(third_tile.start_x, sheet3.EntLine[0].start_x + 415);
   EXPECT_DOUBLE_EQ(third_tile.start_y, sheet3.EntLine[0].start_y);
-  EXPECT_DOUBLE_EQ(tiled.EntLine[one.EntLine.size()].start_x, first.start_x);
 
   // The count and gaps as a Japanese input method types them: the same drawing.
   const std::string typed = dir.file("typed.jww");
@@ -92,12 +101,47 @@ TEST(CliTile, TilesTheExamplesWhereTheOrderPutsThem) {
   EXPECT_EQ(FileText(typed), FileText(out));
 }
 
+// A block of the example sheets' name and other contents, renamed.
+std::string Renamed(int sheet, const std::string& name) {
+  return "plattero-cli: warning: 図面ファイル「" + Example(sheet) + "」のブロック「部品0」→「" +
+         name +
+         "」は、同じ名前で内容の異なるブロックが先にあるため、名前を変えて結合しました。 (block "
+         "\"部品0\" is now \"" +
+         name + "\": an earlier block of that name has other contents)\n";
+}
+
+const std::string kSheet1Noted = "plattero-cli: note: 図面ファイル「" + Example(1) +
+                                 "」はベース図面と同じファイルのため、重ねて追加しませんでした。\n";
+
+// The README's example: the base drawing is listed first, where it lies
+// itself, and the result holds each sheet once. That is a note, no problem:
+// --strict writes a result that has nothing else to say. Each sheet places a
+// block "部品0" of its own: the later ones are renamed.
+TEST(CliTile, TheReadmeExampleHoldsEachSheetOnce) {
+  testing::TempDir dir;
+  const std::string out = dir.file("out.jww");
+  const CliRun r = RunArgs(
+      {"tile", "--base", Example(1), "-o", out, Example(1), Example(2), Example(3), Example(4)});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err,
+            kSheet1Noted + Renamed(2, "部品0_2") + Renamed(3, "部品0_3") + Renamed(4, "部品0_4"));
+  TJwwData tiled;
+  ASSERT_TRUE(tiled.FileIn(Utf8ToUtf16(out)));
+  EXPECT_EQ(tiled.EntLine.size(), 4u * 24);
+  EXPECT_EQ(tiled.EntBlockDef.size(), 4u);
+
+  const CliRun strict = RunArgs({"tile", "--base", Example(1), "-o", out, "--strict", "--tile-size",
+                                 "own", Example(1), kExamples + "/detail-a4.jww"});
+  EXPECT_EQ(strict.code, 0) << strict.err;
+  EXPECT_EQ(strict.err, kSheet1Noted);
+}
+
 TEST(CliTile, AFailedWriteSaysSoAndExits3) {
   testing::TempDir dir;
   const std::string out = dir.file("no/such/out.jww");
-  CliRun r = RunArgs({"tile", "--base", Example(1), "-o", out, Example(2)});
+  CliRun r = RunArgs({"tile", "--base", Example(1), "-o", out, Example(1)});
   EXPECT_EQ(r.code, 3);
-  EXPECT_EQ(r.err, "図面ファイル「" + out +
+  EXPECT_EQ(r.err, kSheet1Noted + "図面ファイル「" + out +
                        "」の保存に失敗しました。\nplattero-cli: cannot write \"" + out +
                        "\": no such file or folder\n");
 }
@@ -115,8 +159,9 @@ TEST(CliTile, RealDrawingsTileIntoOneReadableDrawing) {
   ASSERT_TRUE(da.FileIn(Utf8ToUtf16(a)));
   ASSERT_TRUE(db.FileIn(Utf8ToUtf16(b)));
   ASSERT_TRUE(tiled.FileIn(Utf8ToUtf16(out)));
-  EXPECT_EQ(tiled.EntLine.size(), 2 * da.EntLine.size() + 2 * db.EntLine.size());
-  EXPECT_EQ(tiled.EntBlock.size(), 2 * da.EntBlock.size() + 2 * db.EntBlock.size());
+  // The base drawing, listed first, is not added twice.
+  EXPECT_EQ(tiled.EntLine.size(), da.EntLine.size() + 2 * db.EntLine.size());
+  EXPECT_EQ(tiled.EntBlock.size(), da.EntBlock.size() + 2 * db.EntBlock.size());
   EXPECT_TRUE(tiled.MojiEncode);  // one of them stores UTF-16 strings
   // Every reference reaches a written definition.
   for (const TEntJwwBlock& ref : tiled.EntBlock) {
@@ -149,6 +194,8 @@ TEST(CliTile, RefusedAndStrictRunsWriteNothing) {
        "縦間隔： の数値を再入力して下さい。"},
       {{"--base", Example(1), "--strict", Example(2), dir.file("missing.jww")},
        "--strict: nothing was written"},
+      {{"--base", Example(1), "--gap-x", "-420", "--strict", Example(2), Example(3)},
+       "error: 図面ファイル「" + Example(3) + "」は 1 番目の図面と重なる位置に置かれます"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = {"tile", "-o", out};
@@ -183,7 +230,7 @@ TEST(CliTile, TileSizeOwnKeepsMixedPapersApartAndBaseWarnsAboutThem) {
   };
   const CliRun own = tile({"--tile-size", "own"});
   EXPECT_EQ(own.code, 0) << own.err;
-  EXPECT_EQ(own.err, "");
+  EXPECT_EQ(own.err, kSheet1Noted + Renamed(2, "部品0_2"));
   // The A3 and A4 sheets of the A2 sheet's row show their cells.
   EXPECT_NE(picture().find("#9098a8"), std::string::npos);
   EXPECT_EQ(picture().find("#e07800"), std::string::npos);

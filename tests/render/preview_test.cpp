@@ -194,6 +194,14 @@ TEST(PreviewPicture, OwnPapersPlaceTheTilesAndWarningsMarkThem) {
   EXPECT_EQ(picture.frames[1].x, 307 - 148.5);
   EXPECT_EQ(picture.frames[2].label, u"2: a2.jww（用紙違い・縮尺違い）");
   EXPECT_EQ(picture.frames[2].x, 307 - 297);
+
+  // A gap that stacks the tiles: the later one is marked for it too, as
+  // the run warns.
+  in.gap_x_text = u"-297";
+  picture = ComposePreview(in, LayoutPreview(in, &a4), scenes);
+  ASSERT_EQ(picture.frames.size(), 3u);
+  EXPECT_EQ(picture.frames[0].label, u"1: a4.jww");
+  EXPECT_EQ(picture.frames[2].label, u"2: a2.jww（重なり・用紙違い・縮尺違い）");
 }
 
 TEST(PreviewPicture, ViewFitsTheBoxWithYUp) {

@@ -100,8 +100,9 @@ TEST(TilePreview, OneFramePerTileOverTheCombinedDrawing) {
   ASSERT_EQ(r.code, 0) << r.err;
   const std::string svg = Slurp(dir.file("p.svg"));
   EXPECT_EQ(Count(svg, "class=\"frame\""), 3u);
-  // Base drawing plus three tiles of five lines each.
-  EXPECT_EQ(Count(svg, "class=\"line\""), 20u);
+  // Base drawing plus two tiles of five lines each: a.jww, the base drawing,
+  // lies at the first tile already and is not added twice.
+  EXPECT_EQ(Count(svg, "class=\"line\""), 15u);
   EXPECT_NE(svg.find(">3: c.jww</text>"), std::string::npos);
   // A3 frames centred on the offsets (0,0), (430,0), (0,307) with 10 mm gaps.
   EXPECT_NE(svg.find("<rect x=\"-210\" y=\"-148.5\" width=\"420\" height=\"297\""),

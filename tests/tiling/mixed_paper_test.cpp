@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -250,7 +251,8 @@ TEST(MixedPapers, OwnSizeSheetsNeverOverlapInTheWrittenFile) {
           paper_warnings += w.kind == TTileWarning::kPaperSize;
         EXPECT_EQ(paper_warnings, 4u);
       } else {
-        EXPECT_TRUE(r.engine.Warnings().empty());
+        for (const TTileWarning& w : r.engine.Warnings())
+          ADD_FAILURE() << Utf16ToUtf8(TTilingEngine::WarningLine(w)) << " " << w.reason;
       }
     }
   }
@@ -304,6 +306,13 @@ TEST(MixedPapers, EachDifferenceWarnsAndTheSameDrawingMatchingTheBaseDoesNot) {
          Put(d, Segment(0, 0, 10, 10, 1, 4));
        },
        TTileWarning::kScale, u"」の縮尺がベース図面と異なります（[1] 1/50→1/100）。"},
+      {"infinite scale",
+       [](TJwwData& d, bool fine) {
+         BaseLike(d);
+         d.EntLgrp[3].adScale = fine ? 100 : HUGE_VAL;
+         Put(d, Segment(0, 0, 10, 10, 3, 0));
+       },
+       TTileWarning::kScale, u"」の縮尺がベース図面と異なります（[3] 1/inf→1/100）。"},
       {"layer hidden in the base",
        [](TJwwData& d, bool fine) {
          BaseLike(d);

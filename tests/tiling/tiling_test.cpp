@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "drawing_builder.h"
+#include "util/numbers.h"
 #include "util/text.h"
 
 namespace plattero {
@@ -43,6 +44,18 @@ struct Fixture {
     return result;
   }
 };
+
+std::string ReadAll(const std::string& path) {
+  std::string s;
+  FILE* in = std::fopen(path.c_str(), "rb");
+  if (!in) return s;
+  char buf[4096];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0)
+    s.append(buf, n);
+  std::fclose(in);
+  return s;
+}
 
 TEntJwwLine Line(double x1, double y1, double x2, double y2, std::uint32_t group = 0) {
   TEntJwwLine l;
@@ -123,6 +136,51 @@ TEST(TileOffsets, TheFourOrdersAndTheirSteps) {
   EXPECT_EQ(TileOffsets(3, 0, 1, 10, 10, 420, 297), (P{{0, 0}, {0, 307}, {0, 614}}));
   EXPECT_EQ(TileOffsets(2, 0, 3, -5, 0, 420, 297), (P{{0, 0}, {415, 0}}));
   EXPECT_EQ(TileOffsets(3, 2, 1000, 10, 10, 420, 297), (P{{0, 0}, {0, 307}, {0, 614}}));
+}
+
+// Cells overlap when a gap is negative, never when it is 0; each tile
+// names the first earlier cell it overlaps, the first cell (the base
+// drawing's) included.
+TEST(TilePlaces, OverlappingCellsAreFoundAndTouchingOnesAreNot) {
+  const TPaperSize a3 = PaperSizeOf(3), a2 = PaperSizeOf(2), a4 = PaperSizeOf(4);
+  using O = std::vector<std::ptrdiff_t>;
+  const struct {
+    int order;
+    std::u16string count, gx, gy;
+    TTileSize size;
+    O expected;
+  } cases[] = {
+      {0, u"3", u"0", u"0", TTileSize::kBase, {-1, -1, -1, -1, -1}},
+      {0, u"3", u"10", u"10", TTileSize::kOwn, {-1, -1, -1, -1, -1}},
+      {0, u"3", u"0", u"0", TTileSize::kOwn, {-1, -1, -1, -1, -1}},
+      {0, u"3", u"-5", u"10", TTileSize::kBase, {-1, 0, 1, -1, 3}},
+      {1, u"2", u"10", u"-300", TTileSize::kBase, {-1, -1, 0, 1, 0}},
+      {0, u"3", u"-420", u"10", TTileSize::kBase, {-1, 0, 0, -1, 3}},
+      {3, u"2", u"-420", u"-297", TTileSize::kBase, {-1, 0, 0, 0, 0}},  // all on one spot
+      {2, u"3", u"10", u"-1", TTileSize::kOwn, {-1, 0, 1, -1, 3}},
+      {0, u"2", u"-100", u"10", TTileSize::kOwn, {-1, 0, -1, 2, -1}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.gx + u" " + c.gy + u" " + c.count));
+    TTilingInputs in;
+    in.files.assign(5, u"x.jww");
+    in.order = c.order;
+    in.count_text = c.count;
+    in.gap_x_text = c.gx;
+    in.gap_y_text = c.gy;
+    in.tile_size = c.size;
+    EXPECT_EQ(OverlappedCells(TilePlaces(in, a3, {a2, a4, a3, a4, a2})), c.expected);
+  }
+  // Many tiles on one spot each find an earlier one; far apart, none do.
+  TTilingInputs in;
+  in.files.assign(20000, u"x.jww");
+  in.count_text = u"100";
+  in.gap_x_text = u"-420";
+  const auto stacked = OverlappedCells(TilePlaces(in, a3, {}));
+  EXPECT_EQ(std::count(stacked.begin(), stacked.end(), -1), 200);  // the first of each row
+  in.gap_x_text = u"1e300";
+  const auto far = OverlappedCells(TilePlaces(in, a3, {}));
+  EXPECT_EQ(std::count(far.begin(), far.end(), -1), 20000);
 }
 
 TEST(TilingChecks, InOrderWithTheirFixedMessages) {
@@ -267,9 +325,11 @@ TEST(Tiling, BlockReferencesReachTheDefinitionsOfTheirNames) {
   AddRef(base, Ref(9));
   AddRef(base, Ref(5));
   InitDrawing(add);
-  // "机" places "椅子", which comes later in the list; "窓" has the base's key.
+  // "机" places "椅子", which comes later in the list; "窓" has the base's key
+  // and contents (its "扉" is the base's).
   add.EntBlockDef = {Def(9, u"机", {Ref(5)}), Def(5, u"椅子", {}, {Line(0, 0, 0, 1)}),
-                     Def(7, u"窓@@sfigorgflag@@7"), Def(3, u"使わない")};
+                     Def(7, u"窓@@sfigorgflag@@7", {Ref(11)}), Def(3, u"使わない"),
+                     Def(11, u"扉", {}, {Line(0, 0, 1, 0)})};
   AddRef(add, Ref(9));
   AddRef(add, Ref(7));
   AddRef(add, Ref(42));  // no definition of that number: it keeps pointing at none
@@ -313,6 +373,104 @@ TEST(Tiling, BlockReferencesReachTheDefinitionsOfTheirNames) {
   }
   EXPECT_EQ(placed, u"椅子");
   EXPECT_EQ(f.engine.BlkNam.size(), 4u);  // the table keeps the last run's rows
+}
+
+// What a block reference shows: its definition's name, with the x of each
+// line it holds and what its nested references show, in brackets.
+std::u16string Shows(const TJwwData& d, std::uint32_t number, int depth = 0) {
+  const TEntJwwBlockDef* def = nullptr;
+  for (const TEntJwwBlockDef& b : d.EntBlockDef) {
+    if (b.nNumber == number && !def) def = &b;
+  }
+  if (!def || depth > 4) return u"?";
+  std::u16string s = def->strName + u"(";
+  for (const TEntJwwLine& l : def->mLine)
+    s += IntStr(static_cast<std::int32_t>(l.start_x));
+  for (const TEntJwwBlock& r : def->mBlock)
+    s += Shows(d, r.nNumber, depth + 1);
+  return s + u")";
+}
+
+// Definitions of one name key and other contents, between drawings and
+// within one (the base too), named after a NUL byte or not at all: each
+// keeps its contents under a name of its own, and every reference, nested
+// ones too, shows its own drawing's lines. Definitions of the same contents
+// are shared whatever their curve numbers, also with one renamed before.
+TEST(Tiling, BlocksOfOneNameAndOtherContentsKeepTheirOwn) {
+  Fixture f;
+  TJwwData base, a, b;
+  InitDrawing(base);
+  base.EntBlockDef = {Def(0, u"扉", {}, {Line(1, 0, 1, 1)}), Def(1, u"外", {Ref(0)}),
+                      Def(2, u"B", {}, {Line(5, 0, 5, 1)}), Def(3, u"B", {}, {Line(6, 0, 6, 1)}),
+                      Def(4, u"NxB", {}, {Line(12, 0, 12, 1)})};
+  for (std::uint32_t n : {0, 1, 2, 3, 4})
+    AddRef(base, Ref(n));
+  InitDrawing(a);
+  a.EntBlockDef = {Def(10, u"扉", {}, {Line(2, 0, 2, 1, 3)}),
+                   Def(11, u"外", {Ref(10)}),
+                   Def(12, u"2lines@@SfigorgFlag@@4", {}, {Line(7, 0, 7, 1)}),
+                   Def(13, u"窓", {}, {Line(3, 0, 3, 1)}),
+                   Def(14, u"窓", {}, {Line(4, 0, 4, 1)}),
+                   Def(15, u"", {}, {Line(10, 0, 10, 1)}),
+                   Def(16, u"NxC", {}, {Line(13, 0, 13, 1)})};
+  for (std::uint32_t n : {10, 11, 12, 13, 14, 15, 16})
+    AddRef(a, Ref(n));
+  InitDrawing(b);
+  b.EntBlockDef = {Def(20, u"扉", {}, {Line(2, 0, 2, 1, 8)}),
+                   Def(21, u"2lines@@SfigorgFlag@@9", {}, {Line(8, 0, 8, 1)}),
+                   Def(22, u"", {}, {Line(11, 0, 11, 1)})};
+  for (std::uint32_t n : {20, 21, 22})
+    AddRef(b, Ref(n));
+  TTilingInputs in;
+  in.base_file = f.Write(base, "base.jww");
+  in.files = {f.Write(a, "a.jww"), f.files.ufile("a.jww"), f.Write(b, "b.jww")};
+  // Names that differ only after a NUL byte read as the same name.
+  for (const char* name : {"base.jww", "a.jww"}) {
+    std::string bytes = ReadAll(f.files.file(name));
+    for (const char* marked : {"NxB", "NxC"}) {
+      const std::size_t at = bytes.find(marked);
+      if (at != std::string::npos) bytes[at + 1] = '\0';
+    }
+    std::ofstream(f.files.file(name), std::ios::binary) << bytes;
+  }
+  TJwwData out;
+  const auto saved = f.Run(in, out);
+  ASSERT_TRUE(saved.ok);
+
+  std::vector<std::u16string> shown;
+  for (const TEntJwwBlock& r : out.EntBlock)
+    shown.push_back(Shows(out, r.nNumber));
+  const std::vector<std::u16string> tile_a = {
+      u"扉_2(2)", u"外_2(扉_2(2))", u"2lines@@SfigorgFlag@@4(7)", u"窓(3)", u"窓_2(4)",
+      u"(10)",    u"N_2(13)"};
+  std::vector<std::u16string> expected = {u"扉(1)", u"外(扉(1))", u"B(5)", u"B_2(6)", u"N(12)"};
+  expected.insert(expected.end(), tile_a.begin(), tile_a.end());
+  expected.insert(expected.end(), tile_a.begin(), tile_a.end());
+  for (const char16_t* s : {u"扉_2(2)", u"2lines_2@@SfigorgFlag@@9(8)", u"_2(11)"})
+    expected.push_back(s);
+  EXPECT_EQ(shown, expected);
+  EXPECT_EQ(out.EntBlockDef.size(), 14u);  // 5 of the base, 7 of a, 2 of b
+
+  // One warning per drawing, naming each block's own name and the new one.
+  std::vector<std::u16string> lines;
+  for (const TTileWarning& w : f.engine.Warnings()) {
+    EXPECT_EQ(w.kind, TTileWarning::kBlockRenamed);
+    EXPECT_FALSE(w.reason.empty());
+    lines.push_back(TTilingEngine::WarningLine(w));
+  }
+  const std::u16string renamed =
+      u"は、同じ名前で内容の異なるブロックが先にあるため、名前を変えて結合しました。";
+  const std::u16string in_a =
+      u"」のブロック「扉」→「扉_2」、「外」→「外_2」、「窓」→「窓_2」、「N」→「N_2」" + renamed;
+  EXPECT_EQ(lines,
+            (std::vector<std::u16string>{
+                u"図面ファイル「" + in.base_file + u"」のブロック「B」→「B_2」" + renamed,
+                u"図面ファイル「" + in.files[0] + in_a, u"図面ファイル「" + in.files[1] + in_a,
+                u"図面ファイル「" + in.files[2] +
+                    u"」のブロック「扉」→「扉_2」、「2lines@@SfigorgFlag@@9」→「2lines_2@@"
+                    u"SfigorgFlag@@9」、「」→「_2」" +
+                    renamed}));
+  EXPECT_NE(saved.message.find(lines[0]), std::u16string::npos);
 }
 
 TEST(Tiling, CurveNumbersGetARangePerDrawing) {
@@ -418,18 +576,6 @@ std::u16string DrawingWithImage(Fixture& f, const std::string& file, const std::
   return f.Write(d, file);
 }
 
-std::string ReadAll(const std::string& path) {
-  std::string s;
-  FILE* in = std::fopen(path.c_str(), "rb");
-  if (!in) return s;
-  char buf[4096];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0)
-    s.append(buf, n);
-  std::fclose(in);
-  return s;
-}
-
 TEST(TilingImages, SameImagesAreSharedAndDifferentOnesKeepTheirOwn) {
   Fixture f;
   TTilingInputs in;
@@ -504,12 +650,14 @@ TEST(Tiling, ManyTilesOfAGeneratedDrawingAddUp) {
     kept_texts += IsFilteredText(m) ? 0 : 1;
   TTilingInputs in;
   in.base_file = f.files.ufile("g.jww");
-  in.files.assign(7, f.files.ufile("g.jww"));
+  in.files.assign(8, f.files.ufile("g.jww"));  // the first lies on the base: not added
   TJwwData out;
   ASSERT_TRUE(f.Run(in, out).ok);
   EXPECT_EQ(out.EntLine.size(), 8 * one.EntLine.size());
   EXPECT_EQ(out.EntMoji.size(), one.EntMoji.size() + 7 * kept_texts);
   EXPECT_EQ(out.EntBlock.size(), 8 * one.EntBlock.size());
+  for (const TTileWarning& w : f.engine.Warnings())
+    EXPECT_NE(w.kind, TTileWarning::kBlockRenamed) << Utf16ToUtf8(TTilingEngine::WarningLine(w));
   EXPECT_EQ(out.EntBlockDef.size(), one.EntBlockDef.size());  // shared by name
   EXPECT_EQ(out.EntBlockNum, one.EntBlockNum);
 }
@@ -545,7 +693,61 @@ TEST(TilingChecks, GapsWhoseTilesWouldLieAtInfinityAreRefused) {
     if (c.checked) continue;
     TTilingRun run(f.engine);
     EXPECT_EQ(f.engine.Merge(in), c.merged) << Utf16ToUtf8(c.gx + u" " + c.gy);
-    EXPECT_EQ(f.engine.JWW.EntNo.size(), c.merged ? 1u : 4u);  // no tile added when refused
+    // No tile added when refused; else two (the first is the base drawing
+    // itself, not added twice).
+    EXPECT_EQ(f.engine.JWW.EntNo.size(), c.merged ? 1u : 3u);
+  }
+}
+
+// The base drawing listed where it lies itself would be written twice, one
+// copy on the other: it is left out with a notice (no warning), whatever
+// path names it; listed elsewhere, or a copy of it, is added.
+TEST(Tiling, TheBaseDrawingListedAtTheOriginIsNotAddedTwice) {
+  Fixture f;
+  TJwwData base;
+  InitDrawing(base);
+  AddLine(base, Line(0, 0, 1, 1));
+  const std::u16string file = f.Write(base, "base.jww");
+  const std::u16string copy = f.Write(base, "copy.jww");
+  std::filesystem::create_directory(f.files.file("sub"));
+  std::filesystem::create_hard_link(f.files.file("base.jww"), f.files.file("link.jww"));
+  const std::u16string link = f.files.ufile("link.jww"),
+                       roundabout = f.files.ufile("sub/../base.jww");
+  const struct {
+    std::vector<std::u16string> files;
+    TTileSize size;
+    std::u16string gap_x;
+    std::size_t lines, notices, warnings;
+  } cases[] = {
+      {{file, file}, TTileSize::kBase, u"10", 2, 1, 0},  // the second one at (430, 0)
+      {{roundabout, copy}, TTileSize::kBase, u"10", 2, 1, 0},
+      {{link}, TTileSize::kOwn, u"10", 1, 1, 0},
+      {{copy, file}, TTileSize::kBase, u"10", 3, 0, 0},
+      // Every tile at (0, 0): each listing of the base is left out, a copy
+      // is added and overlaps the base's cell.
+      {{file, copy, link}, TTileSize::kBase, u"-420", 2, 2, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.files[0]));
+    TTilingInputs in;
+    in.base_file = file;
+    in.files = c.files;
+    in.tile_size = c.size;
+    in.gap_x_text = c.gap_x;
+    TJwwData out;
+    const auto saved = f.Run(in, out);
+    ASSERT_TRUE(saved.ok);
+    EXPECT_EQ(out.EntLine.size(), c.lines);
+    EXPECT_EQ(f.engine.Warnings().size(), c.warnings);
+    ASSERT_EQ(f.engine.Notices().size(), c.notices);
+    if (c.notices == 0) continue;
+    const TTileWarning& n = f.engine.Notices()[0];
+    EXPECT_EQ(n.kind, TTileWarning::kSameAsBase);
+    EXPECT_EQ(n.tile, 0);
+    const std::u16string line = TTilingEngine::WarningLine(n);
+    EXPECT_EQ(line, u"図面ファイル「" + c.files[0] +
+                        u"」はベース図面と同じファイルのため、重ねて追加しませんでした。");
+    EXPECT_NE(saved.message.find(u"を保存しました。\n" + line), std::u16string::npos);
   }
 }
 

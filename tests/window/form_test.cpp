@@ -620,6 +620,27 @@ TEST_F(FormTest, TheResultNeverReplacesTheRunsOwnDrawings) {
   EXPECT_TRUE(fs::exists(testing::FsPath(dir.file("combined.jww"))));
 }
 
+// The base drawing listed first lies where the base drawing does: it is not
+// added twice, and saying so is no problem to ask about before saving.
+TEST_F(FormTest, TheBaseDrawingListedFirstIsNotAddedTwiceNorAskedAbout) {
+  const std::u16string base = Drawing("base.jww");
+  TempDir out;
+  view.save_answer = out.ufile("combined.jww");
+  TForm1& f = Show();
+  f.BaseFile = base;
+  f.WMDropFiles({base, Drawing("one.jww")});
+  f.Button7Click();
+  ASSERT_TRUE(WaitForRun());
+  EXPECT_TRUE(view.questions.empty());
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0],
+            u"図面ファイル「" + out.ufile("combined.jww") + u"」を保存しました。\n図面ファイル「" +
+                base + u"」はベース図面と同じファイルのため、重ねて追加しませんでした。");
+  TJwwData result;
+  ASSERT_TRUE(result.FileIn(out.ufile("combined.jww")));
+  EXPECT_EQ(result.EntLine.size(), 10u);
+}
+
 TEST_F(FormTest, ClosingDuringARunStopsBeforeTheNextDrawingAndCloses) {
   const std::u16string base = Drawing("base.jww");
   Files files;
