@@ -5,9 +5,9 @@
 #include "cli/drawing_reader.h"
 #include "cli/json_dump.h"
 #include "cli/temp_dir.h"
+#include "messages/tiling_messages.h"
 #include "platform/arguments.h"
 #include "platform/file_system.h"
-#include "tiling/tiling_engine.h"
 #include "util/text.h"
 
 namespace plattero::cli {

@@ -6,21 +6,25 @@
 #include "cli/commands.h"
 #include "cli/drawing_reader.h"
 #include "cli/temp_dir.h"
+#include "messages/tiling_messages.h"
 #include "platform/arguments.h"
 #include "platform/file_system.h"
 #include "render/svg.h"
 #include "tiling/tiling_engine.h"
+#include "util/numbers.h"
 #include "util/text.h"
 
 namespace plattero::cli {
 
 namespace {
 
-// The order's window item index, from a name or the index itself.
-bool OrderIndex(const std::string& text, int& order) {
-  static const std::map<std::string, int> kNames = {
-      {"right-up", 0}, {"right-down", 1}, {"up-right", 2}, {"down-right", 3},
-      {"0", 0},        {"1", 1},          {"2", 2},        {"3", 3}};
+// The order from its name or the index of the window's item.
+bool OrderOf(const std::string& text, TOrder& order) {
+  static const std::map<std::string, TOrder> kNames = {
+      {"right-up", TOrder::kRightUp}, {"right-down", TOrder::kRightDown},
+      {"up-right", TOrder::kUpRight}, {"down-right", TOrder::kDownRight},
+      {"0", TOrder::kRightUp},        {"1", TOrder::kRightDown},
+      {"2", TOrder::kUpRight},        {"3", TOrder::kDownRight}};
   auto it = kNames.find(text);
   if (it == kNames.end()) return false;
   order = it->second;
@@ -30,16 +34,34 @@ bool OrderIndex(const std::string& text, int& order) {
 // The combined drawing with every tile's paper frame, labelled with its
 // number and file name.
 std::string PreviewSvg(const TTilingEngine& engine, const TTilingInputs& in) {
+  const TTilingReport& report = engine.Report();
   return render::RenderSvg(
-      engine.JWW,
-      render::PlaceFrames(engine.Places(), render::TileLabels(in.files), engine.Warnings()));
+      engine.Combined(),
+      render::PlaceFrames(report.places, render::TileLabels(in.files), report.warnings));
+}
+
+// The count and the gaps as typed (full-width forms included); the first
+// that is no number is refused as the window refuses its field, after the
+// checks that come before it.
+std::optional<TRefusal> ReadNumbers(const TileOptions& opt, TTilingInputs& in) {
+  std::optional<TRefusal> unreadable;
+  const auto count = TypedInteger(platform::ArgumentText(opt.count));
+  const auto gap_x = TypedNumber(platform::ArgumentText(opt.gap_x));
+  const auto gap_y = TypedNumber(platform::ArgumentText(opt.gap_y));
+  in.count = count.value_or(0);
+  in.gap_x = gap_x.value_or(0);
+  in.gap_y = gap_y.value_or(0);
+  if (!gap_y) unreadable = TRefusal::kGapY;
+  if (!gap_x) unreadable = TRefusal::kGapX;
+  if (!count) unreadable = TRefusal::kCount;
+  return unreadable;
 }
 
 }  // namespace
 
 int RunTile(const TileOptions& opt, std::ostream& out, std::ostream& err) {
   TTilingInputs in;
-  if (!OrderIndex(opt.order, in.order)) {
+  if (!OrderOf(opt.order, in.order)) {
     err << "plattero-cli: tile: unknown order \"" << opt.order
         << "\" (right-up, right-down, up-right, down-right or 0..3)\n";
     return kExitUsage;
@@ -47,9 +69,7 @@ int RunTile(const TileOptions& opt, std::ostream& out, std::ostream& err) {
   for (const std::string& f : opt.drawings)
     in.files.push_back(platform::ArgumentText(f));
   in.base_file = platform::ArgumentText(opt.base);
-  in.count_text = platform::ArgumentText(opt.count);
-  in.gap_x_text = platform::ArgumentText(opt.gap_x);
-  in.gap_y_text = platform::ArgumentText(opt.gap_y);
+  const std::optional<TRefusal> unreadable = ReadNumbers(opt, in);
   if (opt.tile_size == "own") {
     in.tile_size = TTileSize::kOwn;
   } else if (opt.tile_size != "base") {
@@ -79,45 +99,44 @@ int RunTile(const TileOptions& opt, std::ostream& out, std::ostream& err) {
     return kExitWriteFailed;
   }
   TTilingEngine engine(tmp, tmp2);
-  if (auto message = engine.CheckInputs(in)) {
-    err << Utf16ToUtf8(*message) << '\n';
+  if (auto refused = FirstRefusal(engine.CheckInputs(in), unreadable)) {
+    err << Utf16ToUtf8(RefusalMessage(*refused, CountLabel(in.order))) << '\n';
     return kExitReadFailed;
   }
   TTilingRun run(engine);
-  if (auto message = engine.Merge(in)) {
-    err << Utf16ToUtf8(*message);
-    if (!engine.JWW.Status().header && !engine.JWW.Status().reason.empty()) {
-      err << " (" << Shown(in.base_file) << ": " << engine.JWW.Status().reason << ")";
+  if (auto refused = engine.Merge(in)) {
+    err << Utf16ToUtf8(RefusalMessage(*refused, CountLabel(in.order)));
+    const TJwwReadStatus& base = engine.Report().base_read;
+    if (*refused == TRefusal::kBaseNotDrawing && !base.header && !base.reason.empty()) {
+      err << " (" << Shown(in.base_file) << ": " << base.reason << ")";
     }
     err << '\n';
     return kExitReadFailed;
   }
   auto report = [&err](const TTileWarning& w, const char* label) {
-    err << "plattero-cli: " << label << Utf16ToUtf8(TTilingEngine::WarningLine(w));
-    if (!w.reason.empty()) err << " (" << w.reason << ")";
+    err << "plattero-cli: " << label << Utf16ToUtf8(WarningLine(w));
+    if (const std::string reason = WarningReason(w); !reason.empty()) err << " (" << reason << ")";
     err << '\n';
   };
-  for (const TTileWarning& n : engine.Notices())
+  for (const TTileWarning& n : engine.Report().notices)
     report(n, "note: ");
-  for (const TTileWarning& w : engine.Warnings())
+  for (const TTileWarning& w : engine.Report().warnings)
     report(w, opt.strict ? "error: " : "warning: ");
-  if (opt.strict && !engine.Warnings().empty()) {
+  if (opt.strict && !engine.Report().warnings.empty()) {
     err << "plattero-cli: tile: --strict: nothing was written\n";
     return kExitReadFailed;
   }
   const std::string preview = preview_file.empty() ? std::string() : PreviewSvg(engine, in);
-  const TTilingEngine::TSaveResult saved = engine.Save(output);
+  const TSaveResult saved = engine.Save(output);
   if (!saved.ok) {
     // The window's fixed message, then the reason in the command line's form.
-    const std::string message = Utf16ToUtf8(saved.message);
-    err << message.substr(0, message.find('\n')) << '\n'
+    err << Utf16ToUtf8(SaveFailedLine(output)) << '\n'
         << ErrorLine("cannot write", output, platform::FileErrorText(saved.status)) << '\n';
     return kExitWriteFailed;
   }
   if (!preview_file.empty() && !WriteTextFile(preview_file, preview, err)) return kExitWriteFailed;
-  // The first line is the fixed success message; the warnings went to err.
-  const std::string message = Utf16ToUtf8(saved.message);
-  out << message.substr(0, message.find('\n')) << '\n';
+  // The fixed success message; the warnings went to err.
+  out << Utf16ToUtf8(SavedLine(output)) << '\n';
   return kExitOk;
 }
 

@@ -47,15 +47,9 @@ TPreviewScene EmptyScene(TPreviewState state) {
 TPreviewLayout LayoutPreview(const TTilingInputs& in, const TPaperSize* paper) {
   TPreviewLayout layout;
   // No paper: the window could not read the base drawing.
-  if (auto message = TTilingEngine::CheckChoices(in, paper != nullptr)) {
-    layout.message = std::move(*message);
-    return layout;
-  }
+  if ((layout.refusal = CheckChoices(in, paper != nullptr))) return layout;
   const std::vector<TTilePlace> places = TilePlaces(in, *paper, {});
-  if (auto message = TTilingEngine::CheckOffsets(places)) {
-    layout.message = std::move(*message);
-    return layout;
-  }
+  if ((layout.refusal = CheckOffsets(places))) return layout;
   layout.paper = *paper;
   for (const TTilePlace& p : places)
     layout.offsets.push_back({p.x, p.y});
@@ -218,7 +212,7 @@ void TPreviewReader::Run() {
 TPreviewPicture ComposePreview(const TTilingInputs& in, const TPreviewLayout& layout,
                                const std::unordered_map<std::u16string, TPreviewScene>& scenes) {
   TPreviewPicture picture;
-  if (!layout.message.empty()) return picture;
+  if (layout.refusal) return picture;
   auto find = [&scenes](const std::u16string& path) -> const TPreviewScene* {
     const auto it = scenes.find(path);
     return it == scenes.end() ? nullptr : &it->second;
@@ -250,8 +244,8 @@ TPreviewPicture ComposePreview(const TTilingInputs& in, const TPreviewLayout& la
   shown.files.resize(tiles);
   const std::vector<TTilePlace> places = TilePlaces(shown, layout.paper, papers);
   std::vector<TTileWarning> warnings;
-  const std::vector<std::ptrdiff_t> overlapped = OverlappedCells(places);
   const TTileCells cells(places);
+  const std::vector<std::ptrdiff_t> overlapped = cells.OverlappedCells();
   for (std::size_t i = 0; i < tiles; ++i) {
     if (!read[i] || !read[i]->traits) continue;
     if (overlapped[i] >= 0)

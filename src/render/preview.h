@@ -25,8 +25,9 @@
 #include "platform/file_system.h"
 #include "render/scene.h"
 #include "render/svg.h"
+#include "tiling/choices.h"
 #include "tiling/drawing_traits.h"
-#include "tiling/tiling_engine.h"
+#include "tiling/layout.h"
 
 namespace plattero::render {
 
@@ -34,9 +35,10 @@ namespace plattero::render {
 
 // The tiles as Start would place them.
 struct TPreviewLayout {
-  // Start's message when it would refuse these inputs (no drawings, no base
-  // drawing, a count out of range); nothing is laid out then.
-  std::u16string message;
+  // Why Start would refuse these inputs (no drawings, no base drawing, a
+  // count out of range, a gap putting a tile beyond any number); nothing is
+  // laid out then.
+  std::optional<TRefusal> refusal;
   // Offset and paper frame of list row i, labelled "<i + 1>: <file name>",
   // with every drawing on the base drawing's paper: ComposePreview places
   // them by their own papers once they are read.
@@ -46,7 +48,7 @@ struct TPreviewLayout {
 };
 
 // `paper` is the base drawing's paper, or null when no base drawing could be
-// read. Count, gaps and tile size are taken as the tiling run takes them.
+// read. The tiles are placed as the tiling run places them.
 TPreviewLayout LayoutPreview(const TTilingInputs& in, const TPaperSize* paper);
 
 // --- Reading ------------------------------------------------------------------
@@ -168,7 +170,7 @@ struct TPreviewPicture {
 // are placed by the papers of the drawings read (TilePlaces; the base paper
 // for the others); each shows its paper frame, its cell where that differs,
 // and is marked when CompareTraits warns about it against the base drawing or
-// its cell overlaps an earlier one (OverlappedCells).
+// its cell overlaps an earlier one (TTileCells::OverlappedCells).
 // Tiles and frames whose offset is not a usable coordinate are left out.
 TPreviewPicture ComposePreview(const TTilingInputs& in, const TPreviewLayout& layout,
                                const std::unordered_map<std::u16string, TPreviewScene>& scenes);

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <numbers>
 
-#include "tiling/drawing_traits.h"
+#include "messages/tiling_messages.h"
 #include "util/numbers.h"
 #include "util/text.h"
 

@@ -21,7 +21,8 @@
 
 #include "jww/jww_data.h"
 #include "render/scene.h"
-#include "tiling/tiling_engine.h"
+#include "tiling/layout.h"
+#include "tiling/report.h"
 
 namespace plattero::render {
 

@@ -10,11 +10,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "jww/jww_data.h"
-#include "tiling/tiling_engine.h"
+#include "tiling/layout.h"
+#include "tiling/report.h"
 
 namespace plattero {
 
@@ -38,30 +38,6 @@ struct TDrawingTraits {
 // The traits of a drawing as read: header, tables and top-level entities.
 TDrawingTraits TraitsOf(const TJwwData& doc);
 
-// The tiles' cells, indexed by where they lie: finding the cells a box
-// reaches into looks at the tiles near it, not at every tile.
-class TTileCells {
- public:
-  explicit TTileCells(std::vector<TTilePlace> places);
-
-  const std::vector<TTilePlace>& Places() const { return places_; }
-  // The first tile in list order, other than `except`, whose cell the box
-  // from (x0, y0) to (x1, y1) overlaps (touching is no overlap); the number
-  // of tiles when there is none.
-  std::size_t FirstOverlap(double x0, double y0, double x1, double y1, std::size_t except) const;
-
- private:
-  std::size_t Scan(double x0, double y0, double x1, double y1, std::size_t except) const;
-
-  std::vector<TTilePlace> places_;
-  // Buckets of bucket_w x bucket_h, at least a cell each, keyed by their
-  // column and row; each lists the tiles whose cells reach into it, in order.
-  // Empty when the places cannot be bucketed (coordinates too large).
-  std::unordered_map<std::uint64_t, std::vector<std::size_t>> buckets_;
-  double bucket_w_ = 0, bucket_h_ = 0;
-  double min_col_ = 0, max_col_ = 0, min_row_ = 0, max_row_ = 0;
-};
-
 // The warnings for listed drawing `tile` (placed at cells.Places()[tile]
 // among the others) against the base drawing, in this order: kPaperSize (only with
 // kBase stepping: a known paper other than the base's), kBeyondCell (content
@@ -74,15 +50,7 @@ std::vector<TTileWarning> CompareTraits(const TDrawingTraits& base, const TDrawi
                                         TTileSize tile_size, const std::u16string& file);
 
 // kOverlap for listed drawing `tile`, whose cell overlaps that of the earlier
-// tile `other` (OverlappedCells).
+// tile `other` (TTileCells::OverlappedCells).
 TTileWarning OverlapWarning(std::size_t tile, std::size_t other, const std::u16string& file);
-
-// The entries joined with "、" for a warning's detail, the first few of them
-// followed by "…" when there are more.
-std::u16string WarningList(const std::vector<std::u16string>& items);
-
-// A word or two for a warning, for a preview's label ("縮尺違い"); empty for
-// kinds a preview does not mark.
-std::u16string WarningNote(TTileWarning::Kind kind);
 
 }  // namespace plattero

@@ -8,7 +8,6 @@
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -97,9 +96,6 @@ TQtForm::TQtForm(TFormOptions options, QWidget* parent)
   Button4 = MakeButton(this, TControl::Button4);
   Button5 = MakeButton(this, TControl::Button5);
   Button6 = MakeButton(this, TControl::Button6);
-  ListBox2 = Named(new QListWidget(this), TControl::ListBox2);
-  ListBox2->setFocusPolicy(Qt::NoFocus);
-  ListBox2->hide();
   Button7 = MakeButton(this, TControl::Button7);
   Button8 = MakeButton(this, TControl::Button8);
   Button9 = MakeButton(this, TControl::Button9);
@@ -114,10 +110,6 @@ TQtForm::TQtForm(TFormOptions options, QWidget* parent)
   Progress->setFixedWidth(160);
   StatusBar1->addPermanentWidget(Progress);
   Progress->hide();
-  MemoT = Named(new QPlainTextEdit(QStringLiteral("MemoT"), this), TControl::MemoT);
-  MemoT->setLineWrapMode(QPlainTextEdit::NoWrap);
-  MemoT->setFocusPolicy(Qt::NoFocus);
-  MemoT->hide();
 
   // Keyboard focus follows the design's order of the controls.
   QWidget* previous = nullptr;
@@ -183,10 +175,10 @@ TQtForm::~TQtForm() {
 }
 
 QWidget* TQtForm::Widget(TControl control) const {
-  QWidget* const widgets[] = {
-      ComboBox1, Edit1,   Edit2,   Edit3,   CheckBox1, Button1,    ListBox1, Button2, Button3,
-      Button4,   Button5, Button6, Button7, Button8,   Button9,    Label1,   Label2,  LabelPap,
-      Label4,    Label5,  Label6,  Label3,  LabelBase, StatusBar1, ListBox2, MemoT};
+  QWidget* const widgets[] = {ComboBox1, Edit1,   Edit2,   Edit3,   CheckBox1, Button1,
+                              ListBox1,  Button2, Button3, Button4, Button5,   Button6,
+                              Button7,   Button8, Button9, Label1,  Label2,    LabelPap,
+                              Label4,    Label5,  Label6,  Label3,  LabelBase, StatusBar1};
   return widgets[static_cast<std::size_t>(control)];
 }
 
@@ -291,7 +283,6 @@ void TQtForm::LayoutControls() {
   metrics.status_height = StatusText->fontMetrics().height() + 2;
   const std::vector<window::TRect> rects = window::LayoutControls(width(), height(), metrics);
   for (const window::TControlSpec& spec : window::Controls()) {
-    if (spec.control == TControl::MemoT) continue;
     const window::TRect& r = rects[static_cast<std::size_t>(spec.control)];
     Widget(spec.control)->setGeometry(r.left, r.top, r.width, r.height);
   }
@@ -339,19 +330,6 @@ void TQtForm::SelectRow(int row) {
     ListBox1->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
   }
   updating_ = false;
-}
-
-void TQtForm::SetSortKeys(const std::vector<std::u16string>& keys) {
-  ListBox2->clear();
-  for (const std::u16string& key : keys)
-    ListBox2->addItem(Q(key));
-}
-
-void TQtForm::SetMemo(const std::vector<std::u16string>& lines) {
-  QStringList text;
-  for (const std::u16string& line : lines)
-    text << Q(line);
-  MemoT->setPlainText(text.join(u'\n'));
 }
 
 void TQtForm::SetRunning(bool running) {

@@ -20,7 +20,6 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
-class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
@@ -67,14 +66,12 @@ class TQtForm : public QWidget, public window::TFormView {
   QPushButton* Button4;
   QPushButton* Button5;
   QPushButton* Button6;
-  QListWidget* ListBox2;
   QPushButton* Button7;
   QPushButton* Button8;
   QPushButton* Button9;
   QStatusBar* StatusBar1;
   QLabel* StatusText;
   QProgressBar* Progress;
-  QPlainTextEdit* MemoT;
   // Made on the first press of Button9; a window of its own, deleted with this.
   TPreviewDialog* PreviewDialog = nullptr;
 
@@ -84,8 +81,6 @@ class TQtForm : public QWidget, public window::TFormView {
   void SetChecked(window::TControl control, bool checked) override;
   void SetFiles(const std::vector<std::u16string>& files, int selected) override;
   void SelectRow(int row) override;
-  void SetSortKeys(const std::vector<std::u16string>& keys) override;
-  void SetMemo(const std::vector<std::u16string>& lines) override;
   void SetRunning(bool running) override;
   void SetProgress(int value, int maximum) override;
   void SetWaitCursor(bool on) override;

@@ -55,13 +55,6 @@ TControlKind KindOf(TControl c) {
               kTab | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_WANTKEYBOARDINPUT | WS_VSCROLL |
                   WS_HSCROLL,
               WS_EX_CLIENTEDGE};
-    case TControl::ListBox2:  // never shown
-      return {WC_LISTBOXW, LBS_NOINTEGRALHEIGHT, 0};
-    case TControl::MemoT:
-      // Never shown nor edited: a static keeps the lines without laying them
-      // out. Wine's edit control takes seconds for a path of 32,767
-      // characters with many digits (time growing with the square of a line).
-      return {WC_STATICW, SS_NOPREFIX, 0};
     case TControl::StatusBar1:
       return {STATUSCLASSNAMEW, WS_VISIBLE, 0};
     case TControl::LabelBase:
@@ -294,7 +287,7 @@ void TFormWindow::Layout() {
       window::LayoutControls(client.right, client.bottom, metrics);
   HDWP positions = ::BeginDeferWindowPos(static_cast<int>(rects.size()));
   for (const window::TControlSpec& spec : window::Controls()) {
-    if (spec.control == TControl::StatusBar1 || spec.control == TControl::MemoT) continue;
+    if (spec.control == TControl::StatusBar1) continue;
     const window::TRect& r = rects[static_cast<std::size_t>(spec.control)];
     int height = r.height;
     if (spec.control == TControl::ComboBox1) {
@@ -379,20 +372,6 @@ void TFormWindow::SelectRow(int row) {
   updating_ = true;
   ::SendMessageW(Control(TControl::ListBox1), LB_SETCURSEL, static_cast<WPARAM>(row), 0);
   updating_ = false;
-}
-
-void TFormWindow::SetSortKeys(const std::vector<std::u16string>& keys) {
-  const HWND list = Control(TControl::ListBox2);
-  ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
-  for (const std::u16string& key : keys)
-    ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(key).c_str()));
-}
-
-void TFormWindow::SetMemo(const std::vector<std::u16string>& lines) {
-  std::u16string text;
-  for (std::size_t i = 0; i < lines.size(); ++i)
-    text += (i ? u"\r\n" : u"") + lines[i];
-  ::SetWindowTextW(Control(TControl::MemoT), W(text).c_str());
 }
 
 void TFormWindow::SetRunning(bool running) {

@@ -66,8 +66,6 @@ class TFormWindow : public window::TFormView {
   void SetChecked(window::TControl control, bool checked) override;
   void SetFiles(const std::vector<std::u16string>& files, int selected) override;
   void SelectRow(int row) override;
-  void SetSortKeys(const std::vector<std::u16string>& keys) override;
-  void SetMemo(const std::vector<std::u16string>& lines) override;
   void SetRunning(bool running) override;
   void SetProgress(int value, int maximum) override;
   void SetWaitCursor(bool on) override;

@@ -26,11 +26,6 @@ std::u16string MoreProblemsLine(std::size_t count) {
          u" 件";
 }
 
-// The first line of a failed save's message.
-std::u16string SaveFailedMessage(const std::u16string& fn) {
-  return u"図面ファイル「" + DisplayText(fn) + u"」の保存に失敗しました。";
-}
-
 }  // namespace
 
 // --- Controls ----------------------------------------------------------------------
@@ -61,10 +56,31 @@ const std::vector<TControlSpec>& Controls() {
       {TControl::Label3, "Label3", u"ベース図面：", 0},
       {TControl::LabelBase, "LabelBase", kNoBaseCaption, 0},
       {TControl::StatusBar1, "StatusBar1", u"", 0},
-      {TControl::ListBox2, "ListBox2", u"", 0},
-      {TControl::MemoT, "MemoT", u"MemoT", 0},
   };
   return controls;
+}
+
+TOrder OrderOfArrangement(int index) {
+  switch (index) {
+    case 0:
+      return TOrder::kRightUp;
+    case 1:
+      return TOrder::kRightDown;
+    case 2:
+      return TOrder::kUpRight;
+    default:
+      return TOrder::kDownRight;
+  }
+}
+
+std::u16string CountLabelOf(int arrangement) {
+  return CountLabel(arrangement < 0 ? TOrder::kRightUp : OrderOfArrangement(arrangement));
+}
+
+std::optional<std::u16string> RefusalOf(const TFieldChoices& in, std::optional<TRefusal> checked) {
+  const std::optional<TRefusal> first = FirstRefusal(checked, in.unreadable);
+  if (!first) return std::nullopt;
+  return RefusalMessage(*first, in.count_label);
 }
 
 const TControlSpec& ControlSpec(TControl control) {
@@ -147,7 +163,6 @@ std::vector<TRect> LayoutControls(int width, int height, const TLayoutMetrics& m
                              TControl::Button5, TControl::Button6};
   for (int i = 0; i < 5; ++i)
     at(column[i], column_x + px(8), centre_y + px(8 + 32 * i), px(75), px(30));
-  at(TControl::ListBox2, column_x + px(8), centre_y + px(168), px(73), px(57));
   return r;
 }
 
@@ -218,13 +233,18 @@ void TPreviewModel::Shutdown() {
   reading_ = looking_ = false;
 }
 
-void TPreviewModel::SetInputs(const TTilingInputs& in, std::optional<TPaperSize> paper) {
+void TPreviewModel::SetInputs(const TFieldChoices& in, std::optional<TPaperSize> paper) {
   inputs_ = in;
-  layout_ = render::LayoutPreview(in, paper ? &*paper : nullptr);
+  layout_ = render::LayoutPreview(in.inputs, paper ? &*paper : nullptr);
+  // A field that is no number refuses as Start does, in its turn.
+  if (const auto first = FirstRefusal(layout_.refusal, in.unreadable); first != layout_.refusal) {
+    layout_ = {};
+    layout_.refusal = first;
+  }
   std::vector<std::u16string> paths;
-  if (layout_.message.empty()) {
-    paths.push_back(in.base_file);
-    paths.insert(paths.end(), in.files.begin(), in.files.end());
+  if (!layout_.refusal) {
+    paths.push_back(in.inputs.base_file);
+    paths.insert(paths.end(), in.inputs.files.begin(), in.inputs.files.end());
   }
   // Scenes of drawings no longer listed are let go.
   const std::unordered_set<std::u16string> listed(paths.begin(), paths.end());
@@ -326,7 +346,7 @@ void TPreviewModel::ComposeSoon() {
 void TPreviewModel::Compose() {
   compose_due_ = false;
   const auto start = std::chrono::steady_clock::now();
-  picture_ = render::ComposePreview(inputs_, layout_, scenes_);
+  picture_ = render::ComposePreview(inputs_.inputs, layout_, scenes_);
   pane_.ShowPicture(picture_);
   pane_.ShowStatus(PreviewStatus(inputs_, layout_, scenes_, reading_));
   // Composing takes a fifth of the window's time at most while drawings are
@@ -362,8 +382,7 @@ void TForm1::FormShow() {
   if (!images_ok) {
     // Without a folder the images cannot be unpacked: they are left out, and
     // the user is told so once the window is up.
-    for (TJwwData* doc : {&Engine->JWW, &Engine->JWW2})
-      doc->BindImageExp = doc->BindImageExr = false;
+    Engine->ExtractImages(false);
     view_.Post([this, alive = std::weak_ptr<bool>(alive_)] {
       if (alive.lock()) view_.ShowMessage(kNoImageFolders);
     });
@@ -445,7 +464,7 @@ void TForm1::LoadSettings(const std::u16string& path) {
     label_base_ = BaseFile.empty() ? kNoBaseCaption : BaseFile;
     view_.SetText(TControl::LabelBase, label_base_);
   }
-  view_.SetMemo(SettingsLines(s));
+  MemoT = SettingsLines(s);
 }
 
 void TForm1::SaveSettings(const std::u16string& path) {
@@ -467,20 +486,32 @@ void TForm1::SaveSettings(const std::u16string& path) {
   s.preview_top = preview_frame_.top;
   s.preview_width = preview_frame_.width;
   s.preview_height = preview_frame_.height;
-  view_.SetMemo(SettingsLines(s));
+  MemoT = SettingsLines(s);
   SaveSettingsFile(path, s);
 }
 
 // --- The list and the fields ---------------------------------------------------------
 
-TTilingInputs TForm1::CurrentInputs() const {
-  return TTilingInputs{files_,
-                       BaseFile,
-                       arrangement_,
-                       count_text_,
-                       gap_x_text_,
-                       gap_y_text_,
-                       own_tile_size_ ? TTileSize::kOwn : TTileSize::kBase};
+TFieldChoices TForm1::CurrentInputs() const {
+  TFieldChoices in;
+  in.inputs.files = files_;
+  in.inputs.base_file = BaseFile;
+  in.inputs.order = OrderOfArrangement(arrangement_);
+  in.inputs.tile_size = own_tile_size_ ? TTileSize::kOwn : TTileSize::kBase;
+  in.count_label = CountLabelOf(arrangement_);
+  const std::optional<std::int32_t> count = TypedInteger(count_text_);
+  const std::optional<double> gap_x = TypedNumber(gap_x_text_);
+  const std::optional<double> gap_y = TypedNumber(gap_y_text_);
+  in.inputs.count = count.value_or(0);
+  in.inputs.gap_x = gap_x.value_or(0);
+  in.inputs.gap_y = gap_y.value_or(0);
+  // The first field Start checks that is no number ("10mm", "1O", empty, or
+  // beyond a double).
+  in.unreadable = !count   ? std::optional(TRefusal::kCount)
+                  : !gap_x ? std::optional(TRefusal::kGapX)
+                  : !gap_y ? std::optional(TRefusal::kGapY)
+                           : std::nullopt;
+  return in;
 }
 
 void TForm1::SetFiles(std::vector<std::u16string> files, int selected) {
@@ -491,7 +522,7 @@ void TForm1::SetFiles(std::vector<std::u16string> files, int selected) {
 }
 
 void TForm1::SetCountLabel(int arrangement) {
-  view_.SetText(TControl::Label2, CountLabelFor(arrangement));
+  view_.SetText(TControl::Label2, CountLabelOf(arrangement));
 }
 
 void TForm1::ComboBox1Select(int index) {
@@ -585,7 +616,7 @@ void TForm1::Button5Click() {
 void TForm1::Button6Click() {
   if (running_ || files_.size() < 2) return;
   TSortResult sorted = SortFileList(files_, SortFlag);
-  view_.SetSortKeys(sorted.keys);
+  ListBox2 = sorted.keys;
   SetFiles(std::move(sorted.list), -1);
   SortFlag = !SortFlag;
 }
@@ -690,10 +721,9 @@ void TForm1::SetBaseFile() {
   view_.SetWaitCursor(true);
   Engine->SetBaseFile(BaseFile);
   view_.SetWaitCursor(false);
-  label_pap_ = Engine->LabelPap;
+  base_paper_ = Engine->BasePaper();
+  label_pap_ = base_paper_ ? PaperCaption(base_paper_->nZumen) : kNoPaperCaption;
   view_.SetText(TControl::LabelPap, label_pap_);
-  base_paper_.reset();
-  if (Engine->BaseRead()) base_paper_ = TPaperSize{Engine->papx, Engine->papy, Engine->LabelPap};
   SchedulePreview();
 }
 
@@ -726,24 +756,25 @@ void TForm1::RunInBackground(std::function<void()> work, std::function<void(std:
 void TForm1::Button7Click() {
   if (running_ || !Engine) return;
   run_inputs_ = CurrentInputs();
-  if (const auto message = Engine->CheckInputs(run_inputs_)) {
+  if (const auto message = RefusalOf(run_inputs_, Engine->CheckInputs(run_inputs_.inputs))) {
     view_.ShowMessage(*message);
     view_.RunFinished();
     return;
   }
   SetRunning(true);
-  view_.SetProgress(0, static_cast<int>(run_inputs_.files.size()));
+  view_.SetProgress(0, static_cast<int>(run_inputs_.inputs.files.size()));
   run_.emplace(*Engine);
   merge_stop_.reset();
   stop_merge_ = false;
   RunInBackground(
       [this, alive = std::weak_ptr<bool>(alive_)] {
-        merge_stop_ = Engine->Merge(run_inputs_, [this, alive](std::size_t row) {
+        merge_stop_ = Engine->Merge(run_inputs_.inputs, [this, alive](std::size_t row) {
           if (stop_merge_) throw TMergeStopped{};
           view_.Post([this, alive, row] {
             if (!alive.lock()) return;
             view_.SelectRow(static_cast<int>(row));
-            view_.SetProgress(static_cast<int>(row), static_cast<int>(run_inputs_.files.size()));
+            view_.SetProgress(static_cast<int>(row),
+                              static_cast<int>(run_inputs_.inputs.files.size()));
           });
         });
       },
@@ -753,8 +784,8 @@ void TForm1::Button7Click() {
 void TForm1::MergeDone(const std::string& error) {
   view_.SelectRow(-1);
   selected_ = -1;
-  view_.SetProgress(static_cast<int>(run_inputs_.files.size()),
-                    static_cast<int>(run_inputs_.files.size()));
+  view_.SetProgress(static_cast<int>(run_inputs_.inputs.files.size()),
+                    static_cast<int>(run_inputs_.inputs.files.size()));
   if (stop_merge_) {  // the window was closed meanwhile: nothing is saved
     FinishRun();
     return;
@@ -769,7 +800,7 @@ void TForm1::MergeDone(const std::string& error) {
     return;
   }
   if (merge_stop_) {  // a base drawing that is no drawing, a gap too large
-    view_.ShowMessage(*merge_stop_);
+    view_.ShowMessage(RefusalMessage(*merge_stop_, run_inputs_.count_label));
     FinishRun();
     return;
   }
@@ -785,11 +816,11 @@ void TForm1::MergeDone(const std::string& error) {
   SavePath = platform::FolderOf(*fn);
   view_.SetProgress(0, 0);  // writing: no steps to show
   saving_ = true;
-  auto result = std::make_shared<TTilingEngine::TSaveResult>();
+  auto result = std::make_shared<TSaveResult>();
   RunInBackground([this, fn = *fn, result] { *result = Engine->Save(fn); },
                   [this, fn = *fn, result](const std::string& save_error) {
-                    if (!save_error.empty()) result->message = SaveFailedMessage(fn);
-                    view_.ShowMessage(result->message);
+                    view_.ShowMessage(save_error.empty() ? SaveMessage(*result, Engine->Report())
+                                                         : SaveFailedLine(fn));
                     FinishRun();
                   });
 }
@@ -804,26 +835,27 @@ std::optional<std::u16string> TForm1::AskSaveName() {
     // are never replaced (as on the command line): the user picks again.
     platform::TFileStatus same;
     same.error = platform::TFileError::kSameFile;
-    view_.ShowMessage(SaveFailedMessage(*fn) + u"\n" + FileErrorReason(same));
+    view_.ShowMessage(SaveFailedLine(*fn) + u"\n" + FileErrorReason(same));
     request.folder = platform::FolderOf(*fn);
     request.file_name = platform::NameOf(*fn);
   }
 }
 
 bool TForm1::IsRunInput(const std::u16string& fn) const {
-  if (platform::SameFile(fn, run_inputs_.base_file)) return true;
-  return std::any_of(run_inputs_.files.begin(), run_inputs_.files.end(),
+  const TTilingInputs& in = run_inputs_.inputs;
+  if (platform::SameFile(fn, in.base_file)) return true;
+  return std::any_of(in.files.begin(), in.files.end(),
                      [&](const std::u16string& file) { return platform::SameFile(fn, file); });
 }
 
 bool TForm1::SaveDespiteWarnings() {
-  if (!Engine || Engine->Warnings().empty()) return true;
+  if (!Engine || Engine->Report().warnings.empty()) return true;
   // A message box does not scroll: past kMaxProblemLines the rest is counted.
-  const std::vector<TTileWarning>& warnings = Engine->Warnings();
+  const std::vector<TTileWarning>& warnings = Engine->Report().warnings;
   std::u16string text = kProblemsHeading;
   for (std::size_t i = 0; i < warnings.size() && i < kMaxProblemLines; ++i) {
     text += u'\n';
-    text += TTilingEngine::WarningLine(warnings[i]);
+    text += WarningLine(warnings[i]);
   }
   if (warnings.size() > kMaxProblemLines) {
     text += u"\n";

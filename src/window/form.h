@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "messages/tiling_messages.h"
 #include "platform/locations.h"
 #include "render/preview.h"
 #include "tiling/tiling_engine.h"
@@ -90,8 +91,6 @@ enum class TControl {
   Label3,
   LabelBase,
   StatusBar1,
-  ListBox2,
-  MemoT,
 };
 struct TControlSpec {
   TControl control;
@@ -104,6 +103,26 @@ const std::vector<TControlSpec>& Controls();
 const TControlSpec& ControlSpec(TControl control);
 // The items of the arrangement list.
 inline constexpr const char16_t* kArrangements[] = {u"右→上", u"右→下", u"上→右", u"下→右"};
+// The order of an item of the arrangement list; with none chosen (or any
+// other index) the tiles go down, then right.
+TOrder OrderOfArrangement(int index);
+// The count label for an item of the arrangement list: "縦数：" for the
+// orders counting per column; with none chosen it keeps its designed "横数：".
+std::u16string CountLabelOf(int arrangement);
+
+// The choices the window's fields make, as a run takes them: the count and
+// the gaps read as typed (full-width forms included, blanks around them).
+struct TFieldChoices {
+  TTilingInputs inputs;
+  // The first field whose text is no number (kCount, kGapX or kGapY); it
+  // counts as 0 in `inputs`.
+  std::optional<TRefusal> unreadable;
+  // The count field's caption, which the message about the count quotes.
+  std::u16string count_label;
+};
+// The message refusing the choices: of the engine's refusal `checked` and the
+// fields' own, the one Start checks first; nothing when neither refuses.
+std::optional<std::u16string> RefusalOf(const TFieldChoices& in, std::optional<TRefusal> checked);
 
 // A rectangle in screen pixels.
 struct TRect {
@@ -167,9 +186,6 @@ class TFormView {
   // The file list's entries and its selected row (-1: none).
   virtual void SetFiles(const std::vector<std::u16string>& files, int selected) = 0;
   virtual void SelectRow(int row) = 0;
-  // The hidden lists: the sort keys of the last sort, the settings' lines.
-  virtual void SetSortKeys(const std::vector<std::u16string>& keys) = 0;
-  virtual void SetMemo(const std::vector<std::u16string>& lines) = 0;
   // During a run every control but the window's frame is disabled, the cursor
   // is busy and the progress bar shows `value` of `maximum` steps (maximum 0:
   // work with no steps to show).
@@ -224,7 +240,7 @@ class TPreviewModel {
   // Shows the arrangement of these choices; `paper` is the base drawing's
   // (none: no base drawing could be read). The frames change at once;
   // drawings not read yet are read off the window's thread.
-  void SetInputs(const TTilingInputs& in, std::optional<TPaperSize> paper);
+  void SetInputs(const TFieldChoices& in, std::optional<TPaperSize> paper);
   // Looks at the listed files again: a drawing may have been saved meanwhile.
   void Refresh();
   // The same without telling the user, and only when no look is under way:
@@ -269,7 +285,7 @@ class TPreviewModel {
   // this model is gone finds it false.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   std::unique_ptr<render::TPreviewReader> reader_;
-  TTilingInputs inputs_;
+  TFieldChoices inputs_;
   render::TPreviewLayout layout_;
   render::TPreviewPicture picture_;
   std::vector<std::u16string> paths_;  // what the current choices need read
@@ -311,9 +327,14 @@ class TForm1 {
   std::u16string ZumenPath;  // folder of the add dialog, ending with a separator
   std::u16string SavePath;   // folder of the save dialog, ending with a separator
   bool SortFlag = false;     // the next sort is descending
-  std::u16string JwwPath;    // Jw_cad's folder (a Windows path ending with "\")
+  // The sort keys of the last sort, in their sorted order.
+  std::vector<std::u16string> ListBox2;
+  // The settings' lines as last read or written.
+  std::vector<std::u16string> MemoT;
+  std::u16string JwwPath;  // Jw_cad's folder (a Windows path ending with "\")
   platform::TLocations Locations;
-  // JWW and JWW2 with the merge tables; exists from FormShow to FormClose.
+  // The merge engine with its documents JWW and JWW2 and the merge tables;
+  // exists from FormShow to FormClose.
   std::unique_ptr<TTilingEngine> Engine;
 
   // --- Start-up and shut-down ------------------------------------------------
@@ -369,7 +390,7 @@ class TForm1 {
   bool CloseRequested() const { return close_requested_; }
   bool DropsAccepted() const { return shown_ && !closed_ && !running_; }
   // The choices as a tiling run would take them now.
-  TTilingInputs CurrentInputs() const;
+  TFieldChoices CurrentInputs() const;
   // The preview's model, once the preview was opened.
   TPreviewModel* Preview() { return preview_.get(); }
 
@@ -418,8 +439,8 @@ class TForm1 {
   bool saving_ = false;  // the run is writing its result
   std::thread worker_;
   std::optional<TTilingRun> run_;
-  TTilingInputs run_inputs_;
-  std::optional<std::u16string> merge_stop_;  // why the last merge stopped early
+  TFieldChoices run_inputs_;
+  std::optional<TRefusal> merge_stop_;  // why the last merge stopped early
   // The paper of the base drawing as last read; none when it could not be.
   std::optional<TPaperSize> base_paper_;
   std::unique_ptr<TPreviewModel> preview_;

@@ -185,9 +185,9 @@ void TPreviewNavigator::Fit() {
 // --- Status ------------------------------------------------------------------------
 
 std::u16string PreviewStatus(
-    const TTilingInputs& in, const render::TPreviewLayout& layout,
+    const TFieldChoices& in, const render::TPreviewLayout& layout,
     const std::unordered_map<std::u16string, render::TPreviewScene>& scenes, bool reading) {
-  if (!layout.message.empty()) return layout.message;
+  if (layout.refusal) return RefusalMessage(*layout.refusal, in.count_label);
   int missing = 0, partial = 0, skipped = 0, not_drawing = 0;
   std::unordered_set<std::u16string> seen;
   auto count = [&](const std::u16string& path) {
@@ -211,8 +211,8 @@ std::u16string PreviewStatus(
         break;
     }
   };
-  count(in.base_file);
-  for (const std::u16string& file : in.files)
+  count(in.inputs.base_file);
+  for (const std::u16string& file : in.inputs.files)
     count(file);
   std::vector<std::u16string> parts;
   if (reading) parts.push_back(kPreviewReading);

@@ -66,11 +66,11 @@ class TPreviewNavigator {
 };
 
 // The preview's status line: Start's message when it would refuse the
-// choices; else that drawings are being read, and how many drawings are
+// choices (the layout's refusal); else that drawings are being read, and how many drawings are
 // missing, no drawings at all, only partly read, or shown as a frame only because those before
 // them fill what the preview draws.
 std::u16string PreviewStatus(
-    const TTilingInputs& in, const render::TPreviewLayout& layout,
+    const TFieldChoices& in, const render::TPreviewLayout& layout,
     const std::unordered_map<std::u16string, render::TPreviewScene>& scenes, bool reading);
 
 }  // namespace plattero::window

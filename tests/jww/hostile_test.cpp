@@ -429,7 +429,7 @@ TEST(Hostile, NonFiniteCoordinatesAndSizesSurviveReadWriteAndTiling) {
     TTilingInputs in;
     in.base_file = files.ufile("bad.jww");
     in.files = {files.ufile("bad.jww"), files.ufile("again.jww")};
-    in.gap_x_text = u"1e308";
+    in.gap_x = 1e308;
     TTilingRun run(engine);
     ASSERT_FALSE(engine.CheckInputs(in).has_value());
     engine.Merge(in);

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <thread>
 
 #include "drawing_builder.h"
@@ -25,41 +26,40 @@ using testing::WriteDrawing;
 
 using Offsets = std::vector<std::pair<double, double>>;
 
-TTilingInputs Inputs(std::size_t files, int order, std::u16string count, std::u16string gx,
-                     std::u16string gy) {
+// `order` counts the orders as the window's arrangement list does.
+TTilingInputs Inputs(std::size_t files, int order, std::int32_t count, double gx, double gy) {
   TTilingInputs in;
   for (std::size_t i = 0; i < files; ++i)
     in.files.push_back(u"/plans/d" + std::u16string(1, static_cast<char16_t>(u'a' + i)) + u".jww");
   in.base_file = u"/plans/base.jww";
-  in.order = order;
-  in.count_text = std::move(count);
-  in.gap_x_text = std::move(gx);
-  in.gap_y_text = std::move(gy);
+  in.order = static_cast<TOrder>(order);
+  in.count = count;
+  in.gap_x = gx;
+  in.gap_y = gy;
   return in;
 }
 
 TEST(PreviewLayout, TilesStepAsTheRunStepsThem) {
-  const TPaperSize a3{420, 297, u"（A3）"};
+  const TPaperSize a3{420, 297, 3};
   const struct {
     int order;
-    std::u16string count, gx, gy;
+    std::int32_t count;
+    double gx, gy;
     Offsets expected;
   } cases[] = {
-      {0, u"3", u"10", u"10", {{0, 0}, {430, 0}, {860, 0}, {0, 307}, {430, 307}}},
-      {1, u"3", u"10", u"10", {{0, 0}, {430, 0}, {860, 0}, {0, -307}, {430, -307}}},
-      {2, u"3", u"10", u"10", {{0, 0}, {0, 307}, {0, 614}, {430, 0}, {430, 307}}},
-      {3, u"3", u"10", u"10", {{0, 0}, {0, -307}, {0, -614}, {430, 0}, {430, -307}}},
-      {-1, u"3", u"10", u"10", {{0, 0}, {0, -307}, {0, -614}, {430, 0}, {430, -307}}},
-      // Count and gaps as the run reads them: full width as typed; negative overlaps.
-      {0, u"２", u"０", u"0", {{0, 0}, {420, 0}, {0, 297}, {420, 297}, {0, 594}}},
-      {0, u"1000", u"-5", u"0", {{0, 0}, {415, 0}, {830, 0}, {1245, 0}, {1660, 0}}},
-      {0, u"1", u"10", u"10", {{0, 0}, {0, 307}, {0, 614}, {0, 921}, {0, 1228}}},
+      {0, 3, 10, 10, {{0, 0}, {430, 0}, {860, 0}, {0, 307}, {430, 307}}},
+      {1, 3, 10, 10, {{0, 0}, {430, 0}, {860, 0}, {0, -307}, {430, -307}}},
+      {2, 3, 10, 10, {{0, 0}, {0, 307}, {0, 614}, {430, 0}, {430, 307}}},
+      {3, 3, 10, 10, {{0, 0}, {0, -307}, {0, -614}, {430, 0}, {430, -307}}},
+      // Negative gaps overlap.
+      {0, 2, 0, 0, {{0, 0}, {420, 0}, {0, 297}, {420, 297}, {0, 594}}},
+      {0, 1000, -5, 0, {{0, 0}, {415, 0}, {830, 0}, {1245, 0}, {1660, 0}}},
+      {0, 1, 10, 10, {{0, 0}, {0, 307}, {0, 614}, {0, 921}, {0, 1228}}},
   };
   for (const auto& c : cases) {
     const TPreviewLayout layout = LayoutPreview(Inputs(5, c.order, c.count, c.gx, c.gy), &a3);
-    EXPECT_TRUE(layout.message.empty());
-    EXPECT_EQ(layout.offsets, c.expected)
-        << c.order << " " << std::string(c.count.begin(), c.count.end());
+    EXPECT_FALSE(layout.refusal.has_value());
+    EXPECT_EQ(layout.offsets, c.expected) << c.order << " " << c.count;
     ASSERT_EQ(layout.frames.size(), 5u);
     for (std::size_t i = 0; i < 5; ++i) {
       // A drawing's origin is the centre of its paper.
@@ -69,31 +69,30 @@ TEST(PreviewLayout, TilesStepAsTheRunStepsThem) {
       EXPECT_EQ(layout.frames[i].height, 297);
     }
   }
-  TTilingInputs in = Inputs(2, 0, u"3", u"10", u"10");
+  TTilingInputs in = Inputs(2, 0, 3, 10, 10);
   in.files[1] = u"C:\\zumen\\平面図.jww";
   const TPreviewLayout layout = LayoutPreview(in, &a3);
   EXPECT_EQ(layout.frames[0].label, u"1: da.jww");
   EXPECT_EQ(layout.frames[1].label, u"2: 平面図.jww");
 }
 
-TEST(PreviewLayout, WhatStartWouldRefuseShowsStartsMessage) {
-  const TPaperSize a4{297, 210, u"（A4）"};
-  TTilingInputs none = Inputs(0, 0, u"3", u"10", u"10");
+TEST(PreviewLayout, WhatStartWouldRefuseIsRefusedAlike) {
+  const TPaperSize a4{297, 210, 4};
+  TTilingInputs none = Inputs(0, 0, 3, 10, 10);
   none.base_file.clear();  // the list is checked first
-  EXPECT_EQ(LayoutPreview(none, nullptr).message, u"図面ファイルを[追加]して下さい");
-  TTilingInputs no_base = Inputs(1, 0, u"3", u"10", u"10");
+  EXPECT_EQ(LayoutPreview(none, nullptr).refusal, TRefusal::kNoFiles);
+  TTilingInputs no_base = Inputs(1, 0, 3, 10, 10);
   no_base.base_file.clear();
-  EXPECT_EQ(LayoutPreview(no_base, &a4).message, u"ベース図面を指定して下さい");
-  EXPECT_EQ(LayoutPreview(Inputs(1, 0, u"3", u"10", u"10"), nullptr).message,
-            u"ベース図面が見つかりません。再指定して下さい");
-  for (const char16_t* count : {u"0", u"", u"abc", u"-1", u"1001"}) {
-    const TPreviewLayout layout = LayoutPreview(Inputs(2, 2, count, u"10", u"10"), &a4);
-    EXPECT_EQ(layout.message, u"縦数： の数値を再入力して下さい。");
+  EXPECT_EQ(LayoutPreview(no_base, &a4).refusal, TRefusal::kNoBase);
+  EXPECT_EQ(LayoutPreview(Inputs(1, 0, 3, 10, 10), nullptr).refusal, TRefusal::kBaseMissing);
+  for (const std::int32_t count : {0, -1, 1001}) {
+    const TPreviewLayout layout = LayoutPreview(Inputs(2, 2, count, 10, 10), &a4);
+    EXPECT_EQ(layout.refusal, TRefusal::kCount);
     EXPECT_TRUE(layout.frames.empty());
   }
-  for (const char16_t* gap : {u"10mm", u"abc", u"1O"}) {
-    const TPreviewLayout layout = LayoutPreview(Inputs(2, 2, u"3", u"10", gap), &a4);
-    EXPECT_EQ(layout.message, u"縦間隔： の数値を再入力して下さい。");
+  for (const double gap : {std::numeric_limits<double>::infinity(), 1.7e308}) {
+    const TPreviewLayout layout = LayoutPreview(Inputs(3, 2, 3, 10, gap), &a4);
+    EXPECT_EQ(layout.refusal, TRefusal::kGapY);
     EXPECT_TRUE(layout.frames.empty());
   }
 }
@@ -110,8 +109,8 @@ TPreviewScene SceneWith(std::size_t lines, TPreviewState state = TPreviewState::
 }
 
 TEST(PreviewPicture, ScenesMoveWithTheirTilesAndLabelsTellWhatIsMissing) {
-  const TPaperSize a3{420, 297, u"（A3）"};
-  TTilingInputs in = Inputs(4, 0, u"2", u"10", u"10");
+  const TPaperSize a3{420, 297, 3};
+  TTilingInputs in = Inputs(4, 0, 2, 10, 10);
   const TPreviewLayout layout = LayoutPreview(in, &a3);
   std::unordered_map<std::u16string, TPreviewScene> scenes;
   scenes[in.base_file] = SceneWith(1);
@@ -135,8 +134,8 @@ TEST(PreviewPicture, ScenesMoveWithTheirTilesAndLabelsTellWhatIsMissing) {
   EXPECT_EQ(picture.extents.max_y, 307 + 148.5);
 
   // Offsets too far out to draw are left out; the rest stays.
-  const TPreviewLayout far = LayoutPreview(Inputs(3, 0, u"1", u"0", u"1e300"), &a3);
-  const TPreviewPicture near = ComposePreview(Inputs(3, 0, u"1", u"0", u"1e300"), far, {});
+  const TPreviewLayout far = LayoutPreview(Inputs(3, 0, 1, 0, 1e300), &a3);
+  const TPreviewPicture near = ComposePreview(Inputs(3, 0, 1, 0, 1e300), far, {});
   ASSERT_EQ(near.frames.size(), 1u);
   EXPECT_EQ(near.extents.max_y, 148.5);
 }
@@ -197,7 +196,7 @@ TEST(PreviewPicture, OwnPapersPlaceTheTilesAndWarningsMarkThem) {
 
   // A gap that stacks the tiles: the later one is marked for it too, as
   // the run warns.
-  in.gap_x_text = u"-297";
+  in.gap_x = -297;
   picture = ComposePreview(in, LayoutPreview(in, &a4), scenes);
   ASSERT_EQ(picture.frames.size(), 3u);
   EXPECT_EQ(picture.frames[0].label, u"1: a4.jww");

@@ -63,12 +63,13 @@ TEST(BlockCorpus, BlocksOfOneNameInTwoDrawingsShowTheirOwnLines) {
   EXPECT_EQ(ShownByReferences(result), expected);
   // Each listing of the second drawing is told its block was renamed.
   std::size_t renamed = 0;
-  for (const TTileWarning& w : engine.Warnings()) {
+  for (const TTileWarning& w : engine.Report().warnings) {
     if (w.kind != TTileWarning::kBlockRenamed) continue;
     ++renamed;
     EXPECT_EQ(w.file, b);
-    EXPECT_NE(w.detail.find(u"「2lines@@SfigorgFlag@@4」→「2lines_2@@SfigorgFlag@@4」"),
-              std::u16string::npos);
+    ASSERT_EQ(w.blocks.size(), 1u);
+    EXPECT_EQ(w.blocks[0].name, u"2lines@@SfigorgFlag@@4");
+    EXPECT_EQ(w.blocks[0].new_name, u"2lines_2@@SfigorgFlag@@4");
   }
   EXPECT_EQ(renamed, 2u);
 }

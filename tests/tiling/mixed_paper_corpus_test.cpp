@@ -10,6 +10,7 @@
 #include <set>
 
 #include "drawing_builder.h"
+#include "tiling/text_types.h"
 #include "tiling/tiling_engine.h"
 
 namespace plattero {
@@ -65,7 +66,7 @@ void TileAll(const std::vector<std::u16string>& files, TTileSize size, Tiled& t)
   TTilingInputs in;
   in.files = files;
   in.base_file = files[0];
-  in.count_text = std::u16string(u"5");
+  in.count = 5;
   in.tile_size = size;
   TTilingRun run(t.engine);
   ASSERT_FALSE(t.engine.Merge(in).has_value());
@@ -78,7 +79,7 @@ TEST(MixedPaperCorpus, OwnPapersKeepEverySheetApart) {
   if (files.empty()) GTEST_SKIP() << "no corpus at " << PLATTERO_CORPUS_DIR;
   Tiled t;
   TileAll(files, TTileSize::kOwn, t);
-  const auto& places = t.engine.Places();
+  const auto& places = t.engine.Report().places;
   ASSERT_EQ(places.size(), files.size());
   TJwwData base;
   ASSERT_TRUE(base.FileIn(files[0]));
@@ -105,7 +106,7 @@ TEST(MixedPaperCorpus, OwnPapersKeepEverySheetApart) {
     for (std::size_t j = i + 1; j < frames.size(); ++j)
       EXPECT_FALSE(Overlapping(frames[i], frames[j])) << i << " and " << j;
   }
-  for (const TTileWarning& w : t.engine.Warnings())
+  for (const TTileWarning& w : t.engine.Report().warnings)
     EXPECT_NE(w.kind, TTileWarning::kPaperSize);
 }
 
@@ -115,12 +116,12 @@ TEST(MixedPaperCorpus, BasePapersNameEveryDrawingThatOverlapsOrChangesScale) {
   Tiled t;
   TileAll(files, TTileSize::kBase, t);
   std::set<std::pair<std::size_t, TTileWarning::Kind>> warned;
-  for (const TTileWarning& w : t.engine.Warnings())
+  for (const TTileWarning& w : t.engine.Report().warnings)
     warned.insert({static_cast<std::size_t>(w.tile), w.kind});
   TJwwData base;
   ASSERT_TRUE(base.FileIn(files[0]));
   const TPaperSize tile = PaperSizeOf(base.Enthd.nZumen);
-  const auto& places = t.engine.Places();
+  const auto& places = t.engine.Report().places;
   std::size_t line = base.EntLine.size();
   std::size_t expected = 0;
   for (std::size_t i = 0; i < files.size(); ++i) {

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "drawing_builder.h"
+#include "messages/tiling_messages.h"
 #include "tiling/drawing_traits.h"
 #include "tiling/tiling_engine.h"
 #include "util/text.h"
@@ -72,12 +73,17 @@ struct TileRun {
   }
 };
 
-TTilingInputs Inputs(int order, std::u16string count, TTileSize size) {
+// `order` counts the orders as the window's arrangement list does.
+TTilingInputs Inputs(int order, std::int32_t count, TTileSize size) {
   TTilingInputs in;
-  in.order = order;
-  in.count_text = std::move(count);
+  in.order = static_cast<TOrder>(order);
+  in.count = count;
   in.tile_size = size;
   return in;
+}
+
+std::vector<std::pair<double, double>> Offsets(const TTilingInputs& in, const TPaperSize& p) {
+  return TileOffsets(in.files.size(), in.order, in.count, in.gap_x, in.gap_y, p.papx, p.papy);
 }
 
 TEST(TilePlaces, MixedPapersInTheFourOrders) {
@@ -97,7 +103,7 @@ TEST(TilePlaces, MixedPapersInTheFourOrders) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.order);
-    TTilingInputs in = Inputs(c.order, u"2", TTileSize::kOwn);
+    TTilingInputs in = Inputs(c.order, 2, TTileSize::kOwn);
     in.files = {u"a", u"b", u"c"};
     const auto places = TilePlaces(in, a4, {a4, a2, a4});
     ASSERT_EQ(places.size(), 3u);
@@ -110,7 +116,7 @@ TEST(TilePlaces, MixedPapersInTheFourOrders) {
     // Base stepping keeps the specified offsets whatever the papers.
     in.tile_size = TTileSize::kBase;
     const auto base = TilePlaces(in, a4, {a4, a2, a4});
-    const auto offsets = TileOffsets(in, a4.papx, a4.papy);
+    const auto offsets = Offsets(in, a4);
     for (std::size_t i = 0; i < 3; ++i) {
       EXPECT_EQ(std::make_pair(base[i].x, base[i].y), offsets[i]);
       EXPECT_EQ(base[i].cell_w, a4.papx);
@@ -118,10 +124,10 @@ TEST(TilePlaces, MixedPapersInTheFourOrders) {
     }
   }
   // All of one paper: own stepping lands where base stepping does.
-  TTilingInputs in = Inputs(1, u"3", TTileSize::kOwn);
+  TTilingInputs in = Inputs(1, 3, TTileSize::kOwn);
   in.files.assign(7, u"x");
   const auto own = TilePlaces(in, a2, {});
-  const auto offsets = TileOffsets(in, a2.papx, a2.papy);
+  const auto offsets = Offsets(in, a2);
   for (std::size_t i = 0; i < 7; ++i)
     EXPECT_EQ(std::make_pair(own[i].x, own[i].y), offsets[i]);
   // Unknown paper codes take the base paper.
@@ -139,16 +145,16 @@ TEST(TileCells, FindTheFirstCellABoxReachesIntoAsALookAtEveryTileDoes) {
   const TPaperSize a4 = PaperSizeOf(kA4), a2 = PaperSizeOf(kA2), a0 = PaperSizeOf(kA0);
   const struct {
     int order;
-    const char16_t *count, *gap;
+    std::int32_t count;
+    double gap;
     TTileSize size;
   } layouts[] = {
-      {0, u"7", u"10", TTileSize::kBase},  {1, u"5", u"0", TTileSize::kOwn},
-      {2, u"4", u"10", TTileSize::kOwn},   {3, u"9", u"-420", TTileSize::kBase},
-      {0, u"6", u"-150", TTileSize::kOwn}, {1, u"8", u"1e9", TTileSize::kBase},
+      {0, 7, 10, TTileSize::kBase},   {1, 5, 0, TTileSize::kOwn},    {2, 4, 10, TTileSize::kOwn},
+      {3, 9, -420, TTileSize::kBase}, {0, 6, -150, TTileSize::kOwn}, {1, 8, 1e9, TTileSize::kBase},
   };
   for (const auto& l : layouts) {
     TTilingInputs in = Inputs(l.order, l.count, l.size);
-    in.gap_x_text = in.gap_y_text = l.gap;
+    in.gap_x = in.gap_y = l.gap;
     in.files.assign(60, u"x");
     std::vector<TPaperSize> papers;
     for (std::size_t i = 0; i < in.files.size(); ++i)
@@ -176,8 +182,7 @@ TEST(TileCells, FindTheFirstCellABoxReachesIntoAsALookAtEveryTileDoes) {
         };
         for (const auto& b : boxes) {
           EXPECT_EQ(cells.FirstOverlap(b[0], b[1], b[2], b[3], t), scan(b[0], b[1], b[2], b[3], t))
-              << "order " << l.order << ", gap " << Utf16ToUtf8(l.gap) << ", tile " << t
-              << ", reach " << reach;
+              << "order " << l.order << ", gap " << l.gap << ", tile " << t << ", reach " << reach;
         }
       }
     }
@@ -217,9 +222,9 @@ TEST(MixedPapers, OwnSizeSheetsNeverOverlapInTheWrittenFile) {
       TileRun r;
       TJwwData base;
       Sheet(base, kA4);
-      TTilingInputs in = Inputs(order, u"3", size);
-      in.gap_x_text = std::u16string(u"5");
-      in.gap_y_text = std::u16string(u"0");  // sheets of a column or row may touch, never overlap
+      TTilingInputs in = Inputs(order, 3, size);
+      in.gap_x = 5;
+      in.gap_y = 0;  // sheets of a column or row may touch, never overlap
       in.base_file = r.Save(base, "base.jww");
       for (std::size_t i = 0; i < std::size(papers); ++i) {
         TJwwData d;
@@ -233,7 +238,7 @@ TEST(MixedPapers, OwnSizeSheetsNeverOverlapInTheWrittenFile) {
       bool any = false;
       for (std::size_t i = 0; i < boxes.size(); ++i) {
         // Each sheet lies where its place says.
-        const TTilePlace& p = r.engine.Places()[i];
+        const TTilePlace& p = r.engine.Report().places[i];
         EXPECT_DOUBLE_EQ(boxes[i][0], p.x - PaperSizeOf(papers[i]).papx / 2) << i;
         EXPECT_DOUBLE_EQ(boxes[i][3], p.y + PaperSizeOf(papers[i]).papy / 2) << i;
         for (std::size_t j = i + 1; j < boxes.size(); ++j) {
@@ -247,12 +252,12 @@ TEST(MixedPapers, OwnSizeSheetsNeverOverlapInTheWrittenFile) {
       if (size == TTileSize::kBase) {
         EXPECT_TRUE(any);
         std::size_t paper_warnings = 0;
-        for (const TTileWarning& w : r.engine.Warnings())
+        for (const TTileWarning& w : r.engine.Report().warnings)
           paper_warnings += w.kind == TTileWarning::kPaperSize;
         EXPECT_EQ(paper_warnings, 4u);
       } else {
-        for (const TTileWarning& w : r.engine.Warnings())
-          ADD_FAILURE() << Utf16ToUtf8(TTilingEngine::WarningLine(w)) << " " << w.reason;
+        for (const TTileWarning& w : r.engine.Report().warnings)
+          ADD_FAILURE() << Utf16ToUtf8(WarningLine(w)) << " " << WarningReason(w);
       }
     }
   }
@@ -345,20 +350,20 @@ TEST(MixedPapers, EachDifferenceWarnsAndTheSameDrawingMatchingTheBaseDoesNot) {
       BaseLike(base);
       c.make(d, fine);
       BaseLike(neighbour);
-      TTilingInputs in = Inputs(0, u"3", TTileSize::kBase);
+      TTilingInputs in = Inputs(0, 3, TTileSize::kBase);
       in.base_file = r.Save(base, "base.jww");
       in.files = {r.Save(d, "d.jww"), r.Save(neighbour, "n.jww")};
       r.Tile(in);
-      const auto& warnings = r.engine.Warnings();
+      const auto& warnings = r.engine.Report().warnings;
       if (fine) {
-        EXPECT_TRUE(warnings.empty()) << Utf16ToUtf8(TTilingEngine::WarningLine(warnings[0]));
+        EXPECT_TRUE(warnings.empty()) << Utf16ToUtf8(WarningLine(warnings[0]));
         continue;
       }
       ASSERT_EQ(warnings.size(), 1u);
       EXPECT_EQ(warnings[0].kind, c.kind);
       EXPECT_EQ(warnings[0].tile, 0);
-      EXPECT_FALSE(warnings[0].reason.empty());
-      EXPECT_EQ(TTilingEngine::WarningLine(warnings[0]), u"図面ファイル「" + in.files[0] + c.line);
+      EXPECT_FALSE(WarningReason(warnings[0]).empty());
+      EXPECT_EQ(WarningLine(warnings[0]), u"図面ファイル「" + in.files[0] + c.line);
     }
   }
 }
@@ -375,18 +380,18 @@ TEST(MixedPapers, ContentPastThePaperOnlyWarnsWhereItReachesAnotherCell) {
   Put(tall, Segment(0, 0, 0, 150));  // 45 mm past an A4, within an A2 row
   BaseLike(big);
   big.Enthd.nZumen = kA2;
-  TTilingInputs in = Inputs(0, u"3", TTileSize::kOwn);
+  TTilingInputs in = Inputs(0, 3, TTileSize::kOwn);
   in.base_file = r.Save(base, "base.jww");
   in.files = {r.Save(tall, "tall.jww"), r.Save(big, "big.jww"), r.Save(wide, "wide.jww")};
   r.Tile(in);
-  EXPECT_TRUE(r.engine.Warnings().empty());
+  EXPECT_TRUE(r.engine.Report().warnings.empty());
   // Two rows of one: the wide one reaches nothing, the tall one the row above.
-  in.count_text = std::u16string(u"1");
+  in.count = 1;
   in.files = {in.files[0], in.files[2], in.files[1]};
   r.Tile(in);
-  ASSERT_EQ(r.engine.Warnings().size(), 1u);
-  EXPECT_EQ(r.engine.Warnings()[0].kind, TTileWarning::kBeyondCell);
-  EXPECT_EQ(r.engine.Warnings()[0].tile, 0);
+  ASSERT_EQ(r.engine.Report().warnings.size(), 1u);
+  EXPECT_EQ(r.engine.Report().warnings[0].kind, TTileWarning::kBeyondCell);
+  EXPECT_EQ(r.engine.Report().warnings[0].tile, 0);
 }
 
 TEST(MixedPapers, AFileThatIsNoDrawingIsCalledSoAndHeadersAreReadAlone) {
@@ -394,7 +399,7 @@ TEST(MixedPapers, AFileThatIsNoDrawingIsCalledSoAndHeadersAreReadAlone) {
   TJwwData base, a2;
   Sheet(base, kA4);
   Sheet(a2, kA2);
-  TTilingInputs in = Inputs(0, u"3", TTileSize::kOwn);
+  TTilingInputs in = Inputs(0, 3, TTileSize::kOwn);
   in.base_file = r.Save(base, "base.jww");
   const std::u16string sheet = r.Save(a2, "a2.jww");
   std::ofstream(r.files.file("text.jww")) << "not a drawing at all\n";
@@ -403,19 +408,18 @@ TEST(MixedPapers, AFileThatIsNoDrawingIsCalledSoAndHeadersAreReadAlone) {
               r.files.ufile("gone.jww")};
   TJwwData out;
   r.Tile(in, &out);
-  const auto& w = r.engine.Warnings();
+  const auto& w = r.engine.Report().warnings;
   ASSERT_EQ(w.size(), 3u);
   EXPECT_EQ(w[0].kind, TTileWarning::kNotDrawing);
-  EXPECT_EQ(TTilingEngine::WarningLine(w[0]),
-            u"「" + in.files[0] + u"」は図面ファイルではありません。");
+  EXPECT_EQ(WarningLine(w[0]), u"「" + in.files[0] + u"」は図面ファイルではありません。");
   EXPECT_EQ(w[1].kind, TTileWarning::kNotDrawing);
   EXPECT_EQ(w[2].kind, TTileWarning::kMissing);
   EXPECT_EQ(w[2].tile, 3);
   // The files that are no drawings and the missing one take the base paper.
-  EXPECT_EQ(r.engine.Places()[1].x, 307);
-  EXPECT_EQ(r.engine.Places()[2].x, 762.5);
-  EXPECT_EQ(r.engine.Places()[3].x, 0);
-  EXPECT_EQ(r.engine.Places()[3].y, 420 / 2 + 10 + 210 / 2);
+  EXPECT_EQ(r.engine.Report().places[1].x, 307);
+  EXPECT_EQ(r.engine.Report().places[2].x, 762.5);
+  EXPECT_EQ(r.engine.Report().places[3].x, 0);
+  EXPECT_EQ(r.engine.Report().places[3].y, 420 / 2 + 10 + 210 / 2);
 
   // Header only: the paper of a drawing whose entities are damaged, and the
   // header of one whose names make it longer than the first read.

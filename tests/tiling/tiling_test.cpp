@@ -6,10 +6,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <numeric>
 #include <optional>
 
 #include "drawing_builder.h"
+#include "messages/tiling_messages.h"
+#include "tiling/text_types.h"
 #include "util/numbers.h"
 #include "util/text.h"
 
@@ -30,7 +33,7 @@ struct Fixture {
     return files.ufile(name);
   }
   // Merges, saves and reads the result back.
-  TTilingEngine::TSaveResult Run(const TTilingInputs& in, TJwwData& out) {
+  TSaveResult Run(const TTilingInputs& in, TJwwData& out) {
     TTilingRun run(engine);
     EXPECT_FALSE(engine.CheckInputs(in).has_value());
     EXPECT_FALSE(engine.Merge(in).has_value());
@@ -42,6 +45,10 @@ struct Fixture {
       EXPECT_TRUE(out.FileIn(files.ufile("out.jww")));
     }
     return result;
+  }
+  // The message the window shows after the save.
+  std::u16string Message(const TSaveResult& saved) const {
+    return SaveMessage(saved, engine.Report());
   }
 };
 
@@ -124,18 +131,18 @@ TEntJwwBlockDef Def(std::uint32_t n, std::u16string name, std::vector<TEntJwwBlo
 
 TEST(TileOffsets, TheFourOrdersAndTheirSteps) {
   using P = std::vector<std::pair<double, double>>;
-  EXPECT_EQ(TileOffsets(5, 0, 3, 10, 10, 420, 297),
+  using enum TOrder;
+  EXPECT_EQ(TileOffsets(5, kRightUp, 3, 10, 10, 420, 297),
             (P{{0, 0}, {430, 0}, {860, 0}, {0, 307}, {430, 307}}));
-  EXPECT_EQ(TileOffsets(5, 1, 3, 10, 10, 420, 297),
+  EXPECT_EQ(TileOffsets(5, kRightDown, 3, 10, 10, 420, 297),
             (P{{0, 0}, {430, 0}, {860, 0}, {0, -307}, {430, -307}}));
-  EXPECT_EQ(TileOffsets(5, 2, 3, 10, 10, 420, 297),
+  EXPECT_EQ(TileOffsets(5, kUpRight, 3, 10, 10, 420, 297),
             (P{{0, 0}, {0, 307}, {0, 614}, {430, 0}, {430, 307}}));
-  EXPECT_EQ(TileOffsets(5, 3, 3, 10, 10, 420, 297),
+  EXPECT_EQ(TileOffsets(5, kDownRight, 3, 10, 10, 420, 297),
             (P{{0, 0}, {0, -307}, {0, -614}, {430, 0}, {430, -307}}));
-  EXPECT_EQ(TileOffsets(3, 7, 3, 10, 10, 420, 297), TileOffsets(3, 3, 3, 10, 10, 420, 297));
-  EXPECT_EQ(TileOffsets(3, 0, 1, 10, 10, 420, 297), (P{{0, 0}, {0, 307}, {0, 614}}));
-  EXPECT_EQ(TileOffsets(2, 0, 3, -5, 0, 420, 297), (P{{0, 0}, {415, 0}}));
-  EXPECT_EQ(TileOffsets(3, 2, 1000, 10, 10, 420, 297), (P{{0, 0}, {0, 307}, {0, 614}}));
+  EXPECT_EQ(TileOffsets(3, kRightUp, 1, 10, 10, 420, 297), (P{{0, 0}, {0, 307}, {0, 614}}));
+  EXPECT_EQ(TileOffsets(2, kRightUp, 3, -5, 0, 420, 297), (P{{0, 0}, {415, 0}}));
+  EXPECT_EQ(TileOffsets(3, kUpRight, 1000, 10, 10, 420, 297), (P{{0, 0}, {0, 307}, {0, 614}}));
 }
 
 // Cells overlap when a gap is negative, never when it is 0; each tile
@@ -145,76 +152,76 @@ TEST(TilePlaces, OverlappingCellsAreFoundAndTouchingOnesAreNot) {
   const TPaperSize a3 = PaperSizeOf(3), a2 = PaperSizeOf(2), a4 = PaperSizeOf(4);
   using O = std::vector<std::ptrdiff_t>;
   const struct {
-    int order;
-    std::u16string count, gx, gy;
+    TOrder order;
+    std::int32_t count;
+    double gx, gy;
     TTileSize size;
     O expected;
   } cases[] = {
-      {0, u"3", u"0", u"0", TTileSize::kBase, {-1, -1, -1, -1, -1}},
-      {0, u"3", u"10", u"10", TTileSize::kOwn, {-1, -1, -1, -1, -1}},
-      {0, u"3", u"0", u"0", TTileSize::kOwn, {-1, -1, -1, -1, -1}},
-      {0, u"3", u"-5", u"10", TTileSize::kBase, {-1, 0, 1, -1, 3}},
-      {1, u"2", u"10", u"-300", TTileSize::kBase, {-1, -1, 0, 1, 0}},
-      {0, u"3", u"-420", u"10", TTileSize::kBase, {-1, 0, 0, -1, 3}},
-      {3, u"2", u"-420", u"-297", TTileSize::kBase, {-1, 0, 0, 0, 0}},  // all on one spot
-      {2, u"3", u"10", u"-1", TTileSize::kOwn, {-1, 0, 1, -1, 3}},
-      {0, u"2", u"-100", u"10", TTileSize::kOwn, {-1, 0, -1, 2, -1}},
+      {TOrder::kRightUp, 3, 0, 0, TTileSize::kBase, {-1, -1, -1, -1, -1}},
+      {TOrder::kRightUp, 3, 10, 10, TTileSize::kOwn, {-1, -1, -1, -1, -1}},
+      {TOrder::kRightUp, 3, 0, 0, TTileSize::kOwn, {-1, -1, -1, -1, -1}},
+      {TOrder::kRightUp, 3, -5, 10, TTileSize::kBase, {-1, 0, 1, -1, 3}},
+      {TOrder::kRightDown, 2, 10, -300, TTileSize::kBase, {-1, -1, 0, 1, 0}},
+      {TOrder::kRightUp, 3, -420, 10, TTileSize::kBase, {-1, 0, 0, -1, 3}},
+      {TOrder::kDownRight, 2, -420, -297, TTileSize::kBase, {-1, 0, 0, 0, 0}},  // one spot
+      {TOrder::kUpRight, 3, 10, -1, TTileSize::kOwn, {-1, 0, 1, -1, 3}},
+      {TOrder::kRightUp, 2, -100, 10, TTileSize::kOwn, {-1, 0, -1, 2, -1}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(Utf16ToUtf8(c.gx + u" " + c.gy + u" " + c.count));
+    SCOPED_TRACE(std::to_string(c.gx) + " " + std::to_string(c.gy) + " " + std::to_string(c.count));
     TTilingInputs in;
     in.files.assign(5, u"x.jww");
     in.order = c.order;
-    in.count_text = c.count;
-    in.gap_x_text = c.gx;
-    in.gap_y_text = c.gy;
+    in.count = c.count;
+    in.gap_x = c.gx;
+    in.gap_y = c.gy;
     in.tile_size = c.size;
-    EXPECT_EQ(OverlappedCells(TilePlaces(in, a3, {a2, a4, a3, a4, a2})), c.expected);
+    EXPECT_EQ(TTileCells(TilePlaces(in, a3, {a2, a4, a3, a4, a2})).OverlappedCells(), c.expected);
   }
   // Many tiles on one spot each find an earlier one; far apart, none do.
   TTilingInputs in;
   in.files.assign(20000, u"x.jww");
-  in.count_text = u"100";
-  in.gap_x_text = u"-420";
-  const auto stacked = OverlappedCells(TilePlaces(in, a3, {}));
+  in.count = 100;
+  in.gap_x = -420;
+  const auto stacked = TTileCells(TilePlaces(in, a3, {})).OverlappedCells();
   EXPECT_EQ(std::count(stacked.begin(), stacked.end(), -1), 200);  // the first of each row
-  in.gap_x_text = u"1e300";
-  const auto far = OverlappedCells(TilePlaces(in, a3, {}));
+  in.gap_x = 1e300;
+  const auto far = TTileCells(TilePlaces(in, a3, {})).OverlappedCells();
   EXPECT_EQ(std::count(far.begin(), far.end(), -1), 20000);
 }
 
-TEST(TilingChecks, InOrderWithTheirFixedMessages) {
+// The checks come in a fixed order; the first that applies is reported.
+// (The fields' texts are read into numbers by the front ends: the window's
+// tests check those.)
+TEST(TilingChecks, InOrder) {
   Fixture f;
   TJwwData base;
   InitDrawing(base);
   TTilingInputs in;
-  EXPECT_EQ(f.engine.CheckInputs(in), u"図面ファイルを[追加]して下さい");
+  in.count = 0;
+  EXPECT_EQ(f.engine.CheckInputs(in), TRefusal::kNoFiles);
   in.files = {u"/nowhere/a.jww"};
-  EXPECT_EQ(f.engine.CheckInputs(in), u"ベース図面を指定して下さい");
+  EXPECT_EQ(f.engine.CheckInputs(in), TRefusal::kNoBase);
   in.base_file = u"/nowhere/base.jww";
-  EXPECT_EQ(f.engine.CheckInputs(in), u"ベース図面が見つかりません。再指定して下さい");
+  EXPECT_EQ(f.engine.CheckInputs(in), TRefusal::kBaseMissing);
   in.base_file = f.Write(base, "base.jww");
-  for (const char16_t* bad : {u"0", u"", u"abc", u"-1", u"1001", u"1.5"}) {
-    in.count_text = bad;
-    in.order = 0;
-    EXPECT_EQ(f.engine.CheckInputs(in), u"横数： の数値を再入力して下さい。");
-    in.order = 2;
-    EXPECT_EQ(f.engine.CheckInputs(in), u"縦数： の数値を再入力して下さい。");
+  for (const std::int32_t bad : {0, -1, 1001, INT32_MIN}) {
+    in.count = bad;
+    EXPECT_EQ(f.engine.CheckInputs(in), TRefusal::kCount) << bad;
+    in.gap_x = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(f.engine.CheckInputs(in), TRefusal::kCount) << bad;  // the count comes first
+    in.gap_x = 10;
   }
-  for (const char16_t* good : {u"1", u"1000", u"  7", u"$10", u"７ ", u"\u3000１０００"}) {
-    in.count_text = good;
-    EXPECT_FALSE(f.engine.CheckInputs(in).has_value()) << Utf16ToUtf8(good);
+  for (const std::int32_t good : {1, 7, 1000}) {
+    in.count = good;
+    EXPECT_FALSE(f.engine.CheckInputs(in).has_value()) << good;
   }
-  // A gap that is no number is refused as a count is.
-  in.count_text = u"3";
-  for (const char16_t* bad : {u"10mm", u"1O", u""}) {
-    in.gap_x_text = bad;
-    EXPECT_EQ(f.engine.CheckInputs(in), u"横間隔： の数値を再入力して下さい。") << Utf16ToUtf8(bad);
-    in.gap_x_text = u"10";
-    in.gap_y_text = bad;
-    EXPECT_EQ(f.engine.CheckInputs(in), u"縦間隔： の数値を再入力して下さい。") << Utf16ToUtf8(bad);
-    in.gap_y_text = u"10";
-  }
+  in.gap_x = std::numeric_limits<double>::quiet_NaN();
+  in.gap_y = -std::numeric_limits<double>::infinity();
+  EXPECT_EQ(f.engine.CheckInputs(in), TRefusal::kGapX);
+  in.gap_x = -5;
+  EXPECT_EQ(f.engine.CheckInputs(in), TRefusal::kGapY);
 }
 
 TEST(Tiling, EntitiesMoveByTheirTileAndTextsAreFilteredAndTyped) {
@@ -262,14 +269,15 @@ TEST(Tiling, EntitiesMoveByTheirTileAndTextsAreFilteredAndTyped) {
   TTilingInputs in;
   in.base_file = f.Write(base, "base.jww");
   in.files = {f.Write(add, "a.jww"), f.files.ufile("a.jww")};
-  in.order = 1;
-  in.count_text = u"1";
-  in.gap_x_text = u"10";
-  in.gap_y_text = u"０";  // full width, as an input method types it
+  in.order = TOrder::kRightDown;
+  in.count = 1;
+  in.gap_x = 10;
+  in.gap_y = 0;
   TJwwData out;
   auto result = f.Run(in, out);
   ASSERT_TRUE(result.ok);
-  EXPECT_EQ(result.message, u"図面ファイル「" + f.files.ufile("out.jww") + u"」を保存しました。");
+  EXPECT_EQ(f.Message(result),
+            u"図面ファイル「" + f.files.ufile("out.jww") + u"」を保存しました。");
 
   // Second tile at (0, -297): rows go down with one drawing per row.
   ASSERT_EQ(out.EntLine.size(), 3u);
@@ -355,9 +363,13 @@ TEST(Tiling, BlockReferencesReachTheDefinitionsOfTheirNames) {
   EXPECT_EQ(names,
             (std::vector<std::u16string>{window, u"扉", u"机", window, u"", u"机", window, u""}));
   // One warning per drawing that placed a block it has no definition for.
-  ASSERT_EQ(f.engine.Warnings().size(), 2u);
-  EXPECT_EQ(f.engine.Warnings()[0].kind, TTileWarning::kDanglingBlock);
-  EXPECT_EQ(f.engine.Warnings()[1].kind, TTileWarning::kDanglingBlock);
+  const std::vector<TTileWarning>& warnings = f.engine.Report().warnings;
+  ASSERT_EQ(warnings.size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(warnings[i].kind, TTileWarning::kDanglingBlock);
+    EXPECT_EQ(warnings[i].tile, static_cast<std::ptrdiff_t>(i));
+    EXPECT_EQ(warnings[i].references, 1u);
+  }
   // 扉, 窓, 机, 椅子: the unused base definition and the second tile's copies
   // are not written.
   ASSERT_EQ(out.EntBlockDef.size(), 4u);
@@ -372,7 +384,6 @@ TEST(Tiling, BlockReferencesReachTheDefinitionsOfTheirNames) {
     if (d.nNumber == desk->mBlock[0].nNumber) placed = d.strName;
   }
   EXPECT_EQ(placed, u"椅子");
-  EXPECT_EQ(f.engine.BlkNam.size(), 4u);  // the table keeps the last run's rows
 }
 
 // What a block reference shows: its definition's name, with the x of each
@@ -453,10 +464,10 @@ TEST(Tiling, BlocksOfOneNameAndOtherContentsKeepTheirOwn) {
 
   // One warning per drawing, naming each block's own name and the new one.
   std::vector<std::u16string> lines;
-  for (const TTileWarning& w : f.engine.Warnings()) {
+  for (const TTileWarning& w : f.engine.Report().warnings) {
     EXPECT_EQ(w.kind, TTileWarning::kBlockRenamed);
-    EXPECT_FALSE(w.reason.empty());
-    lines.push_back(TTilingEngine::WarningLine(w));
+    EXPECT_FALSE(WarningReason(w).empty());
+    lines.push_back(WarningLine(w));
   }
   const std::u16string renamed =
       u"は、同じ名前で内容の異なるブロックが先にあるため、名前を変えて結合しました。";
@@ -470,7 +481,7 @@ TEST(Tiling, BlocksOfOneNameAndOtherContentsKeepTheirOwn) {
                     u"」のブロック「扉」→「扉_2」、「2lines@@SfigorgFlag@@9」→「2lines_2@@"
                     u"SfigorgFlag@@9」、「」→「_2」" +
                     renamed}));
-  EXPECT_NE(saved.message.find(lines[0]), std::u16string::npos);
+  EXPECT_NE(f.Message(saved).find(lines[0]), std::u16string::npos);
 }
 
 TEST(Tiling, CurveNumbersGetARangePerDrawing) {
@@ -502,7 +513,7 @@ TEST(Tiling, CurveNumbersGetARangePerDrawing) {
   // Base: 12->1, 40->2, -7->-3, 7->4. a: 12->5, 5->6. The missing drawing
   // still advances the range by a's count (2); b starts at 9.
   EXPECT_EQ(groups, (std::vector<std::int32_t>{0, 1, 1, 2, -3, 4, 5, 6, -9}));
-  EXPECT_NE(result.message.find(u"missing.jww」が見つからないため、追加しませんでした。"),
+  EXPECT_NE(f.Message(result).find(u"missing.jww」が見つからないため、追加しませんでした。"),
             std::u16string::npos);
 }
 
@@ -523,25 +534,37 @@ TEST(Tiling, PartlyReadDrawingsAreMergedAndNamed) {
   auto result = f.Run(in, out);
   ASSERT_TRUE(result.ok);
   EXPECT_EQ(out.EntLine.size(), 3u);
-  EXPECT_NE(result.message.find(u"は一部しか読み込めませんでした。"), std::u16string::npos);
+  EXPECT_NE(f.Message(result).find(u"は一部しか読み込めませんでした。"), std::u16string::npos);
 }
 
-TEST(Tiling, LoadAddFileAppendsOneDrawingOrNotesItMissing) {
+// Each listed drawing lands at its place in the report; a missing one is
+// noted for its row and adds nothing.
+TEST(Tiling, EachDrawingIsAppendedAtItsPlaceOrNotedMissing) {
   Fixture f;
-  TJwwData a;
+  TJwwData base, a;
+  InitDrawing(base);
   InitDrawing(a);
   AddLine(a, Line(1, 2, 3, 4));
-  const std::u16string file = f.Write(a, "a.jww");
-  f.engine.JWW.EntLine.clear();
-  f.engine.JWW.EntNo.clear();
-  f.engine.LoadAddFile(file, 100, -50);
-  f.engine.LoadAddFile(f.files.ufile("missing.jww"), 0, 0);
-  ASSERT_EQ(f.engine.JWW.EntLine.size(), 1u);
-  EXPECT_EQ(f.engine.JWW.EntLine[0].start_x, 101);
-  EXPECT_EQ(f.engine.JWW.EntLine[0].end_y, -46);
-  ASSERT_EQ(f.engine.Warnings().size(), 1u);
-  EXPECT_EQ(f.engine.Warnings()[0].kind, TTileWarning::kMissing);
-  f.engine.Cleanup();
+  TTilingInputs in;
+  in.base_file = f.Write(base, "base.jww");
+  in.files = {f.files.ufile("missing.jww"), f.Write(a, "a.jww")};
+  in.order = TOrder::kUpRight;
+  in.gap_y = 50;
+  TTilingRun run(f.engine);
+  ASSERT_FALSE(f.engine.Merge(in).has_value());
+  const TTilingReport& report = f.engine.Report();
+  ASSERT_EQ(report.places.size(), 2u);
+  const TTilePlace& place = report.places[1];
+  EXPECT_EQ(place.x, 0);
+  EXPECT_EQ(place.y, PaperSizeOf(base.Enthd.nZumen).papy + 50);
+  const TJwwData& combined = f.engine.Combined();
+  ASSERT_EQ(combined.EntLine.size(), 1u);
+  EXPECT_EQ(combined.EntLine[0].start_x, 1 + place.x);
+  EXPECT_EQ(combined.EntLine[0].end_y, 4 + place.y);
+  ASSERT_EQ(report.warnings.size(), 1u);
+  EXPECT_EQ(report.warnings[0].kind, TTileWarning::kMissing);
+  EXPECT_EQ(report.warnings[0].tile, 0);
+  EXPECT_EQ(report.warnings[0].file, in.files[0]);
 }
 
 std::vector<std::uint8_t> Gzip(const std::string& raw) {
@@ -623,7 +646,8 @@ TEST(Tiling, Utf16DrawingsMakeAUtf16ResultAndFailedSavesSaySo) {
   f.engine.Merge(in);
   auto failed = f.engine.Save(f.files.ufile("no/such/dir/out.jww"));
   EXPECT_FALSE(failed.ok);
-  EXPECT_EQ(failed.message,
+  EXPECT_EQ(failed.file, f.files.ufile("no/such/dir/out.jww"));
+  EXPECT_EQ(f.Message(failed),
             u"図面ファイル「" + f.files.ufile("no/such/dir/out.jww") +
                 u"」の保存に失敗しました。\nファイルまたはフォルダーが見つかりません。");
   EXPECT_EQ(failed.status.error, platform::TFileError::kNotFound);
@@ -656,14 +680,14 @@ TEST(Tiling, ManyTilesOfAGeneratedDrawingAddUp) {
   EXPECT_EQ(out.EntLine.size(), 8 * one.EntLine.size());
   EXPECT_EQ(out.EntMoji.size(), one.EntMoji.size() + 7 * kept_texts);
   EXPECT_EQ(out.EntBlock.size(), 8 * one.EntBlock.size());
-  for (const TTileWarning& w : f.engine.Warnings())
-    EXPECT_NE(w.kind, TTileWarning::kBlockRenamed) << Utf16ToUtf8(TTilingEngine::WarningLine(w));
+  for (const TTileWarning& w : f.engine.Report().warnings)
+    EXPECT_NE(w.kind, TTileWarning::kBlockRenamed) << Utf16ToUtf8(WarningLine(w));
   EXPECT_EQ(out.EntBlockDef.size(), one.EntBlockDef.size());  // shared by name
   EXPECT_EQ(out.EntBlockNum, one.EntBlockNum);
 }
 
-// A gap too large for the format: refused with the field's message, before
-// any drawing is read, and nothing is written.
+// A gap too large for the format: refused as the field's, before any
+// drawing is read, and nothing is written.
 TEST(TilingChecks, GapsWhoseTilesWouldLieAtInfinityAreRefused) {
   Fixture f;
   TJwwData base;
@@ -672,30 +696,30 @@ TEST(TilingChecks, GapsWhoseTilesWouldLieAtInfinityAreRefused) {
   TTilingInputs in;
   in.base_file = f.Write(base, "base.jww");
   in.files = {in.base_file, in.base_file, in.base_file};
-  const std::u16string x = u"横間隔： の数値を再入力して下さい。";
-  const std::u16string y = u"縦間隔： の数値を再入力して下さい。";
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::optional<TRefusal> x = TRefusal::kGapX, y = TRefusal::kGapY;
   const struct {
-    std::u16string gx, gy, count;
-    std::optional<std::u16string> checked, merged;
+    double gx, gy;
+    std::int32_t count;
+    std::optional<TRefusal> checked, merged;
   } cases[] = {
-      {u"1e400", u"10", u"3", x, x},  // no finite number at all
-      {u"10", u"-1e400", u"3", y, y},
-      {u"1e308", u"10", u"3", {}, x},  // the third tile would lie at infinity
-      {u"10", u"1.7e308", u"1", {}, y},
-      {u"1e308", u"10", u"2", {}, {}},  // two tiles a row: still finite
-      {u"-5", u"abc", u"3", y, y},      // no number at all
+      {inf, 10, 3, x, x},                               // no finite number at all
+      {10, -inf, 3, y, y},     {1e308, 10, 3, {}, x},   // the third tile would lie at infinity
+      {10, 1.7e308, 1, {}, y}, {1e308, 10, 2, {}, {}},  // two tiles a row: still finite
   };
   for (const auto& c : cases) {
-    in.gap_x_text = c.gx;
-    in.gap_y_text = c.gy;
-    in.count_text = c.count;
-    EXPECT_EQ(f.engine.CheckInputs(in), c.checked) << Utf16ToUtf8(c.gx + u" " + c.gy);
+    SCOPED_TRACE(std::to_string(c.gx) + " " + std::to_string(c.gy));
+    in.gap_x = c.gx;
+    in.gap_y = c.gy;
+    in.count = c.count;
+    EXPECT_EQ(f.engine.CheckInputs(in), c.checked);
     if (c.checked) continue;
     TTilingRun run(f.engine);
-    EXPECT_EQ(f.engine.Merge(in), c.merged) << Utf16ToUtf8(c.gx + u" " + c.gy);
+    EXPECT_EQ(f.engine.Merge(in), c.merged);
+    EXPECT_EQ(f.engine.Report().refusal, c.merged);
     // No tile added when refused; else two (the first is the base drawing
     // itself, not added twice).
-    EXPECT_EQ(f.engine.JWW.EntNo.size(), c.merged ? 1u : 3u);
+    EXPECT_EQ(f.engine.Combined().EntNo.size(), c.merged ? 1u : 3u);
   }
 }
 
@@ -716,16 +740,16 @@ TEST(Tiling, TheBaseDrawingListedAtTheOriginIsNotAddedTwice) {
   const struct {
     std::vector<std::u16string> files;
     TTileSize size;
-    std::u16string gap_x;
+    double gap_x;
     std::size_t lines, notices, warnings;
   } cases[] = {
-      {{file, file}, TTileSize::kBase, u"10", 2, 1, 0},  // the second one at (430, 0)
-      {{roundabout, copy}, TTileSize::kBase, u"10", 2, 1, 0},
-      {{link}, TTileSize::kOwn, u"10", 1, 1, 0},
-      {{copy, file}, TTileSize::kBase, u"10", 3, 0, 0},
+      {{file, file}, TTileSize::kBase, 10, 2, 1, 0},  // the second one at (430, 0)
+      {{roundabout, copy}, TTileSize::kBase, 10, 2, 1, 0},
+      {{link}, TTileSize::kOwn, 10, 1, 1, 0},
+      {{copy, file}, TTileSize::kBase, 10, 3, 0, 0},
       // Every tile at (0, 0): each listing of the base is left out, a copy
       // is added and overlaps the base's cell.
-      {{file, copy, link}, TTileSize::kBase, u"-420", 2, 2, 1},
+      {{file, copy, link}, TTileSize::kBase, -420, 2, 2, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Utf16ToUtf8(c.files[0]));
@@ -733,21 +757,21 @@ TEST(Tiling, TheBaseDrawingListedAtTheOriginIsNotAddedTwice) {
     in.base_file = file;
     in.files = c.files;
     in.tile_size = c.size;
-    in.gap_x_text = c.gap_x;
+    in.gap_x = c.gap_x;
     TJwwData out;
     const auto saved = f.Run(in, out);
     ASSERT_TRUE(saved.ok);
     EXPECT_EQ(out.EntLine.size(), c.lines);
-    EXPECT_EQ(f.engine.Warnings().size(), c.warnings);
-    ASSERT_EQ(f.engine.Notices().size(), c.notices);
+    EXPECT_EQ(f.engine.Report().warnings.size(), c.warnings);
+    ASSERT_EQ(f.engine.Report().notices.size(), c.notices);
     if (c.notices == 0) continue;
-    const TTileWarning& n = f.engine.Notices()[0];
+    const TTileWarning& n = f.engine.Report().notices[0];
     EXPECT_EQ(n.kind, TTileWarning::kSameAsBase);
     EXPECT_EQ(n.tile, 0);
-    const std::u16string line = TTilingEngine::WarningLine(n);
+    const std::u16string line = WarningLine(n);
     EXPECT_EQ(line, u"図面ファイル「" + c.files[0] +
                         u"」はベース図面と同じファイルのため、重ねて追加しませんでした。");
-    EXPECT_NE(saved.message.find(u"を保存しました。\n" + line), std::u16string::npos);
+    EXPECT_NE(f.Message(saved).find(u"を保存しました。\n" + line), std::u16string::npos);
   }
 }
 
@@ -763,12 +787,15 @@ TEST(Tiling, ABaseDrawingThatIsNoDrawingStopsTheRun) {
   ASSERT_FALSE(f.engine.CheckInputs(in).has_value());  // it exists
   {
     TTilingRun run(f.engine);
-    EXPECT_EQ(f.engine.Merge(in), std::u16string(kBaseNotDrawingMessage));
-    EXPECT_TRUE(f.engine.JWW.EntNo.empty());
+    EXPECT_EQ(f.engine.Merge(in), TRefusal::kBaseNotDrawing);
+    EXPECT_TRUE(f.engine.Report().base_read.no_signature);
+    EXPECT_TRUE(f.engine.Combined().EntNo.empty());
   }
   f.engine.SetBaseFile(in.base_file);
-  EXPECT_FALSE(f.engine.BaseRead());
-  EXPECT_EQ(f.engine.LabelPap, kNoPaperCaption);
+  EXPECT_FALSE(f.engine.BasePaper().has_value());
+  f.engine.SetBaseFile(in.files[0]);
+  ASSERT_TRUE(f.engine.BasePaper().has_value());
+  EXPECT_EQ(f.engine.BasePaper()->nZumen, one.Enthd.nZumen);
 }
 
 // An image that cannot be carried over is named in the success message, as a
@@ -802,14 +829,15 @@ TEST(TilingImages, ImagesLeftOutAreNamedAndClashesNumberedOn) {
   EXPECT_EQ(names, (std::vector<std::u16string>{u"logo.bmp.gz", u"logo_2.bmp.gz", u"logo_3.bmp.gz",
                                                 u"broken.bmp.gz"}));
   EXPECT_EQ(out.EntMoji[3].str.substr(0, 21), u"^@BM%temp%logo_2.bmp,");  // b2 shares b's
-  ASSERT_EQ(f.engine.Warnings().size(), 1u);
-  const TTileWarning& w = f.engine.Warnings()[0];
+  ASSERT_EQ(f.engine.Report().warnings.size(), 1u);
+  const TTileWarning& w = f.engine.Report().warnings[0];
   EXPECT_EQ(w.kind, TTileWarning::kImageLeftOut);
   EXPECT_EQ(w.file, in.files.back());
-  EXPECT_EQ(w.image, u"broken.bmp.gz");
-  EXPECT_EQ(w.image_problem, TImageLeftOut::kNotUnpacked);
-  EXPECT_NE(saved.message.find(u"\n" + TTilingEngine::WarningLine(w)), std::u16string::npos);
-  EXPECT_NE(saved.message.find(u"broken.bmp.gz"), std::u16string::npos);
+  EXPECT_EQ(w.tile, 3);
+  EXPECT_EQ(w.image.name, u"broken.bmp.gz");
+  EXPECT_EQ(w.image.kind, TImageLeftOut::kNotUnpacked);
+  EXPECT_NE(f.Message(saved).find(u"\n" + WarningLine(w)), std::u16string::npos);
+  EXPECT_NE(f.Message(saved).find(u"broken.bmp.gz"), std::u16string::npos);
 }
 
 }  // namespace

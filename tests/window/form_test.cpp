@@ -80,8 +80,6 @@ class FakeView : public TFormView {
     SelectRow(selected);
   }
   void SelectRow(int row) override { rows.push_back(row); }
-  void SetSortKeys(const std::vector<std::u16string>& keys) override { sort_keys = keys; }
-  void SetMemo(const std::vector<std::u16string>& lines) override { memo = lines; }
   void SetRunning(bool on) override { running = on; }
   void SetProgress(int value, int maximum) override { progress = {value, maximum}; }
   void SetWaitCursor(bool on) override { wait_cursor += on ? 1 : -1; }
@@ -154,7 +152,7 @@ class FakeView : public TFormView {
   int arrangement = 0;
   Files files;
   std::vector<int> rows;
-  std::vector<std::u16string> sort_keys, memo, messages, questions;
+  std::vector<std::u16string> messages, questions;
   bool answer_yes = true;
   std::function<void()> on_post;
   bool running = false, running_at_save_dialog = false, drops = false, closed = false;
@@ -208,7 +206,7 @@ TEST_F(FormTest, FirstStartMakesTheFoldersAndCloseWritesTheDefaults) {
   EXPECT_EQ(f.ZumenPath, dir.upath());
   EXPECT_TRUE(view.drops);
   ASSERT_TRUE(f.Engine);
-  EXPECT_EQ(f.Engine->JWW.BindImageFolder, dir.ufile("TEMP") + platform::PathSeparator());
+  EXPECT_TRUE(f.Engine->ExtractsImages());
 
   view.placement = {10, 20, 510, 420};
   f.Button8Click();
@@ -220,7 +218,7 @@ TEST_F(FormTest, FirstStartMakesTheFoldersAndCloseWritesTheDefaults) {
       "10\r\n20\r\n510\r\n420\r\n0\r\n3\r\n10\r\n10\r\n\r\n" +
       dir.path() + "\r\n" + dir.path() + "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n";
   EXPECT_EQ(ReadText(dir.file("plattero.dat")), expected);
-  EXPECT_EQ(view.memo.size(), 16u);
+  EXPECT_EQ(f.MemoT.size(), 16u);
   EXPECT_FALSE(fs::exists(dir.file("TEMP")));
   EXPECT_FALSE(fs::exists(dir.file("TEMP2")));
 }
@@ -240,8 +238,7 @@ TEST_F(FormTest, WithoutImageFoldersImagesAreLeftOutAndTheUserIsTold) {
   view.queue.RunSome(std::chrono::milliseconds(0));
   ASSERT_EQ(view.messages.size(), 1u);
   EXPECT_NE(view.messages[0].find(u"一時フォルダを作成できません"), std::u16string::npos);
-  EXPECT_FALSE(f.Engine->JWW.BindImageExp);
-  EXPECT_FALSE(f.Engine->JWW2.BindImageExr);
+  EXPECT_FALSE(f.Engine->ExtractsImages());
 }
 
 TEST_F(FormTest, SettingsAreRestoredAndAnUnknownArrangementIsSavedAsNone) {
@@ -278,7 +275,7 @@ TEST_F(FormTest, TheTileSizeChoiceIsKeptInTheSettings) {
   EXPECT_FALSE(view.checked[TControl::CheckBox1]);
   EXPECT_FALSE(f.OwnTileSize());
   f.CheckBox1Click(true);
-  EXPECT_EQ(f.CurrentInputs().tile_size, TTileSize::kOwn);
+  EXPECT_EQ(f.CurrentInputs().inputs.tile_size, TTileSize::kOwn);
   f.Button8Click();
   std::string saved = ReadText(dir.file("plattero.dat"));
   EXPECT_NE(saved.find("\r\n1\r\n"), std::string::npos) << saved;
@@ -431,7 +428,7 @@ TEST_F(FormTest, SortAlternatesAndIgnoresShortLists) {
   f.Button6Click();
   EXPECT_EQ(f.Files(), (Files{u"/d/a.jww", u"/x/b.jww", u"/y/B.jww"}));
   EXPECT_EQ(f.SelectedRow(), -1);
-  EXPECT_EQ(view.sort_keys.size(), 3u);
+  EXPECT_EQ(f.ListBox2.size(), 3u);
   f.Button6Click();
   EXPECT_EQ(f.Files(), (Files{u"/y/B.jww", u"/x/b.jww", u"/d/a.jww"}));
   f.Button6Click();
@@ -470,6 +467,64 @@ TEST_F(FormTest, StartChecksTheInputsInOrder) {
   EXPECT_FALSE(f.IsRunning());
 }
 
+// The fields' texts as a run takes them: numbers as typed (full-width forms,
+// blanks around them), and the message for the first field Start checks
+// that is no number; the engine's own checks come before the fields'.
+TEST_F(FormTest, TheFieldsBecomeTypedChoices) {
+  TForm1& f = Show();
+  f.WMDropFiles({Drawing("one.jww")});
+  f.BaseFile = Drawing("base.jww");
+  const std::u16string count = u"縦数： の数値を再入力して下さい。";
+  const std::u16string gap_x = u"横間隔： の数値を再入力して下さい。";
+  const std::u16string gap_y = u"縦間隔： の数値を再入力して下さい。";
+  const struct {
+    std::u16string count, gx, gy;
+    std::optional<std::u16string> message;
+    std::int32_t n = 0;
+    double x = 0, y = 0;
+  } cases[] = {
+      {u"1", u"10", u"10", {}, 1, 10, 10},
+      {u"  7", u"０", u"－５", {}, 7, 0, -5},
+      {u"$10", u"1e3", u" 2.5", {}, 16, 1000, 2.5},
+      {u"７ ", u"-0", u"0", {}, 7, 0, 0},
+      {u"\u3000１０００", u"10", u"10", {}, 1000, 10, 10},
+      {u"1001", u"10", u"10", count},  // a number, out of range: the engine refuses
+      {u"1.5", u"10mm", u"abc", count},
+      {u"", u"10", u"10", count},
+      {u"3", u"10mm", u"abc", gap_x},
+      {u"3", u"1O", u"10", gap_x},
+      {u"3", u"1e999", u"10", gap_x},
+      {u"3", u"10", u"", gap_y},
+  };
+  f.ComboBox1Select(3);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.count + u"|" + c.gx + u"|" + c.gy));
+    f.Edit1Change(c.count);
+    f.Edit2Change(c.gx);
+    f.Edit3Change(c.gy);
+    const TFieldChoices in = f.CurrentInputs();
+    EXPECT_EQ(in.inputs.order, TOrder::kDownRight);
+    EXPECT_EQ(RefusalOf(in, f.Engine->CheckInputs(in.inputs)), c.message);
+    if (c.message) continue;
+    EXPECT_EQ(in.inputs.count, c.n);
+    EXPECT_EQ(in.inputs.gap_x, c.x);
+    EXPECT_EQ(in.inputs.gap_y, c.y);
+  }
+  // A field that is no number waits for the checks before it.
+  f.Edit1Change(u"abc");
+  f.BaseFile = dir.ufile("gone.jww");
+  const TFieldChoices in = f.CurrentInputs();
+  EXPECT_EQ(RefusalOf(in, f.Engine->CheckInputs(in.inputs)),
+            u"ベース図面が見つかりません。再指定して下さい");
+  // The arrangement list's items, and none chosen.
+  EXPECT_EQ(OrderOfArrangement(0), TOrder::kRightUp);
+  EXPECT_EQ(OrderOfArrangement(1), TOrder::kRightDown);
+  EXPECT_EQ(OrderOfArrangement(2), TOrder::kUpRight);
+  EXPECT_EQ(OrderOfArrangement(-1), TOrder::kDownRight);
+  EXPECT_EQ(CountLabelOf(-1), u"横数：");
+  EXPECT_EQ(CountLabelOf(3), u"縦数：");
+}
+
 TEST_F(FormTest, StartMergesOffTheWindowThreadAndSavesTheCombinedDrawing) {
   const std::u16string base = Drawing("base.jww");
   DrawingSpec with_image;
@@ -498,9 +553,8 @@ TEST_F(FormTest, StartMergesOffTheWindowThreadAndSavesTheCombinedDrawing) {
   ASSERT_EQ(view.questions.size(), 1u);
   TTileWarning missing;
   missing.file = dir.ufile("missing.jww");
-  EXPECT_EQ(view.questions[0], std::u16string(kProblemsHeading) + u"\n" +
-                                   TTilingEngine::WarningLine(missing) + u"\n\n" +
-                                   kSaveAnywayQuestion);
+  EXPECT_EQ(view.questions[0], std::u16string(kProblemsHeading) + u"\n" + WarningLine(missing) +
+                                   u"\n\n" + kSaveAnywayQuestion);
   ASSERT_EQ(view.save_requests.size(), 1u);
   EXPECT_EQ(view.save_requests[0].folder, dir.upath());
   ASSERT_EQ(view.messages.size(), 1u);
@@ -517,7 +571,7 @@ TEST_F(FormTest, StartMergesOffTheWindowThreadAndSavesTheCombinedDrawing) {
   ASSERT_TRUE(result.FileIn(target));
   EXPECT_EQ(result.EntLine.size(), 15u);
   EXPECT_EQ(result.BindImage.size(), 1u);
-  EXPECT_EQ(f.Engine->JWW.EntLine.size(), 0u);
+  EXPECT_EQ(f.Engine->Combined().EntLine.size(), 0u);
   EXPECT_EQ(ImageFiles(dir.file("TEMP")), 0u);
   EXPECT_EQ(ImageFiles(dir.file("TEMP2")), 0u);
 }
@@ -550,7 +604,7 @@ TEST_F(FormTest, RunsThatEndWithoutASaveOrWithAFailedOne) {
     ASSERT_TRUE(WaitForRun());
     EXPECT_EQ(view.save_requests.size(), c.save_dialogs);
     EXPECT_EQ(view.messages, c.messages);
-    EXPECT_EQ(f.Engine->JWW.EntLine.size(), 0u);
+    EXPECT_EQ(f.Engine->Combined().EntLine.size(), 0u);
     EXPECT_EQ(ImageFiles(dir.file("TEMP")), 0u);
   }
   EXPECT_EQ(f.SavePath, dir.ufile("no-such-folder/"));  // set by a confirmed dialog
@@ -870,7 +924,9 @@ TEST_F(FormTest, ThePreviewComposesAFewTimesASecondWhileManyDrawingsAreRead) {
   FakePreview pane(queue);
   TPreviewModel model(pane);
   const auto start = std::chrono::steady_clock::now();
-  model.SetInputs({files, base, 0, u"40", u"10", u"10"}, TPaperSize{420, 297, u""});
+  TFieldChoices in;
+  in.inputs = {files, base, TOrder::kRightUp, 40, 10, 10};
+  model.SetInputs(in, TPaperSize{420, 297, 3});
   while (model.IsLooking() && std::chrono::steady_clock::now() - start < std::chrono::minutes(2))
     queue.RunSome(std::chrono::milliseconds(10));
   ASSERT_FALSE(model.IsLooking());
@@ -894,13 +950,14 @@ TEST_F(FormTest, ThePreviewsStatusLineSaysWhichDrawingsAreShownAsFramesOnly) {
   TaskQueue queue;
   FakePreview pane(queue);
   TPreviewModel model(pane, each * 2 + each / 2);  // the base and one more
-  TTilingInputs in{{Drawing("a.jww", spec), Drawing("b.jww", spec), Drawing("c.jww", spec)},
-                   base,
-                   0,
-                   u"3",
-                   u"10",
-                   u"10"};
-  model.SetInputs(in, TPaperSize{420, 297, u""});
+  TFieldChoices in;
+  in.inputs = {{Drawing("a.jww", spec), Drawing("b.jww", spec), Drawing("c.jww", spec)},
+               base,
+               TOrder::kRightUp,
+               3,
+               10,
+               10};
+  model.SetInputs(in, TPaperSize{420, 297, 3});
   auto pump = [&] {
     for (int i = 0; i < 3000 && model.IsLooking(); ++i)
       queue.RunSome(std::chrono::milliseconds(10));

@@ -151,10 +151,10 @@ TEST(PreviewNavigatorTest, WheelZoomsAtTheCursorDragPansDoubleClickFits) {
 }
 
 TEST(PreviewStatusTest, SaysWhatIsReadMissingPartialAndLeftOut) {
-  TTilingInputs in;
-  in.base_file = u"/b.jww";
-  in.files = {u"/a.jww",    u"/gone.jww", u"/a.jww",    u"/bad.jww",
-              u"/big1.jww", u"/big2.jww", u"/notes.jww"};
+  TFieldChoices in;
+  in.inputs.base_file = u"/b.jww";
+  in.inputs.files = {u"/a.jww",    u"/gone.jww", u"/a.jww",    u"/bad.jww",
+                     u"/big1.jww", u"/big2.jww", u"/notes.jww"};
   auto scene = [](render::TPreviewState state) {
     render::TPreviewScene s;
     s.scene = std::make_shared<const render::TScene>();
@@ -171,7 +171,7 @@ TEST(PreviewStatusTest, SaysWhatIsReadMissingPartialAndLeftOut) {
   const std::unordered_map<std::u16string, render::TPreviewScene> fine = {
       {u"/b.jww", scene(S::kRead)}, {u"/a.jww", scene(S::kRead)}};
   render::TPreviewLayout refused;
-  refused.message = u"図面ファイルを[追加]して下さい";
+  refused.refusal = TRefusal::kNoFiles;
   const struct {
     const char* name;
     const render::TPreviewLayout& layout;

@@ -1,0 +1,223 @@
+// The words of a tiling run: every report item kind, every refusal and every
+// file error as the window and the command line show them.
+
+#include "messages/tiling_messages.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <set>
+
+#include "util/text.h"
+
+namespace plattero {
+namespace {
+
+TTileWarning Item(TTileWarning::Kind kind) {
+  TTileWarning w;
+  w.kind = kind;
+  w.file = u"/d/平面.jww";
+  w.tile = 2;
+  return w;
+}
+
+// Each kind with the data its words need: the window's line (after
+// "図面ファイル「/d/平面.jww」" where `drawing` is set), the command line's
+// reason and the preview's mark.
+TEST(TilingMessages, EveryItemKindIsWorded) {
+  using K = TTileWarning;
+  const std::u16string drawing = u"図面ファイル「/d/平面.jww」";
+  struct Case {
+    TTileWarning w;
+    std::u16string line;
+    std::string reason;
+    std::u16string note;
+  };
+  std::vector<Case> cases;
+  cases.push_back(
+      {Item(K::kMissing), drawing + u"が見つからないため、追加しませんでした。", "", u""});
+  {
+    TTileWarning w = Item(K::kPartlyRead);
+    w.read.reason = "the entity list ends early";
+    cases.push_back({w, drawing + u"は一部しか読み込めませんでした。", w.read.reason, u""});
+    w.kind = K::kBasePartlyRead;
+    cases.push_back(
+        {w, u"ベース図面「/d/平面.jww」は一部しか読み込めませんでした。", w.read.reason, u""});
+    w.kind = K::kNotDrawing;
+    w.read.reason = "not a drawing";
+    cases.push_back({w, u"「/d/平面.jww」は図面ファイルではありません。", "not a drawing", u""});
+  }
+  {
+    TTileWarning w = Item(K::kImageLeftOut);
+    w.image.name = u"logo.bmp.gz";
+    w.image.kind = TImageLeftOut::kCut;
+    cases.push_back(
+        {w,
+         drawing +
+             u"の画像「logo.bmp.gz」は結合できませんでした。図面が画像の途中で終わっています。",
+         "the drawing ends inside the image", u""});
+    w.image.kind = TImageLeftOut::kNotWritten;  // no reason given by the system
+    cases.push_back(
+        {w,
+         drawing + u"の画像「logo.bmp.gz」は結合できませんでした。ファイルを書き込めませんでした。",
+         "could not be copied", u""});
+    w.image.status.error = platform::TFileError::kNoSpace;
+    cases.push_back(
+        {w,
+         drawing + u"の画像「logo.bmp.gz」は結合できませんでした。ディスクの空き容量が足りません。",
+         platform::FileErrorText(w.image.status), u""});
+  }
+  {
+    TTileWarning w = Item(K::kDanglingBlock);
+    w.references = 3;
+    cases.push_back(
+        {w, drawing + u"には定義のないブロックへの参照があります（参照先のないまま残しました）。",
+         "3 block reference(s) without definition", u""});
+  }
+  {
+    TTileWarning w = Item(K::kPaperSize);
+    w.paper = PaperSizeOf(2);
+    w.tile_paper = PaperSizeOf(4);
+    cases.push_back({w, drawing + u"の用紙（A2）はベース図面の用紙（A4）と異なります。",
+                     "paper 594 x 420 mm, tiles 297 x 210 mm", u"用紙違い"});
+  }
+  {
+    TTileWarning w = Item(K::kBeyondCell);
+    w.other_tile = 4;
+    cases.push_back({w, drawing + u"の図形が用紙からはみ出し、隣の図面に重なります。",
+                     "its content leaves its paper and reaches into the cell of tile 5",
+                     u"はみ出し"});
+    w.kind = K::kOverlap;
+    w.other_tile = 0;
+    cases.push_back({w, drawing + u"は 1 番目の図面と重なる位置に置かれます（間隔が負の値です）。",
+                     "its cell overlaps the cell of tile 1 (a negative gap)", u"重なり"});
+  }
+  {
+    TTileWarning w = Item(K::kScale);
+    w.scales = {{1, 50, 100}, {10, 2.5, 100}, {3, std::numeric_limits<double>::infinity(), 1}};
+    cases.push_back({w,
+                     drawing +
+                         u"の縮尺がベース図面と異なります（[1] 1/50→1/100、[A] 1/2.5→1/100、[3] "
+                         u"1/inf→1/1）。",
+                     "group 1 at 1/50, base 1/100, group A at 1/2.5, base 1/100, group 3 at "
+                     "1/inf, base 1/1",
+                     u"縮尺違い"});
+  }
+  {
+    TTileWarning w = Item(K::kHidden);
+    w.layers = {{0, -1}, {1, 10}};
+    cases.push_back(
+        {w,
+         drawing +
+             u"の図形の一部はベース図面で非表示のレイヤにあり、表示されません（[0]、[1-A]）。",
+         "entities on layers the base drawing hides: [0], [1-A]", u"非表示になる図形"});
+    w.kind = K::kUnhidden;
+    // Lists stop after eight entries.
+    w.layers.assign(9, {15, 15});
+    const std::u16string nine = u"[F-F]、[F-F]、[F-F]、[F-F]、[F-F]、[F-F]、[F-F]、[F-F]、…";
+    cases.push_back({w, drawing + u"で非表示のレイヤの図形が表示されます（" + nine + u"）。",
+                     "entities on layers it hides that the base drawing shows: [F-F], [F-F], "
+                     "[F-F], [F-F], [F-F], [F-F], [F-F], [F-F], ...",
+                     u"表示される図形"});
+  }
+  {
+    TTileWarning w = Item(K::kBlockRenamed);
+    w.blocks = {{u"扉", u"扉_2"}, {u"窓", u"窓_3"}};
+    cases.push_back(
+        {w,
+         drawing + u"のブロック「扉」→「扉_2」、「窓」→「窓_3」は、同じ名前で内容の異なるブロック"
+                   u"が先にあるため、名前を変えて結合しました。",
+         "block \"扉\" is now \"扉_2\" and 1 more: an earlier block of that name has "
+         "other contents",
+         u""});
+  }
+  cases.push_back({Item(K::kSameAsBase),
+                   drawing + u"はベース図面と同じファイルのため、重ねて追加しませんでした。", "",
+                   u""});
+
+  std::set<TTileWarning::Kind> kinds;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.line));
+    kinds.insert(c.w.kind);
+    EXPECT_EQ(WarningLine(c.w), c.line);
+    EXPECT_EQ(WarningReason(c.w), c.reason);
+    EXPECT_EQ(WarningNote(c.w.kind), c.note);
+  }
+  EXPECT_EQ(kinds.size(), static_cast<std::size_t>(K::kSameAsBase) + 1);  // every kind
+}
+
+TEST(TilingMessages, RefusalsPapersAndFields) {
+  const struct {
+    TRefusal refusal;
+    std::u16string count_label, text;
+  } refusals[] = {
+      {TRefusal::kNoFiles, u"横数：", u"図面ファイルを[追加]して下さい"},
+      {TRefusal::kNoBase, u"横数：", u"ベース図面を指定して下さい"},
+      {TRefusal::kBaseMissing, u"横数：", u"ベース図面が見つかりません。再指定して下さい"},
+      {TRefusal::kBaseNotDrawing, u"横数：",
+       u"ベース図面を図面ファイルとして読み込めません。再指定して下さい"},
+      {TRefusal::kCount, u"横数：", u"横数： の数値を再入力して下さい。"},
+      {TRefusal::kCount, u"縦数：", u"縦数： の数値を再入力して下さい。"},
+      {TRefusal::kGapX, u"縦数：", u"横間隔： の数値を再入力して下さい。"},
+      {TRefusal::kGapY, u"縦数：", u"縦間隔： の数値を再入力して下さい。"},
+  };
+  for (const auto& r : refusals)
+    EXPECT_EQ(RefusalMessage(r.refusal, r.count_label), r.text);
+  EXPECT_EQ(CountLabel(TOrder::kRightUp), u"横数：");
+  EXPECT_EQ(CountLabel(TOrder::kRightDown), u"横数：");
+  EXPECT_EQ(CountLabel(TOrder::kUpRight), u"縦数：");
+  EXPECT_EQ(CountLabel(TOrder::kDownRight), u"縦数：");
+
+  std::u16string captions;
+  for (std::int32_t code = -1; code <= 15; ++code)
+    captions += PaperCaption(code);
+  EXPECT_EQ(
+      captions,
+      u"（A0）（A0）（A1）（A2）（A3）（A4）（A0）（A0）（A0）（2A）（3A）（4A）（5A）（10m）（"
+      u"50m）（100m）（A0）");
+}
+
+TEST(TilingMessages, SavesSayWhereAndWhy) {
+  using platform::TFileError;
+  const struct {
+    TFileError error;
+    std::u16string reason;
+  } errors[] = {
+      {TFileError::kNone, u""},
+      {TFileError::kNotFound, u"ファイルまたはフォルダーが見つかりません。"},
+      {TFileError::kPermission, u"アクセスが拒否されました。"},
+      {TFileError::kNoSpace, u"ディスクの空き容量が足りません。"},
+      {TFileError::kTooLarge, u"ファイルが大きすぎます（ファイルサイズの上限を超えます）。"},
+      {TFileError::kNameTooLong, u"ファイル名が長すぎます。"},
+      {TFileError::kNotRegular, u"通常のファイルではありません（デバイス、FIFO など）。"},
+      {TFileError::kIsFolder, u"同じ名前のフォルダーがあります。"},
+      {TFileError::kInUse, u"ほかのプログラムが使用中です。"},
+      {TFileError::kSameFile, u"読み込む図面と同じファイルです。"},
+      {TFileError::kOther, u"ファイルを書き込めませんでした。"},
+  };
+  for (const auto& e : errors) {
+    platform::TFileStatus status;
+    status.error = e.error;
+    EXPECT_EQ(FileErrorReason(status), e.reason);
+    TSaveResult failed;
+    failed.file = u"/out/結合.jww";
+    failed.status = status;
+    EXPECT_EQ(SaveMessage(failed, {}), u"図面ファイル「/out/結合.jww」の保存に失敗しました。" +
+                                           (e.reason.empty() ? u"" : u"\n" + e.reason));
+  }
+  // Saved: the notices first, then the warnings, a line each.
+  TTilingReport report;
+  report.warnings = {Item(TTileWarning::kMissing)};
+  report.notices = {Item(TTileWarning::kSameAsBase)};
+  TSaveResult saved;
+  saved.ok = true;
+  saved.file = u"/out/結合.jww";
+  EXPECT_EQ(SaveMessage(saved, report), u"図面ファイル「/out/結合.jww」を保存しました。\n" +
+                                            WarningLine(report.notices[0]) + u"\n" +
+                                            WarningLine(report.warnings[0]));
+  EXPECT_EQ(SaveMessage(saved, {}), SavedLine(saved.file));
+}
+
+}  // namespace
+}  // namespace plattero
