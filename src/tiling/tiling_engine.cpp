@@ -15,6 +15,7 @@
 #include "jww/limits.h"
 #include "platform/file_system.h"
 #include "tiling/drawing_traits.h"
+#include "util/files.h"
 #include "util/memory.h"
 #include "util/numbers.h"
 #include "util/text.h"

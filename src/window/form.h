@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/locations.h"
+#include "desktop/locations.h"
 #include "render/preview.h"
 #include "tiling/tiling_engine.h"
 #include "window/settings.h"
@@ -312,7 +312,7 @@ class TForm1 {
   std::u16string SavePath;   // folder of the save dialog, ending with a separator
   bool SortFlag = false;     // the next sort is descending
   std::u16string JwwPath;    // Jw_cad's folder (a Windows path ending with "\")
-  platform::TLocations Locations;
+  desktop::TLocations Locations;
   // JWW and JWW2 with the merge tables; exists from FormShow to FormClose.
   std::unique_ptr<TTilingEngine> Engine;
 
