@@ -10,6 +10,7 @@
 #include "jww/jww_data.h"
 #include "jww/limits.h"
 #include "platform/file_system.h"
+#include "util/files.h"
 #include "util/text.h"
 
 namespace plattero {

@@ -105,6 +105,10 @@ std::optional<TFileStamp> FileStampOf(std::u16string_view path);
 // the system cannot say.
 std::optional<std::uint64_t> FreeSpace(std::u16string_view folder);
 
+// The separator this system writes between folders ("/", or "\" on
+// Windows).
+char16_t PathSeparator();
+
 // The folder part of a path, up to and including its last separator; empty
 // when it has none.
 std::u16string FolderOf(std::u16string_view path);

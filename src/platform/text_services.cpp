@@ -1,6 +1,6 @@
 // Code page 932 and case mapping, the same on every system: which bytes form
 // a character, and what becomes of bytes and characters the code page lacks.
-// The system converts only whole characters (text_services_internal.h).
+// The system converts only whole characters (system.h).
 //
 // Our code page 932 is the table that Windows and ICU share. Where their own
 // conversions differ, ours decides:
@@ -19,8 +19,8 @@
 #include <atomic>
 #include <string>
 
+#include "platform/system.h"
 #include "platform/text_services.h"
-#include "platform/text_services_internal.h"
 
 namespace plattero::platform {
 
@@ -52,14 +52,14 @@ bool DecodeExactly(const std::uint8_t* data, std::size_t size, std::u16string& o
     if (n == 0) return false;
     i += n;
   }
-  return DecodeCharacters(data, size, out);
+  return sys::DecodeCharacters(data, size, out);
 }
 
 // Appends the bytes of a text when every character has a form that reads
 // back as itself; false, and out unchanged, otherwise.
 bool EncodeExactly(std::u16string_view text, std::vector<std::uint8_t>& out) {
   const std::size_t pos = out.size();
-  if (EncodeCharacters(text, out)) {
+  if (sys::EncodeCharacters(text, out)) {
     thread_local std::u16string back;  // reused: this runs for every string written
     back.clear();
     if (DecodeExactly(out.data() + pos, out.size() - pos, back) && back == text) return true;
@@ -96,7 +96,8 @@ class TCodePageTables {
       const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(code > 0xFF ? code >> 8 : code),
                                      static_cast<std::uint8_t>(code & 0xFF)};
       std::u16string text;
-      const bool ok = DecodeCharacters(code > 0xFF ? bytes : bytes + 1, code > 0xFF ? 2 : 1, text);
+      const bool ok =
+          sys::DecodeCharacters(code > 0xFF ? bytes : bytes + 1, code > 0xFF ? 2 : 1, text);
       v = ok && text.size() == 1 && text[0] != kUnknown ? text[0] : kReplacementChar;
       decode_[code].store(v, std::memory_order_relaxed);
     }
@@ -143,14 +144,14 @@ std::u16string MapCase(std::u16string_view text, bool upper) {
     if (n == 2) {
       const char32_t c = 0x10000 + ((static_cast<char32_t>(out[i]) - 0xD800) << 10) +
                          (static_cast<char32_t>(out[i + 1]) - 0xDC00);
-      const char32_t mapped = MapCodePoint(c, upper);
+      const char32_t mapped = sys::MapCodePoint(c, upper);
       // Only to another supplementary code point: the length never changes.
       if (mapped >= 0x10000 && mapped <= 0x10FFFF) {
         out[i] = static_cast<char16_t>(0xD800 + ((mapped - 0x10000) >> 10));
         out[i + 1] = static_cast<char16_t>(0xDC00 + ((mapped - 0x10000) & 0x3FF));
       }
     } else if (!IsHighSurrogate(out[i]) && !IsLowSurrogate(out[i])) {
-      const char32_t mapped = MapCodePoint(out[i], upper);
+      const char32_t mapped = sys::MapCodePoint(out[i], upper);
       if (mapped < 0x10000 && !(mapped >= 0xD800 && mapped <= 0xDFFF)) {
         out[i] = static_cast<char16_t>(mapped);
       }
@@ -210,6 +211,11 @@ std::u16string UpperCase(std::u16string_view text) {
 
 std::u16string LowerCase(std::u16string_view text) {
   return MapCase(text, false);
+}
+
+int sys::CompareUpperCase(std::u16string_view a, std::u16string_view b) {
+  const std::u16string ua = UpperCase(a), ub = UpperCase(b);
+  return ua < ub ? -1 : (ub < ua ? 1 : 0);
 }
 
 }  // namespace plattero::platform

@@ -6,6 +6,7 @@
 #include <limits>
 #include <unordered_set>
 
+#include "util/files.h"
 #include "util/text.h"
 
 namespace plattero::render {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/file_system.h"
+#include "util/files.h"
 #include "util/numbers.h"
 #include "util/text.h"
 

@@ -10,6 +10,7 @@
 #include "jww/limits.h"
 #include "platform/file_system.h"
 #include "tiling/append.h"
+#include "util/files.h"
 #include "util/memory.h"
 #include "util/text.h"
 

@@ -2,7 +2,8 @@
 
 // Text helpers: conversion between in-memory text (UTF-16 code units) and the
 // byte forms stored in drawings, cleaning filters, 0-based positions and
-// substrings, case mapping, and small file-name and file helpers.
+// substrings, case mapping, and file names. (The file helpers are in
+// util/files.h.)
 //
 // Positions are 0-based and count UTF-16 code units. A substring that is not
 // found gives -1. Paths may use "\" or "/" as folder separator.
@@ -86,7 +87,7 @@ std::u16string SubStr(std::u16string_view s, std::int32_t index, std::int32_t co
 std::u16string UpperStr(std::u16string_view text);
 std::u16string LowerStr(std::u16string_view text);
 
-// --- File names and files ----------------------------------------------------
+// --- File names ----------------------------------------------------------------
 
 // The part after the last "\", "/" or ":"; the whole path when it has none;
 // empty when the path holds only blanks, U+3000 and control characters, or a
@@ -109,22 +110,6 @@ std::u16string LowerFileExt(std::u16string_view path);
 // ":") replaced by ext, which includes its dot; an empty ext removes it. When
 // there is no extension, ext is appended. Empty for an empty path. Never throws.
 std::u16string ChangeExt(std::u16string_view path, std::u16string_view ext);
-
-// An existing regular file (not a folder); false for an empty path.
-bool IsExistingFile(std::u16string_view path);
-
-// The size in bytes of an existing regular file; 0 for anything else.
-std::uint64_t RegularFileSize(std::u16string_view path);
-
-// True after the file was deleted; false for an empty path and every failure.
-bool DeleteFileQuiet(std::u16string_view path);
-
-// Copies source to destination in 4096-byte blocks and gives the copy the
-// source's time stamps. Throws std::runtime_error when the source is missing
-// or cannot be opened (nothing is written then). A failure while writing
-// deletes the destination and is not passed on; a destination that is a
-// link or anything but a regular file is never written.
-void CopyFileKeepTimes(std::u16string_view source, std::u16string_view destination);
 
 // The text as it can be shown: the bytes of a file name that were no UTF-8
 // (see platform/unicode.h) become the characters they are in Shift-JIS, or

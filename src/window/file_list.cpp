@@ -7,6 +7,7 @@
 
 #include "platform/file_system.h"
 #include "platform/text_services.h"
+#include "util/files.h"
 #include "util/numbers.h"
 #include "util/text.h"
 

@@ -5,9 +5,10 @@
 #include <exception>
 #include <unordered_set>
 
+#include "desktop/jwcad.h"
 #include "jww/entity_io.h"
+#include "platform/environment.h"
 #include "platform/file_system.h"
-#include "platform/jwcad.h"
 #include "util/numbers.h"
 #include "util/text.h"
 #include "window/file_list.h"
@@ -375,9 +376,9 @@ void TForm1::FormShow() {
   if (shown_) return;
   shown_ = true;
   const std::u16string exe = exe_file_.empty() ? platform::ExecutableFile() : exe_file_;
-  Locations = platform::LocationsFor(exe);
+  Locations = desktop::LocationsFor(exe);
   LoadSettings(Locations.SettingsFile);
-  const bool images_ok = platform::PrepareImageFolders(Locations);
+  const bool images_ok = desktop::PrepareImageFolders(Locations);
   InitDocuments();
   if (!images_ok) {
     // Without a folder the images cannot be unpacked: they are left out, and
@@ -387,7 +388,7 @@ void TForm1::FormShow() {
       if (alive.lock()) view_.ShowMessage(kNoImageFolders);
     });
   }
-  JwwPath = platform::JwwPathFrom(platform::GetJwwAppPath());
+  JwwPath = desktop::JwwPathFrom(desktop::GetJwwAppPath());
   SetFiles({}, -1);
   SortFlag = false;
   SetBaseFile();
@@ -429,7 +430,7 @@ void TForm1::FormClose() {
   view_.AcceptDrops(false);
   SaveSettings(Locations.SettingsFile);
   FreeDocuments();
-  platform::RemoveImageFolders(Locations);
+  desktop::RemoveImageFolders(Locations);
 }
 
 void TForm1::FreeDocuments() {
@@ -690,8 +691,8 @@ void TForm1::ListBox1DblClick() {
 
 void TForm1::OpenInJwCad(const std::u16string& file) {
   view_.SetWaitCursor(true);
-  const bool started = platform::OpenInJwCad(file, JwwPath);
-  if (!started || platform::kJwCadStartWaits) {
+  const bool started = desktop::OpenInJwCad(file, JwwPath);
+  if (!started || desktop::kJwCadStartWaits) {
     view_.SetWaitCursor(false);
     return;
   }

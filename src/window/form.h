@@ -21,8 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "desktop/locations.h"
 #include "messages/tiling_messages.h"
-#include "platform/locations.h"
 #include "render/preview.h"
 #include "tiling/tiling_engine.h"
 #include "window/settings.h"
@@ -332,7 +332,7 @@ class TForm1 {
   // The settings' lines as last read or written.
   std::vector<std::u16string> MemoT;
   std::u16string JwwPath;  // Jw_cad's folder (a Windows path ending with "\")
-  platform::TLocations Locations;
+  desktop::TLocations Locations;
   // The merge engine with its documents JWW and JWW2 and the merge tables;
   // exists from FormShow to FormClose.
   std::unique_ptr<TTilingEngine> Engine;

@@ -64,6 +64,33 @@ TEST(OutputFile, ReplacesWholeOrLeavesTheTargetAsItWas) {
   EXPECT_EQ(Entries(dir.path()), 2u);  // a.jww and the folder: no temporary file left
 }
 
+TEST(OutputFile, AFolderStandingThereIsNeverReplacedAndNothingIsLeftBeside) {
+  TempDir dir;
+  const std::u16string path = dir.ufile("a.dat");
+  ASSERT_TRUE(Write(path, "one"));
+  ASSERT_TRUE(Write(path, "two"));
+  EXPECT_EQ(Read(dir.file("a.dat")), "two");
+
+  // A folder under the name cannot be replaced by a file: the write fails.
+  fs::create_directory(dir.file("busy"));
+  fs::create_directory(dir.file("busy/x"));
+  EXPECT_FALSE(Write(dir.ufile("busy"), "x"));
+  EXPECT_FALSE(Write(dir.ufile("missing/a.dat"), "x"));
+  EXPECT_FALSE(Write(u"", "x"));
+  EXPECT_EQ(Entries(dir.path()), 2u);  // a.dat and busy, no leftovers
+}
+
+TEST(InputFile, BoundedReadStopsAtTheLimitAndRefusesFoldersAndMissingFiles) {
+  TempDir dir;
+  ASSERT_TRUE(Write(dir.ufile("f"), std::string(100000, 'z')));
+  const auto part = ReadFileBounded(dir.ufile("f"), 70000);
+  ASSERT_TRUE(part);
+  EXPECT_EQ(part->size(), 70000u);
+  EXPECT_EQ(ReadFileBounded(dir.ufile("f"), 1u << 20)->size(), 100000u);
+  EXPECT_FALSE(ReadFileBounded(dir.upath(), 10));
+  EXPECT_FALSE(ReadFileBounded(dir.ufile("none"), 10));
+}
+
 TEST(OutputFile, TemporaryNamesFitBesideAnyLegalName) {
   TempDir dir;
   // Names up to the limit of 255 (bytes here, UTF-16 units on Windows), and a

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,6 +20,7 @@
 
 #include "drawing_builder.h"
 #include "platform/file_system.h"
+#include "platform/temporary.h"
 #include "platform/unicode.h"
 #include "util/text.h"
 
@@ -192,6 +194,63 @@ TEST(ScratchFile, APlantedLinkIsRefusedAndWhatItNamesUntouched) {
   EXPECT_FALSE(WriteScratchFile(dir.ufile("img.bmp"), "evil", 4, &status));
   EXPECT_EQ(status.error, TFileError::kNotRegular);
   EXPECT_EQ(Read(dir.file("precious")), "keep");
+}
+
+// Links planted where we write, lock or remove are never followed: what they
+// name stays as it was.
+TEST(PlantedLinks, AreNeverFollowed) {
+  TempDir dir, outside;
+  ASSERT_TRUE(Write(outside.ufile("precious"), "keep"));
+  fs::create_directory(outside.file("folder"));
+  ASSERT_TRUE(Write(outside.ufile("folder/precious"), "keep"));
+
+  // A lock file's name.
+  fs::create_symlink(outside.file("precious"), dir.file("lock-link"));
+  ASSERT_EQ(::mkfifo(dir.file("lock-fifo").c_str(), 0600), 0);
+  TLockFile lock;
+  EXPECT_FALSE(lock.TryLock(dir.ufile("lock-link")));
+  EXPECT_FALSE(lock.TryLock(dir.ufile("lock-fifo")));  // without waiting for a writer
+
+  // A tree holding links to a file and a folder outside it, and a link given
+  // as the tree itself.
+  fs::create_directories(dir.file("tree/sub"));
+  fs::create_symlink(outside.file("precious"), dir.file("tree/file-link"));
+  fs::create_symlink(outside.file("folder"), dir.file("tree/sub/folder-link"));
+  fs::create_directory_symlink(outside.file("folder"), dir.file("tree-link"));
+  EXPECT_TRUE(RemoveTree(dir.ufile("tree-link/")));
+  EXPECT_TRUE(RemoveTree(dir.ufile("tree")));
+  EXPECT_FALSE(fs::exists(dir.file("tree")));
+  EXPECT_FALSE(fs::is_symlink(dir.file("tree-link")));
+
+  // An output whose target became a link before it was replaced.
+  ASSERT_TRUE(Write(dir.ufile("a.jww"), "old"));
+  TOutputFile out;
+  ASSERT_TRUE(out.Open(dir.ufile("a.jww")));
+  ASSERT_TRUE(out.Write("new", 3));
+  fs::remove(dir.file("a.jww"));
+  fs::create_symlink(outside.file("precious"), dir.file("a.jww"));
+  EXPECT_FALSE(out.Commit());
+  EXPECT_EQ(out.Status().error, TFileError::kNotRegular);
+  EXPECT_TRUE(fs::is_symlink(dir.file("a.jww")));
+
+  EXPECT_EQ(Read(outside.file("precious")), "keep");
+  EXPECT_EQ(Read(outside.file("folder/precious")), "keep");
+  std::vector<std::u16string> left = FolderEntries(dir.upath());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::u16string>{u"a.jww", u"lock-fifo", u"lock-link"}));
+}
+
+TEST(PrivateFolders, OnlyTheirOwnerMayEnterThem) {
+  TempDir dir;
+  const auto made = MakePrivateFolder(dir.upath(), u"p-");
+  ASSERT_TRUE(made);
+  UnregisterCleanup(*made);
+  struct stat st {};
+  ASSERT_EQ(::stat(OsBytesFromText(*made).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  ASSERT_TRUE(MakeFolders(*made + u"/a/b"));
+  ASSERT_EQ(::stat(OsBytesFromText(*made + u"/a/b").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
 }  // namespace

@@ -33,9 +33,9 @@
 #include <sstream>
 #include <thread>
 
+#include "desktop/jwcad_wine.h"
 #include "dialog_answers.h"
 #include "drawing_builder.h"
-#include "platform/jwcad_wine.h"
 #include "render/canvas.h"
 #include "ui/preview_dialog.h"
 #include "util/text.h"
@@ -326,7 +326,7 @@ TEST_F(FormTest, DoubleClicksStartJwCadWithTheChosenDrawing) {
   form->ListBox1->setCurrentRow(0);
   emit form->ListBox1->doubleClicked();
   const std::string expected =
-      "[C:\\JWW\\Jw_win.exe]\n[" + Utf16ToUtf8(platform::WinePathOf(drawing)) + "]\nend\n";
+      "[C:\\JWW\\Jw_win.exe]\n[" + Utf16ToUtf8(desktop::WinePathOf(drawing)) + "]\nend\n";
   EXPECT_EQ(read_record(1), expected);
   // A sign of life while Jw_cad comes up under Wine, for a moment.
   ASSERT_TRUE(QApplication::overrideCursor());

@@ -17,9 +17,9 @@
 #include <map>
 #include <thread>
 
+#include "desktop/locations.h"
 #include "drawing_builder.h"
 #include "platform/file_system.h"
-#include "platform/locations.h"
 #include "task_queue.h"
 #include "test_system.h"
 #include "util/text.h"

@@ -1,9 +1,11 @@
-#include "platform/locations.h"
+#include "desktop/locations.h"
 
 #include "platform/temporary.h"
 #include "util/text.h"
 
-namespace plattero::platform {
+namespace plattero::desktop {
+
+using platform::PathSeparator;
 
 namespace {
 
@@ -21,17 +23,17 @@ std::u16string WithSeparator(std::u16string folder) {
 bool TakeImageFolders(TLocations& loc, const std::u16string& root) {
   const std::u16string tmp = root + u"TEMP" + PathSeparator();
   const std::u16string tmp2 = root + u"TEMP2" + PathSeparator();
-  if (!MakeFolders(tmp) || !MakeFolders(tmp2)) return false;
-  auto lock = std::make_shared<TLockFile>();
+  if (!platform::MakeFolders(tmp) || !platform::MakeFolders(tmp2)) return false;
+  auto lock = std::make_shared<platform::TLockFile>();
   if (!lock->TryLock(tmp + kLockName)) return false;  // another window's
   for (const std::u16string& folder : {tmp, tmp2}) {
-    for (const std::u16string& name : FolderEntries(folder)) {
+    for (const std::u16string& name : platform::FolderEntries(folder)) {
       if (name == kLockName) continue;
       const std::u16string path = folder + name;
-      if (KindOf(path) == TFileKind::kFolder) {
-        RemoveTree(path);
+      if (platform::KindOf(path) == platform::TFileKind::kFolder) {
+        platform::RemoveTree(path);
       } else {
-        DeleteFileQuiet(path);
+        platform::DeleteFileQuiet(path);
       }
     }
   }
@@ -45,15 +47,15 @@ bool TakeImageFolders(TLocations& loc, const std::u16string& root) {
 // is free. A folder without a lock file is left alone (it may be being made).
 void RemoveAbandonedFolders(const std::u16string& root) {
   const std::u16string folder = WithSeparator(root);
-  for (const std::u16string& name : FolderEntries(root)) {
+  for (const std::u16string& name : platform::FolderEntries(root)) {
     if (name.rfind(kPrivatePrefix, 0) != 0 || name.size() != 15) continue;
     const std::u16string dir = folder + name + PathSeparator();
     const std::u16string lock_path = dir + u"TEMP" + PathSeparator() + kLockName;
-    if (!IsRegularFile(lock_path)) continue;
-    TLockFile probe;
+    if (!platform::IsRegularFile(lock_path)) continue;
+    platform::TLockFile probe;
     if (!probe.TryLock(lock_path)) continue;  // its window is still running
     probe.Release();
-    RemoveTree(folder + name);
+    platform::RemoveTree(folder + name);
   }
 }
 
@@ -61,8 +63,8 @@ void RemoveAbandonedFolders(const std::u16string& root) {
 
 TLocations LocationsFor(const std::u16string& exe_file) {
   TLocations loc;
-  loc.ExePath = FolderOf(exe_file);
-  loc.beside_exe = !loc.ExePath.empty() && IsWritableFolder(loc.ExePath);
+  loc.ExePath = platform::FolderOf(exe_file);
+  loc.beside_exe = !loc.ExePath.empty() && platform::IsWritableFolder(loc.ExePath);
   if (loc.beside_exe) {
     loc.SettingsFile = ChangeExt(exe_file, u".dat");
     loc.TmpPath = loc.ExePath + u"TEMP" + PathSeparator();
@@ -81,7 +83,7 @@ TLocations LocationsFor(const std::u16string& exe_file) {
 bool PrepareImageFolders(TLocations& loc) {
   // The folders named for this program, unless another window has them.
   if (!loc.TmpPath.empty()) {
-    const std::u16string root = FolderOf(loc.TmpPath.substr(0, loc.TmpPath.size() - 1));
+    const std::u16string root = platform::FolderOf(loc.TmpPath.substr(0, loc.TmpPath.size() - 1));
     if (TakeImageFolders(loc, root)) return true;
   }
   // Else a private folder of this window's own.
@@ -89,7 +91,7 @@ bool PrepareImageFolders(TLocations& loc) {
   RemoveAbandonedFolders(private_root);
   loc.TmpPath.clear();
   loc.TmpPath2.clear();
-  if (const auto made = MakePrivateFolder(private_root, kPrivatePrefix)) {
+  if (const auto made = platform::MakePrivateFolder(private_root, kPrivatePrefix)) {
     loc.PrivateDir = *made + PathSeparator();
     if (TakeImageFolders(loc, loc.PrivateDir)) return true;
     RemoveImageFolders(loc);
@@ -103,14 +105,14 @@ bool PrepareImageFolders(TLocations& loc) {
 void RemoveImageFolders(TLocations& loc) {
   if (loc.Lock) loc.Lock->Release();
   loc.Lock.reset();
-  if (!loc.TmpPath2.empty()) RemoveFolderQuiet(loc.TmpPath2);
-  if (!loc.TmpPath.empty()) RemoveFolderQuiet(loc.TmpPath);
+  if (!loc.TmpPath2.empty()) platform::RemoveFolderQuiet(loc.TmpPath2);
+  if (!loc.TmpPath.empty()) platform::RemoveFolderQuiet(loc.TmpPath);
   if (!loc.PrivateDir.empty()) {
-    RemoveFolderQuiet(loc.PrivateDir);
+    platform::RemoveFolderQuiet(loc.PrivateDir);
     // Registered without its final separator when it was made.
-    if (!IsExistingFolder(loc.PrivateDir))
-      UnregisterCleanup(loc.PrivateDir.substr(0, loc.PrivateDir.size() - 1));
+    if (!platform::IsExistingFolder(loc.PrivateDir))
+      platform::UnregisterCleanup(loc.PrivateDir.substr(0, loc.PrivateDir.size() - 1));
   }
 }
 
-}  // namespace plattero::platform
+}  // namespace plattero::desktop

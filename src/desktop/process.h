@@ -1,11 +1,11 @@
 #pragma once
 
-// Starting outside programs.
+// Starting outside programs (POSIX systems).
 
 #include <string>
 #include <vector>
 
-namespace plattero::platform {
+namespace plattero::desktop {
 
 // The program to run for a name: the name itself when it holds a "/", else
 // the first executable file of that name in the folders of $PATH. Empty when
@@ -22,4 +22,4 @@ std::string FindProgram(const std::string& name);
 bool StartDetached(const std::string& program, const std::vector<std::string>& args,
                    const std::string& folder, const std::vector<std::string>& set_env = {});
 
-}  // namespace plattero::platform
+}  // namespace plattero::desktop

@@ -2,7 +2,7 @@
 // registered command, the two-step lookup of the ".JWW" association, the
 // folder it gives and the command line that starts Jw_cad.
 
-#include "platform/jwcad.h"
+#include "desktop/jwcad.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 #include "util/text.h"
 
-namespace plattero::platform {
+namespace plattero::desktop {
 namespace {
 
 TEST(JwCadTest, ProgramPathOfACommand) {
@@ -87,4 +87,4 @@ TEST(JwCadTest, TheCommandLineQuotesTheProgramAndTheDrawing) {
 }
 
 }  // namespace
-}  // namespace plattero::platform
+}  // namespace plattero::desktop

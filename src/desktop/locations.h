@@ -20,7 +20,7 @@
 
 #include "platform/file_system.h"
 
-namespace plattero::platform {
+namespace plattero::desktop {
 
 struct TLocations {
   std::u16string ExePath;       // folder of the executable, ending with a separator
@@ -30,20 +30,17 @@ struct TLocations {
   std::u16string PrivateDir;    // this window's own folder holding both, or empty
   bool beside_exe = true;       // settings and image folders beside the executable
   // Held while the image folders are in use.
-  std::shared_ptr<TLockFile> Lock;
+  std::shared_ptr<platform::TLockFile> Lock;
 };
-
-// Full path of the running executable; empty when it cannot be found.
-std::u16string ExecutableFile();
 
 // The user's configuration folder: on POSIX systems $XDG_CONFIG_HOME when it
 // is an absolute path, else $HOME/.config (the account's home when HOME is
 // unset); on Windows %APPDATA%. Ends with a separator; empty when unknown.
 std::u16string ConfigHome();
 
-// Decides the locations for an executable: beside it when its folder is
-// writable, else in the configuration folder and folders of the program's
-// own. The image folders are only named here; PrepareImageFolders makes them.
+// Decides the locations for an executable (platform::ExecutableFile()): beside it when its folder
+// is writable, else in the configuration folder and folders of the program's own. The image folders
+// are only named here; PrepareImageFolders makes them.
 TLocations LocationsFor(const std::u16string& exe_file);
 
 // Creates the image folders and takes them for this window. When they cannot
@@ -66,7 +63,5 @@ std::u16string InstalledImageRoot();
 std::u16string InstalledSettingsFile();
 // Where private image folders are made, without a final separator.
 std::u16string PrivateImageRoot();
-// The path separator of this system ("/" or "\").
-char16_t PathSeparator();
 
-}  // namespace plattero::platform
+}  // namespace plattero::desktop

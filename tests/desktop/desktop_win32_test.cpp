@@ -10,18 +10,19 @@
 #include <filesystem>
 #include <fstream>
 
+#include "desktop/jwcad.h"
+#include "desktop/locations.h"
+#include "desktop/registry_win32.h"
 #include "drawing_builder.h"
 #include "platform/file_system.h"
-#include "platform/jwcad.h"
-#include "platform/locations.h"
-#include "platform/registry_win32.h"
 #include "test_system.h"
 #include "util/text.h"
 
-namespace plattero::platform {
+namespace plattero::desktop {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::IsExistingFolder;
 using testing::FsPath;
 using testing::NativePath;
 using testing::ReadFileBytes;
@@ -167,4 +168,4 @@ TEST(LocationsTest, BesideTheProgramOrInTheUsersFolders) {
 }
 
 }  // namespace
-}  // namespace plattero::platform
+}  // namespace plattero::desktop

@@ -7,14 +7,14 @@
 // whose program path gives the folder. On Windows the system's registry is
 // read and Jw_cad is started as a process of its own; elsewhere Jw_cad runs
 // under Wine, whose prefix's registry files are read and whose loader starts
-// it (platform/jwcad_wine.h). The program started is always "Jw_win.exe" in
+// it (desktop/jwcad_wine.h). The program started is always "Jw_win.exe" in
 // that folder, given the drawing's path.
 
 #include <functional>
 #include <optional>
 #include <string>
 
-namespace plattero::platform {
+namespace plattero::desktop {
 
 // The program Jw_cad is looked for as when no association names one.
 inline constexpr char16_t kDefaultJwwProgram[] = u"C:\\JWW\\JW_WIN.EXE";
@@ -36,10 +36,6 @@ using TClassesReader = std::function<std::optional<std::u16string>(const std::u1
 // anything is missing.
 std::u16string JwwAppPathFrom(const TClassesReader& read);
 
-// The program path of the system's ".JWW" association (on Windows under
-// HKEY_CLASSES_ROOT; elsewhere in the Wine prefix's registry).
-std::u16string GetJwwAppPath();
-
 // The folder part of a Windows path, up to and including its last "\", "/" or
 // ":"; empty when it has none.
 std::u16string WindowsFolderOf(const std::u16string& path);
@@ -52,13 +48,22 @@ std::u16string JwwPathFrom(const std::u16string& app_path);
 // drawing's path in double quotes.
 std::u16string JwCadCommandLine(const std::u16string& file, const std::u16string& jww_path);
 
-// Whether OpenInJwCad returns only once Jw_cad is ready for input.
-extern const bool kJwCadStartWaits;
-
 // Starts Jw_cad ("Jw_win.exe" in `jww_path`) with the drawing when the drawing
 // exists, in Jw_cad's folder. On Windows it waits until Jw_cad is ready for
 // input; under Wine it does not wait. Returns whether the program started;
 // shows nothing either way.
 bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path);
 
-}  // namespace plattero::platform
+// --- Supplied by each system ---------------------------------------------------
+
+// The program path of the system's ".JWW" association (on Windows under
+// HKEY_CLASSES_ROOT; elsewhere in the Wine prefix's registry).
+std::u16string GetJwwAppPath();
+
+// Whether OpenInJwCad returns only once Jw_cad is ready for input.
+extern const bool kJwCadStartWaits;
+
+// Starts Jw_cad with an existing drawing, as OpenInJwCad does.
+bool StartJwCad(const std::u16string& file, const std::u16string& jww_path);
+
+}  // namespace plattero::desktop

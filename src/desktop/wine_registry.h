@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace plattero::platform {
+namespace plattero::desktop {
 
 // Decodes a Wine-escaped text from position `pos` up to the unescaped `end`
 // character (which is consumed); `pos` is left after it. Escapes: \a \b \e \f
@@ -20,8 +20,8 @@ std::optional<std::u16string> UnescapeWineText(const std::string& line, std::siz
 
 // The default string value of `key` (relative to the file's root, "\"
 // separated, compared without regard to case) in one registry file. Nothing
-// when the file, the key or a string default value is missing. Lines longer
-// than 1 MiB are skipped.
+// when the file, the key or a string default value is missing, or the file is
+// no regular file. Lines longer than 1 MiB are skipped.
 std::optional<std::u16string> ReadRegDefault(const std::u16string& reg_file,
                                              const std::u16string& key);
 
@@ -34,4 +34,4 @@ std::optional<std::u16string> ReadClassesDefault(const std::u16string& prefix,
 // then "~/.wine"; each ends with "/".
 std::vector<std::u16string> WinePrefixes();
 
-}  // namespace plattero::platform
+}  // namespace plattero::desktop

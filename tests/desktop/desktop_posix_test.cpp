@@ -1,5 +1,5 @@
-// Locations, replacing writes, the Wine registry and starting Jw_cad through
-// a stand-in "wine" script: the desktop layer on POSIX systems.
+// Locations, the Wine registry and starting Jw_cad through a stand-in "wine"
+// script: the desktop layer on POSIX systems.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -13,27 +13,25 @@
 #include <string>
 #include <thread>
 
+#include "desktop/jwcad.h"
+#include "desktop/jwcad_wine.h"
+#include "desktop/locations.h"
+#include "desktop/process.h"
+#include "desktop/wine_registry.h"
 #include "drawing_builder.h"
 #include "platform/file_system.h"
-#include "platform/jwcad.h"
-#include "platform/jwcad_wine.h"
-#include "platform/locations.h"
-#include "platform/process.h"
 #include "platform/temporary.h"
-#include "platform/wine_registry.h"
 #include "test_system.h"
 #include "util/text.h"
 
-namespace plattero::platform {
+namespace plattero::desktop {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::IsExistingFolder;
+using platform::TempRoot;
 using testing::ScopedEnv;
 using testing::TempDir;
-
-bool WriteFileReplacing(const std::u16string& path, const std::vector<std::uint8_t>& bytes) {
-  return platform::WriteFileReplacing(path, bytes.data(), bytes.size());
-}
 
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
@@ -44,38 +42,6 @@ std::string ReadText(const std::string& path) {
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();
-}
-
-// --- Files -----------------------------------------------------------------------------
-
-TEST(FilesTest, ReplacingWriteKeepsTheOldFileOnFailureAndLeavesNoTemporaryFile) {
-  TempDir dir;
-  const std::u16string path = dir.ufile("a.dat");
-  ASSERT_TRUE(WriteFileReplacing(path, {'o', 'n', 'e'}));
-  ASSERT_TRUE(WriteFileReplacing(path, {'t', 'w', 'o'}));
-  EXPECT_EQ(ReadText(dir.file("a.dat")), "two");
-
-  // A folder under the name cannot be replaced by a file: the write fails.
-  fs::create_directory(dir.file("busy"));
-  fs::create_directory(dir.file("busy/x"));
-  EXPECT_FALSE(WriteFileReplacing(dir.ufile("busy"), {'x'}));
-  EXPECT_FALSE(WriteFileReplacing(dir.ufile("missing/a.dat"), {'x'}));
-  EXPECT_FALSE(WriteFileReplacing(u"", {'x'}));
-  std::size_t entries = 0;
-  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path()))
-    ++entries;
-  EXPECT_EQ(entries, 2u);  // a.dat and busy, no leftovers
-}
-
-TEST(FilesTest, BoundedReadStopsAtTheLimitAndRefusesFoldersAndMissingFiles) {
-  TempDir dir;
-  WriteText(dir.file("f"), std::string(100000, 'z'));
-  const auto part = ReadFileBounded(dir.ufile("f"), 70000);
-  ASSERT_TRUE(part);
-  EXPECT_EQ(part->size(), 70000u);
-  EXPECT_EQ(ReadFileBounded(dir.ufile("f"), 1u << 20)->size(), 100000u);
-  EXPECT_FALSE(ReadFileBounded(dir.upath(), 10));
-  EXPECT_FALSE(ReadFileBounded(dir.ufile("none"), 10));
 }
 
 // --- Locations ---------------------------------------------------------------------------
@@ -267,6 +233,18 @@ TEST(WineRegistryTest, NoAssociationGivesTheDefaultFolder) {
   EXPECT_EQ(GetJwwAppPath(prefix.upath()), u"");  // the class has no command
 }
 
+// A registry file that is no regular file is passed over at once: a FIFO
+// would otherwise keep the window from starting until something wrote to it.
+TEST(WineRegistryTest, WhatIsNoRegularFileIsNotRead) {
+  TempDir prefix;
+  ASSERT_EQ(::mkfifo(prefix.file("user.reg").c_str(), 0600), 0);
+  fs::create_directory(prefix.file("system.reg"));
+  EXPECT_FALSE(ReadClassesDefault(prefix.upath(), u".jww"));
+  fs::remove(prefix.file("system.reg"));
+  WriteText(prefix.file("system.reg"), kSystemReg);
+  EXPECT_EQ(GetJwwAppPath(prefix.upath()), u"C:\\Program Files\\JWW\\jwcad.exe");
+}
+
 TEST(JwCadTest, WinePathsUseDriveZ) {
   EXPECT_EQ(WinePathOf(u"/home/u/a b.jww"), u"Z:\\home\\u\\a b.jww");
 }
@@ -358,4 +336,4 @@ TEST(ProcessTest, ReportsWhetherTheProgramCouldBeExecuted) {
 }
 
 }  // namespace
-}  // namespace plattero::platform
+}  // namespace plattero::desktop

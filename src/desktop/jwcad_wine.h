@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace plattero::platform {
+namespace plattero::desktop {
 
 // The program path of the ".JWW" association in the registry files of a Wine
 // prefix (ending with "/"). Empty when anything is missing.
@@ -35,4 +35,4 @@ std::u16string JwCadPrefix();
 bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path,
                  const std::u16string& prefix);
 
-}  // namespace plattero::platform
+}  // namespace plattero::desktop

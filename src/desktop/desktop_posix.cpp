@@ -1,6 +1,8 @@
-#include "platform/process.h"
+// What the desktop layer needs of POSIX systems: the user's folders,
+// starting programs, and Jw_cad, which runs under Wine here (jwcad_wine.h).
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -10,10 +12,78 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
+
+#include "desktop/jwcad.h"
+#include "desktop/jwcad_wine.h"
+#include "desktop/locations.h"
+#include "desktop/process.h"
+#include "platform/environment.h"
+#include "platform/temporary.h"
+#include "platform/unicode.h"
 
 extern char** environ;
 
-namespace plattero::platform {
+namespace plattero::desktop {
+
+// --- Locations ---------------------------------------------------------------------
+
+namespace {
+
+std::u16string WithSlash(std::u16string folder) {
+  if (folder.empty() || folder.back() != u'/') folder += u'/';
+  return folder;
+}
+
+std::u16string HomeFolder() {
+  std::u16string home = platform::EnvText("HOME");
+  if (!home.empty()) return home;
+  std::vector<char> buf(16384);
+  passwd pw{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found &&
+      found->pw_dir) {
+    return TextFromOsBytes(found->pw_dir);
+  }
+  return {};
+}
+
+}  // namespace
+
+std::u16string ConfigHome() {
+  const std::u16string xdg = platform::EnvText("XDG_CONFIG_HOME");
+  if (!xdg.empty() && xdg.front() == u'/') return WithSlash(xdg);
+  const std::u16string home = HomeFolder();
+  if (home.empty()) return {};
+  return WithSlash(home) + u".config/";
+}
+
+std::u16string InstalledSettingsFile() {
+  const std::u16string config = ConfigHome();
+  return config.empty() ? std::u16string() : config + u"plattero/plattero.dat";
+}
+
+std::u16string InstalledImageRoot() {
+  return {};  // each window makes a private folder under $TMPDIR
+}
+
+std::u16string PrivateImageRoot() {
+  return platform::TempRoot();
+}
+
+// --- Jw_cad -------------------------------------------------------------------------
+
+std::u16string GetJwwAppPath() {
+  return GetJwwAppPath(JwCadPrefix());
+}
+
+const bool kJwCadStartWaits = false;
+
+bool StartJwCad(const std::u16string& file, const std::u16string& jww_path) {
+  return OpenInJwCad(file, jww_path, JwCadPrefix());
+}
+
+// --- Starting programs ----------------------------------------------------------------
 
 namespace {
 
@@ -120,4 +190,4 @@ bool StartDetached(const std::string& program, const std::vector<std::string>& a
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 && n == 0;
 }
 
-}  // namespace plattero::platform
+}  // namespace plattero::desktop

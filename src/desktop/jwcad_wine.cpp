@@ -2,15 +2,15 @@
 
 #include <cstdlib>
 
-#include "platform/environment.h"
+#include "desktop/jwcad.h"
+#include "desktop/jwcad_wine.h"
+#include "desktop/process.h"
+#include "desktop/wine_registry.h"
 #include "platform/file_system.h"
-#include "platform/jwcad.h"
-#include "platform/jwcad_wine.h"
-#include "platform/process.h"
-#include "platform/wine_registry.h"
+#include "platform/unicode.h"
 #include "util/text.h"
 
-namespace plattero::platform {
+namespace plattero::desktop {
 
 std::u16string GetJwwAppPath(const std::u16string& prefix) {
   if (prefix.empty()) return {};
@@ -38,16 +38,14 @@ std::u16string LocalFolderOf(const std::u16string& prefix, const std::u16string&
   }
   while (!rest.empty() && rest.front() == u'/')
     rest.erase(0, 1);
-  if (IsExistingFolder(drive + rest)) return drive + rest;
-  return IsExistingFolder(drive) ? drive : std::u16string();
+  if (platform::IsExistingFolder(drive + rest)) return drive + rest;
+  return platform::IsExistingFolder(drive) ? drive : std::u16string();
 }
 
 std::string WineProgram() {
   const char* chosen = std::getenv("PLATTERO_WINE");
   return FindProgram(chosen && *chosen ? chosen : "wine");
 }
-
-const bool kJwCadStartWaits = false;
 
 std::u16string JwCadPrefix() {
   const std::vector<std::u16string> prefixes = WinePrefixes();
@@ -57,17 +55,9 @@ std::u16string JwCadPrefix() {
   return prefixes.empty() ? std::u16string() : prefixes.front();
 }
 
-std::u16string GetJwwAppPath() {
-  return GetJwwAppPath(JwCadPrefix());
-}
-
-bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path) {
-  return OpenInJwCad(file, jww_path, JwCadPrefix());
-}
-
 bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path,
                  const std::u16string& prefix) {
-  if (!IsExistingFile(file)) return false;
+  if (!platform::IsRegularFile(file)) return false;
   const std::string wine = WineProgram();
   if (wine.empty()) return false;
   std::vector<std::string> set_env;
@@ -82,4 +72,4 @@ bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path,
       OsBytesFromText(LocalFolderOf(prefix, jww_path)), set_env);
 }
 
-}  // namespace plattero::platform
+}  // namespace plattero::desktop

@@ -1,6 +1,8 @@
-#include "platform/jwcad.h"
+#include "desktop/jwcad.h"
 
-namespace plattero::platform {
+#include "platform/file_system.h"
+
+namespace plattero::desktop {
 
 std::u16string ProgramPathOfCommand(const std::u16string& command) {
   if (command.empty()) return {};
@@ -35,4 +37,8 @@ std::u16string JwCadCommandLine(const std::u16string& file, const std::u16string
   return u"\"" + jww_path + kJwCadProgram + u"\" \"" + file + u"\"";
 }
 
-}  // namespace plattero::platform
+bool OpenInJwCad(const std::u16string& file, const std::u16string& jww_path) {
+  return platform::IsRegularFile(file) && StartJwCad(file, jww_path);
+}
+
+}  // namespace plattero::desktop

@@ -1,14 +1,12 @@
-#include "platform/wine_registry.h"
+#include "desktop/wine_registry.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
 
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "util/text.h"
 
-namespace plattero::platform {
+namespace plattero::desktop {
 
 namespace {
 
@@ -22,20 +20,20 @@ int HexValue(char c) {
 }
 
 // Reads a file line by line (LF or CR LF); lines longer than kMaxLine are
-// skipped whole, so a damaged file cannot make us hold more than that.
+// skipped whole, so a damaged file cannot make us hold more than that. Only
+// a regular file is read: a FIFO or a device put there cannot make us wait.
 class LineReader {
  public:
-  explicit LineReader(const std::u16string& path)
-      : file_(path.empty() ? nullptr : std::fopen(OsBytesFromText(path).c_str(), "rb"),
-              &std::fclose) {}
-  bool ok() const { return file_ != nullptr; }
+  explicit LineReader(const std::u16string& path) { ok_ = file_.Open(path); }
+  bool ok() const { return ok_; }
 
   bool Next(std::string& line) {
     line.clear();
     bool too_long = false;
     for (;;) {
       if (pos_ == len_) {
-        len_ = std::fread(buf_, 1, sizeof buf_, file_.get());
+        const std::ptrdiff_t got = file_.Read(buf_, sizeof buf_);
+        len_ = got > 0 ? static_cast<std::size_t>(got) : 0;
         pos_ = 0;
         if (len_ == 0) {
           if (line.empty() && !too_long) return false;
@@ -62,7 +60,8 @@ class LineReader {
   }
 
  private:
-  std::unique_ptr<FILE, int (*)(FILE*)> file_;
+  platform::TInputFile file_;
+  bool ok_ = false;
   char buf_[65536];
   std::size_t pos_ = 0, len_ = 0;
 };
@@ -189,10 +188,10 @@ std::vector<std::u16string> WinePrefixes() {
     if (std::find(prefixes.begin(), prefixes.end(), prefix) == prefixes.end())
       prefixes.push_back(std::move(prefix));
   };
-  add(EnvText("WINEPREFIX"));
-  if (const std::u16string home = EnvText("HOME"); !home.empty())
+  add(platform::EnvText("WINEPREFIX"));
+  if (const std::u16string home = platform::EnvText("HOME"); !home.empty())
     add(home + (home.back() == u'/' ? u"" : u"/") + u".wine");
   return prefixes;
 }
 
-}  // namespace plattero::platform
+}  // namespace plattero::desktop
