@@ -156,21 +156,16 @@ void WriteMojiFixedAndStrings(ArchiveWriter& w, std::int32_t ver, const TEntJwwM
   w.WriteCString(text);
 }
 
-std::u16string SubstitutePercent(const std::u16string& text) {
-  const TextSubstitution& table = JwwTextSubstitution();
-  if (table.on != 1 || text.size() < 2 || text[0] != u'%' || text[1] != u'%') return text;
-  for (const TStr2List& pair : table.list) {
+std::u16string SubstitutePercent(const std::u16string& text, const TextSubstitution* table) {
+  if (!table || table->on != 1 || text.size() < 2 || text[0] != u'%' || text[1] != u'%')
+    return text;
+  for (const TStr2List& pair : table->list) {
     if (pair.s1 == text) return pair.s2;
   }
   return text;
 }
 
 }  // namespace
-
-TextSubstitution& JwwTextSubstitution() {
-  static TextSubstitution table;
-  return table;
-}
 
 TEntJwwAttr ReadAttr(ArchiveReader& r, std::int32_t ver) {
   TEntJwwAttr a;
@@ -300,9 +295,10 @@ bool ReadBlockBody(ArchiveReader& r, std::int32_t ver, TEntJwwBlock& e) {
   return true;
 }
 
-std::u16string MojiTextForWriting(const std::u16string& str, std::int32_t options) {
+std::u16string MojiTextForWriting(const std::u16string& str, std::int32_t options,
+                                  const TextSubstitution* substitution) {
   std::u16string text = RemoveBreakMarks(str);
-  if (options & 0x10) text = SubstitutePercent(text);
+  if (options & 0x10) text = SubstitutePercent(text, substitution);
   if ((options & 0x08) && text.compare(0, 10, u"^@BM%temp%") == 0) {
     text = u"^@BM" + text.substr(10);
   }
@@ -358,7 +354,8 @@ void WriteMojiBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJw
   if ((ctx.options & 0x19) == 0 && !HasBreakMarks(e.str)) {
     WriteMojiFixedAndStrings(w, ctx.ver, e, e.str);
   } else {
-    WriteMojiFixedAndStrings(w, ctx.ver, e, MojiTextForWriting(e.str, ctx.options));
+    WriteMojiFixedAndStrings(w, ctx.ver, e,
+                             MojiTextForWriting(e.str, ctx.options, ctx.substitution));
   }
 }
 
@@ -366,7 +363,7 @@ void WriteSunpoBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJ
   WriteAttr(w, ctx.ver, e.att, kEntSunpo);
   WriteLineBody(w, ctx.ver, e.Sen);
   std::u16string text = RemoveBreakMarks(e.Moji.str);
-  if (ctx.options & 0x10) text = SubstitutePercent(text);
+  if (ctx.options & 0x10) text = SubstitutePercent(text, ctx.substitution);
   WriteMojiFixedAndStrings(w, ctx.ver, e.Moji, text);
   if (ctx.ver >= 420) {
     w.WriteU16(e.bSxfMode);

@@ -35,29 +35,19 @@ bool ReadSunpoBody(ArchiveReader& r, std::int32_t ver, TEntJwwSunpo& e);
 bool ReadSolidBody(ArchiveReader& r, std::int32_t ver, TEntJwwSolid& e);
 bool ReadBlockBody(ArchiveReader& r, std::int32_t ver, TEntJwwBlock& e);
 
-// The "%%" substitution table of the writer: a text that begins with "%%" and
-// equals s1 of a pair is written as that pair's s2, while the switch is 1.
-struct TStr2List {
-  std::u16string s1, s2;
-};
-struct TextSubstitution {
-  std::int32_t on = 0;
-  std::vector<TStr2List> list;
-};
-// The process-wide table; nothing in this system fills it.
-TextSubstitution& JwwTextSubstitution();
-
 // What the writer needs to know besides the records.
 struct EntityWriteContext {
   std::int32_t ver = 700;      // version being written
   std::int32_t doc_ver = 700;  // version the document was read from (Enthd.jwVer)
   std::int32_t options = 0;    // FileOutOpt
+  const TextSubstitution* substitution = nullptr;        // for bit 0x10; none: no change
   std::function<std::uint32_t(std::uint32_t)> block_no;  // ChangeBlockNo
 };
 
 // The text of a CDataMoji on its way into the file (after RemoveBreakMarks):
 // "%%" substitution (0x10), "%temp%" removal (0x08), file-name reduction (0x01).
-std::u16string MojiTextForWriting(const std::u16string& str, std::int32_t options);
+std::u16string MojiTextForWriting(const std::u16string& str, std::int32_t options,
+                                  const TextSubstitution* substitution);
 
 void WriteLineBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwLine& e);
 void WriteEnkoBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwEnko& e);

@@ -217,24 +217,23 @@ TEST(EntityBodies, ABodyWithNoBytesIsDropped) {
 
 TEST(EntityWriter, ImageReferenceOptions) {
   const std::u16string ref = u"^@BM%temp%pic.bmp,1,2";
-  EXPECT_EQ(MojiTextForWriting(ref, 0), ref);
-  EXPECT_EQ(MojiTextForWriting(ref, 0x08), u"^@BMpic.bmp,1,2");
-  EXPECT_EQ(MojiTextForWriting(u"^@BMC:\\img\\pic.bmp,1,2", 0x01), u"^@BMpic.bmp,1,2");
-  EXPECT_EQ(MojiTextForWriting(u"^@BM/home/u/pic.bmp,1", 0x01), u"^@BMpic.bmp,1");
-  EXPECT_EQ(MojiTextForWriting(u"^@BMC:\\pic.bmp", 0x01), u"^@BMC:\\pic.bmp");  // no comma
-  EXPECT_EQ(MojiTextForWriting(u"a^mb", 0), u"ab");
+  EXPECT_EQ(MojiTextForWriting(ref, 0, nullptr), ref);
+  EXPECT_EQ(MojiTextForWriting(ref, 0x08, nullptr), u"^@BMpic.bmp,1,2");
+  EXPECT_EQ(MojiTextForWriting(u"^@BMC:\\img\\pic.bmp,1,2", 0x01, nullptr), u"^@BMpic.bmp,1,2");
+  EXPECT_EQ(MojiTextForWriting(u"^@BM/home/u/pic.bmp,1", 0x01, nullptr), u"^@BMpic.bmp,1");
+  EXPECT_EQ(MojiTextForWriting(u"^@BMC:\\pic.bmp", 0x01, nullptr), u"^@BMC:\\pic.bmp");  // no comma
+  EXPECT_EQ(MojiTextForWriting(u"a^mb", 0, nullptr), u"ab");
 }
 
 TEST(EntityWriter, PercentSubstitution) {
-  TextSubstitution& table = JwwTextSubstitution();
+  TextSubstitution table;
   table.list = {{u"%%a", u"1"}, {u"%%b", u"2"}, {u"x%%b", u"3"}, {u"%%b", u"4"}};
   table.on = 1;
-  EXPECT_EQ(MojiTextForWriting(u"%%b", 0x10), u"2");
-  EXPECT_EQ(MojiTextForWriting(u"x%%b", 0x10), u"x%%b");
-  EXPECT_EQ(MojiTextForWriting(u"%%b", 0), u"%%b");
+  EXPECT_EQ(MojiTextForWriting(u"%%b", 0x10, &table), u"2");
+  EXPECT_EQ(MojiTextForWriting(u"x%%b", 0x10, &table), u"x%%b");
+  EXPECT_EQ(MojiTextForWriting(u"%%b", 0, &table), u"%%b");
   table.on = 2;  // only 1 means on
-  EXPECT_EQ(MojiTextForWriting(u"%%b", 0x10), u"%%b");
-  table = TextSubstitution{};
+  EXPECT_EQ(MojiTextForWriting(u"%%b", 0x10, &table), u"%%b");
 }
 
 }  // namespace
