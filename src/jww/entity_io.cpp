@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 
+#include "jww/entity_fields.h"
+#include "jww/entity_visit.h"
 #include "util/memory.h"
 #include "util/numbers.h"
 #include "util/text.h"
@@ -11,9 +13,6 @@
 namespace plattero {
 
 namespace {
-
-// The attribute block's size in the file; 13 up to version 350.
-constexpr std::size_t kAttrBytes = 15;
 
 // Both set to 1 when the document unit starts, and never changed.
 constexpr std::uint8_t kDefaultPenStyle = 1;
@@ -29,8 +28,174 @@ bool InRange(unsigned v, unsigned lo, unsigned hi) {
   return v >= lo && v <= hi;
 }
 
-// The attribute block, normalised for the version and the kind of entity.
-void PutAttr(std::uint8_t*& p, std::int32_t ver, const TEntJwwAttr& att, int kind) {
+// True when RemoveBreakMarks would change the text; most texts are clean and
+// are written without a copy.
+bool HasBreakMarks(const std::u16string& s) {
+  if (s.empty()) return false;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char16_t c = s[i];
+    if (c < 0x20) return true;
+    if ((c == u'^' || c == u'\\') && i + 1 < s.size() && s[i + 1] == (c == u'^' ? u'm' : u'n')) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::u16string SubstitutePercent(const std::u16string& text, const TextSubstitution* table) {
+  if (!table || table->on != 1 || text.size() < 2 || text[0] != u'%' || text[1] != u'%') {
+    return text;
+  }
+  for (const TStr2List& pair : table->list) {
+    if (pair.s1 == text) return pair.s2;
+  }
+  return text;
+}
+
+void SkipCString(ArchiveReader& r) {
+  std::uint32_t len = r.ReadU8();
+  if (len == 0xFF) {
+    len = r.ReadU16();
+    if (len == 0xFFFE) {
+      std::uint32_t units = r.ReadU8();
+      if (units == 0xFF) units = r.ReadU16();
+      len = units * 2;
+    }
+  }
+  r.Skip(len);
+}
+
+// Reads the fields into the record. With kSkip the strings are passed over
+// unread (the counting pre-pass only needs to find where a record ends).
+template <bool kSkip>
+class ReaderIoT {
+ public:
+  static constexpr bool kReads = true;
+  ReaderIoT(ArchiveReader& r, std::int32_t ver, double point_scale)
+      : r_(r), ver_(ver), point_scale_(point_scale) {}
+
+  bool Present() const { return !r_.AtEnd(); }
+  bool When(bool c) const { return c; }
+  // The parts of a dimension take scale 0, wherever the dimension is.
+  double PointScale() const { return depth_ ? 0.0 : point_scale_; }
+  void Enter(const char*) { ++depth_; }
+  void Leave() { --depth_; }
+
+  void Attr(const char*, TEntJwwAttr& a, int) { TransferAttr(*this, a, ver_); }
+  void U8(const char*, std::uint8_t& v) { v = r_.ReadU8(); }
+  void U16(const char*, std::uint16_t& v) { v = r_.ReadU16(); }
+  void U32(const char*, std::uint32_t& v) { v = r_.ReadU32(); }
+  void F64(const char*, double& v) { v = r_.ReadF64(); }
+  void Size(const char*, double& v) { v = FiniteOr(r_.ReadF64(), 3.0); }
+  void Spacing(const char*, double& v) { v = FiniteOr(r_.ReadF64(), 0.0); }
+  void BlockNo(const char*, std::uint32_t& v) { v = r_.ReadU32(); }
+  void Name(const char*, std::u16string& s) {
+    if constexpr (kSkip) {
+      SkipCString(r_);
+    } else {
+      s = r_.ReadName();
+    }
+  }
+  void Text(const char* name, std::u16string& s, int) { Name(name, s); }
+
+ private:
+  static double FiniteOr(double v, double fallback) { return IsFiniteNumber(v) ? v : fallback; }
+
+  ArchiveReader& r_;
+  std::int32_t ver_;
+  double point_scale_;
+  int depth_ = 0;
+};
+using ReaderIo = ReaderIoT<false>;
+using SkipperIo = ReaderIoT<true>;
+
+// Stores the fields of one record through a cursor into the writer's buffer,
+// so a run of fixed fields costs no call per field (see ArchiveWriter::Room).
+class WriterIo {
+ public:
+  static constexpr bool kReads = false;
+  WriterIo(ArchiveWriter& w, const EntityWriteContext& ctx) : w_(w), ctx_(ctx) { Open(); }
+  ~WriterIo() { w_.Commit(p_); }
+  WriterIo(const WriterIo&) = delete;
+  WriterIo& operator=(const WriterIo&) = delete;
+
+  bool Present() const { return true; }
+  bool When(bool c) const { return c; }
+  void Enter(const char*) {}
+  void Leave() {}
+
+  void Attr(const char*, const TEntJwwAttr& a, int kind) {
+    const TEntJwwAttr out = AttrForWriting(a, ctx_.ver, kind);
+    TransferAttr(*this, out, ctx_.ver);
+  }
+  void U8(const char*, std::uint8_t v) {
+    Fit(1);
+    PutU8(p_, v);
+  }
+  void U16(const char*, std::uint16_t v) {
+    Fit(2);
+    PutU16(p_, v);
+  }
+  void U32(const char*, std::uint32_t v) {
+    Fit(4);
+    PutU32(p_, v);
+  }
+  void F64(const char*, double v) {
+    Fit(8);
+    PutF64(p_, v);
+  }
+  void Size(const char* name, double v) { F64(name, ClampTextSize(v)); }
+  void Spacing(const char* name, double v) { F64(name, v); }
+  void BlockNo(const char* name, std::uint32_t v) {
+    U32(name, ctx_.block_no ? ctx_.block_no(v) : v);
+  }
+  void Name(const char*, const std::u16string& s) {
+    if (HasBreakMarks(s)) {
+      String(RemoveBreakMarks(s));
+    } else {
+      String(s);
+    }
+  }
+  // A text passes the writer's text options; of them only the "%%"
+  // substitution applies to a dimension's text.
+  void Text(const char*, const std::u16string& s, int kind) {
+    if (kind == kEntSunpo) {
+      std::u16string text = RemoveBreakMarks(s);
+      if (ctx_.options & 0x10) text = SubstitutePercent(text, ctx_.substitution);
+      String(text);
+    } else if ((ctx_.options & 0x19) == 0 && !HasBreakMarks(s)) {
+      String(s);
+    } else {
+      String(MojiTextForWriting(s, ctx_.options, ctx_.substitution));
+    }
+  }
+
+ private:
+  void Open() {
+    p_ = w_.Room(ArchiveWriter::kMaxRoom);
+    end_ = p_ + ArchiveWriter::kMaxRoom;
+  }
+  void Fit(std::size_t n) {
+    if (static_cast<std::size_t>(end_ - p_) < n) {
+      w_.Commit(p_);
+      Open();
+    }
+  }
+  void String(std::u16string_view s) {
+    w_.Commit(p_);
+    w_.WriteCString(s);
+    Open();
+  }
+
+  ArchiveWriter& w_;
+  const EntityWriteContext& ctx_;
+  std::uint8_t* p_ = nullptr;
+  std::uint8_t* end_ = nullptr;
+};
+
+}  // namespace
+
+TEntJwwAttr AttrForWriting(const TEntJwwAttr& att, std::int32_t ver, int kind) {
   unsigned style = att.nPenStyle;
   unsigned color = att.nPenColor;
   if (ver < 420) {
@@ -70,16 +235,14 @@ void PutAttr(std::uint8_t*& p, std::int32_t ver, const TEntJwwAttr& att, int kin
   } else if (kind == kEntSolid) {
     if (!(InRange(color, 1, 10) || InRange(color, 101, 356))) color = kDefaultPenColor;
   }
-  PutU32(p, att.lGroup);
-  PutU8(p, static_cast<std::uint8_t>(style));
-  PutU16(p, static_cast<std::uint16_t>(color));
-  if (ver >= 351) PutU16(p, att.nPenWidth > 30000 ? 0 : att.nPenWidth);
-  PutU16(p, att.nLayer > 15 ? 0 : att.nLayer);
-  PutU16(p, att.nGLayer > 15 ? 0 : att.nGLayer);
-  PutU16(p, att.sFlg);
+  TEntJwwAttr out = att;
+  out.nPenStyle = static_cast<std::uint8_t>(style);
+  out.nPenColor = static_cast<std::uint16_t>(color);
+  if (out.nPenWidth > 30000) out.nPenWidth = 0;
+  if (out.nLayer > 15) out.nLayer = 0;
+  if (out.nGLayer > 15) out.nGLayer = 0;
+  return out;
 }
-
-}  // namespace
 
 double ClampTextSize(double v) {
   if (std::isnan(v)) return v;
@@ -89,220 +252,64 @@ double ClampTextSize(double v) {
   return v;
 }
 
-namespace {
-
-// True when RemoveBreakMarks would change the text; most texts are clean and
-// are written without a copy.
-bool HasBreakMarks(const std::u16string& s) {
-  if (s.empty()) return false;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    const char16_t c = s[i];
-    if (c < 0x20) return true;
-    if ((c == u'^' || c == u'\\') && i + 1 < s.size() && s[i + 1] == (c == u'^' ? u'm' : u'n')) {
-      return true;
-    }
+void BuildOldDimensionParts(TEntJwwSunpo& e) {
+  e.bSxfMode = 0;
+  for (TEntJwwLine* l : {&e.Ho1, &e.Ho2}) {
+    *l = TEntJwwLine{};
+    l->att = e.att;
   }
-  return false;
-}
-
-void ReadLineCoords(ArchiveReader& r, TEntJwwLine& e) {
-  e.start_x = r.ReadF64();
-  e.start_y = r.ReadF64();
-  e.end_x = r.ReadF64();
-  e.end_y = r.ReadF64();
-}
-
-// Fixed part of a text: attribute block to degKakudo.
-void ReadMojiFixed(ArchiveReader& r, std::int32_t ver, TEntJwwMoji& e) {
-  e.att = ReadAttr(r, ver);
-  e.start_x = r.ReadF64();
-  e.start_y = r.ReadF64();
-  e.end_x = r.ReadF64();
-  e.end_y = r.ReadF64();
-  e.nMojiShu = r.ReadU32();
-  e.dSizeX = r.ReadF64();
-  e.dSizeY = r.ReadF64();
-  e.dKankaku = r.ReadF64();
-  e.degKakudo = r.ReadF64();
-}
-
-void ReadMojiStrings(ArchiveReader& r, TEntJwwMoji& e) {
-  e.strFontName = r.ReadName();
-  e.str = r.ReadName();
-  if (!IsFiniteNumber(e.dSizeX)) e.dSizeX = 3.0;
-  if (!IsFiniteNumber(e.dSizeY)) e.dSizeY = 3.0;
-  if (!IsFiniteNumber(e.dKankaku)) e.dKankaku = 0.0;
-}
-
-void WriteMojiFixedAndStrings(ArchiveWriter& w, std::int32_t ver, const TEntJwwMoji& e,
-                              std::u16string_view text) {
-  std::uint8_t* p = w.Room(kAttrBytes + 68);
-  PutAttr(p, ver, e.att, kEntMoji);
-  PutF64(p, e.start_x);
-  PutF64(p, e.start_y);
-  PutF64(p, e.end_x);
-  PutF64(p, e.end_y);
-  PutU32(p, e.nMojiShu);
-  PutF64(p, ClampTextSize(e.dSizeX));
-  PutF64(p, ClampTextSize(e.dSizeY));
-  PutF64(p, e.dKankaku);
-  PutF64(p, e.degKakudo);
-  w.Commit(p);
-  if (HasBreakMarks(e.strFontName)) {
-    w.WriteCString(RemoveBreakMarks(e.strFontName));
-  } else {
-    w.WriteCString(e.strFontName);
+  for (TEntJwwTen* t : {&e.Te1, &e.Te2, &e.Kt1, &e.Kt2}) {
+    *t = TEntJwwTen{};
+    t->att = e.att;
+    t->att.nPenStyle = 0;
   }
-  w.WriteCString(text);
-}
-
-std::u16string SubstitutePercent(const std::u16string& text) {
-  const TextSubstitution& table = JwwTextSubstitution();
-  if (table.on != 1 || text.size() < 2 || text[0] != u'%' || text[1] != u'%') return text;
-  for (const TStr2List& pair : table.list) {
-    if (pair.s1 == text) return pair.s2;
-  }
-  return text;
-}
-
-}  // namespace
-
-TextSubstitution& JwwTextSubstitution() {
-  static TextSubstitution table;
-  return table;
 }
 
 TEntJwwAttr ReadAttr(ArchiveReader& r, std::int32_t ver) {
   TEntJwwAttr a;
-  a.lGroup = r.ReadU32();
-  a.nPenStyle = r.ReadU8();
-  a.nPenColor = r.ReadU16();
-  a.nPenWidth = ver > 350 ? r.ReadU16() : 0;
-  a.nLayer = r.ReadU16();
-  a.nGLayer = r.ReadU16();
-  a.sFlg = r.ReadU16();
+  ReaderIo io(r, ver, 1.0);
+  io.Attr("att", a, 0);
   return a;
 }
 
 void WriteAttr(ArchiveWriter& w, std::int32_t ver, const TEntJwwAttr& att, int kind) {
-  std::uint8_t* p = w.Room(kAttrBytes);
-  PutAttr(p, ver, att, kind);
-  w.Commit(p);
+  EntityWriteContext ctx;
+  ctx.ver = ver;
+  WriterIo io(w, ctx);
+  io.Attr("att", att, kind);
 }
 
-void CopyAttr(const TEntJwwAttr& from, TEntJwwAttr& to) {
-  to = from;
+template <class E>
+bool ReadBody(ArchiveReader& r, std::int32_t ver, E& e, double point_scale) {
+  ReaderIo io(r, ver, point_scale);
+  return Transfer(io, e, ver);
 }
 
-bool ReadLineBody(ArchiveReader& r, std::int32_t ver, TEntJwwLine& e) {
-  if (r.AtEnd()) return false;
-  e.att = ReadAttr(r, ver);
-  ReadLineCoords(r, e);
-  return true;
+template <class E>
+void WriteBody(ArchiveWriter& w, const EntityWriteContext& ctx, const E& e) {
+  WriterIo io(w, ctx);
+  Transfer(io, e, ctx.ver);
 }
 
-bool ReadEnkoBody(ArchiveReader& r, std::int32_t ver, TEntJwwEnko& e) {
-  if (r.AtEnd()) return false;
-  e.att = ReadAttr(r, ver);
-  e.start_x = r.ReadF64();
-  e.start_y = r.ReadF64();
-  e.dHankei = r.ReadF64();
-  e.radKaishiKaku = r.ReadF64();
-  e.radEnkoKaku = r.ReadF64();
-  e.radKatamukiKaku = r.ReadF64();
-  e.dHenpeiRitsu = r.ReadF64();
-  e.bZenEnFlg = r.ReadU32();
-  return true;
-}
+template bool ReadBody(ArchiveReader&, std::int32_t, TEntJwwLine&, double);
+template bool ReadBody(ArchiveReader&, std::int32_t, TEntJwwEnko&, double);
+template bool ReadBody(ArchiveReader&, std::int32_t, TEntJwwTen&, double);
+template bool ReadBody(ArchiveReader&, std::int32_t, TEntJwwMoji&, double);
+template bool ReadBody(ArchiveReader&, std::int32_t, TEntJwwSunpo&, double);
+template bool ReadBody(ArchiveReader&, std::int32_t, TEntJwwSolid&, double);
+template bool ReadBody(ArchiveReader&, std::int32_t, TEntJwwBlock&, double);
+template void WriteBody(ArchiveWriter&, const EntityWriteContext&, const TEntJwwLine&);
+template void WriteBody(ArchiveWriter&, const EntityWriteContext&, const TEntJwwEnko&);
+template void WriteBody(ArchiveWriter&, const EntityWriteContext&, const TEntJwwTen&);
+template void WriteBody(ArchiveWriter&, const EntityWriteContext&, const TEntJwwMoji&);
+template void WriteBody(ArchiveWriter&, const EntityWriteContext&, const TEntJwwSunpo&);
+template void WriteBody(ArchiveWriter&, const EntityWriteContext&, const TEntJwwSolid&);
+template void WriteBody(ArchiveWriter&, const EntityWriteContext&, const TEntJwwBlock&);
 
-bool ReadTenBody(ArchiveReader& r, std::int32_t ver, TEntJwwTen& e, double default_scale) {
-  if (r.AtEnd()) return false;
-  e.att = ReadAttr(r, ver);
-  e.start_x = r.ReadF64();
-  e.start_y = r.ReadF64();
-  e.bKariten = r.ReadU32();
-  if (e.att.nPenStyle == 100) {
-    e.nCode = r.ReadU32();
-    e.radKaitenKaku = r.ReadF64();
-    e.dBairitsu = r.ReadF64();
-  } else {
-    e.nCode = 0;
-    e.radKaitenKaku = 0;
-    e.dBairitsu = default_scale;
-  }
-  return true;
-}
-
-bool ReadMojiBody(ArchiveReader& r, std::int32_t ver, TEntJwwMoji& e) {
-  if (r.AtEnd()) return false;
-  ReadMojiFixed(r, ver, e);
-  ReadMojiStrings(r, e);
-  return true;
-}
-
-bool ReadSunpoBody(ArchiveReader& r, std::int32_t ver, TEntJwwSunpo& e) {
-  e.att = ReadAttr(r, ver);
-  e.Sen.att = ReadAttr(r, ver);
-  ReadLineCoords(r, e.Sen);
-  // Of a dimension only the text's fixed part (and from 420 that of Kt2) is
-  // checked for delivering bytes.
-  if (r.AtEnd()) return false;
-  ReadMojiFixed(r, ver, e.Moji);
-  ReadMojiStrings(r, e.Moji);
-  if (ver >= 420) {
-    e.bSxfMode = r.ReadU16();
-    ReadLineBody(r, ver, e.Ho1);
-    ReadLineBody(r, ver, e.Ho2);
-    ReadTenBody(r, ver, e.Te1, 0.0);
-    ReadTenBody(r, ver, e.Te2, 0.0);
-    ReadTenBody(r, ver, e.Kt1, 0.0);
-    if (!ReadTenBody(r, ver, e.Kt2, 0.0)) return false;
-    return true;
-  }
-  // Older files have no parts: build them from the dimension itself.
-  e.bSxfMode = 0;
-  for (TEntJwwLine* l : {&e.Ho1, &e.Ho2}) {
-    *l = TEntJwwLine{};
-    CopyAttr(e.att, l->att);
-  }
-  for (TEntJwwTen* t : {&e.Te1, &e.Te2, &e.Kt1, &e.Kt2}) {
-    *t = TEntJwwTen{};
-    CopyAttr(e.att, t->att);
-    t->att.nPenStyle = 0;
-  }
-  return true;
-}
-
-bool ReadSolidBody(ArchiveReader& r, std::int32_t ver, TEntJwwSolid& e) {
-  if (r.AtEnd()) return false;
-  e.att = ReadAttr(r, ver);
-  e.start_x = r.ReadF64();
-  e.start_y = r.ReadF64();
-  e.end_x = r.ReadF64();
-  e.end_y = r.ReadF64();
-  e.DPoint2_x = r.ReadF64();
-  e.DPoint2_y = r.ReadF64();
-  e.DPoint3_x = r.ReadF64();
-  e.DPoint3_y = r.ReadF64();
-  e.Color = e.att.nPenColor == 10 ? r.ReadU32() : 0;
-  return true;
-}
-
-bool ReadBlockBody(ArchiveReader& r, std::int32_t ver, TEntJwwBlock& e) {
-  if (r.AtEnd()) return false;
-  e.att = ReadAttr(r, ver);
-  e.DPKijunTen_x = r.ReadF64();
-  e.DPKijunTen_y = r.ReadF64();
-  e.dBairitsuX = r.ReadF64();
-  e.dBairitsuY = r.ReadF64();
-  e.radKaitenKaku = r.ReadF64();
-  e.nNumber = r.ReadU32();
-  return true;
-}
-
-std::u16string MojiTextForWriting(const std::u16string& str, std::int32_t options) {
+std::u16string MojiTextForWriting(const std::u16string& str, std::int32_t options,
+                                  const TextSubstitution* substitution) {
   std::u16string text = RemoveBreakMarks(str);
-  if (options & 0x10) text = SubstitutePercent(text);
+  if (options & 0x10) text = SubstitutePercent(text, substitution);
   if ((options & 0x08) && text.compare(0, 10, u"^@BM%temp%") == 0) {
     text = u"^@BM" + text.substr(10);
   }
@@ -314,97 +321,6 @@ std::u16string MojiTextForWriting(const std::u16string& str, std::int32_t option
     }
   }
   return text;
-}
-
-void WriteLineBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwLine& e) {
-  std::uint8_t* p = w.Room(kAttrBytes + 32);
-  PutAttr(p, ver, e.att, kEntLine);
-  PutF64(p, e.start_x);
-  PutF64(p, e.start_y);
-  PutF64(p, e.end_x);
-  PutF64(p, e.end_y);
-  w.Commit(p);
-}
-
-void WriteEnkoBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwEnko& e) {
-  std::uint8_t* p = w.Room(kAttrBytes + 60);
-  PutAttr(p, ver, e.att, kEntEnko);
-  PutF64(p, e.start_x);
-  PutF64(p, e.start_y);
-  PutF64(p, e.dHankei);
-  PutF64(p, e.radKaishiKaku);
-  PutF64(p, e.radEnkoKaku);
-  PutF64(p, e.radKatamukiKaku);
-  PutF64(p, e.dHenpeiRitsu);
-  PutU32(p, e.bZenEnFlg);
-  w.Commit(p);
-}
-
-void WriteTenBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwTen& e) {
-  std::uint8_t* p = w.Room(kAttrBytes + 40);
-  PutAttr(p, ver, e.att, kEntTen);
-  PutF64(p, e.start_x);
-  PutF64(p, e.start_y);
-  PutU32(p, e.bKariten);
-  if (e.att.nPenStyle == 100) {
-    PutU32(p, e.nCode);
-    PutF64(p, e.radKaitenKaku);
-    PutF64(p, e.dBairitsu);
-  }
-  w.Commit(p);
-}
-
-void WriteMojiBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwMoji& e) {
-  if ((ctx.options & 0x19) == 0 && !HasBreakMarks(e.str)) {
-    WriteMojiFixedAndStrings(w, ctx.ver, e, e.str);
-  } else {
-    WriteMojiFixedAndStrings(w, ctx.ver, e, MojiTextForWriting(e.str, ctx.options));
-  }
-}
-
-void WriteSunpoBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwSunpo& e) {
-  WriteAttr(w, ctx.ver, e.att, kEntSunpo);
-  WriteLineBody(w, ctx.ver, e.Sen);
-  std::u16string text = RemoveBreakMarks(e.Moji.str);
-  if (ctx.options & 0x10) text = SubstitutePercent(text);
-  WriteMojiFixedAndStrings(w, ctx.ver, e.Moji, text);
-  if (ctx.ver >= 420) {
-    w.WriteU16(e.bSxfMode);
-    WriteLineBody(w, ctx.ver, e.Ho1);
-    WriteLineBody(w, ctx.ver, e.Ho2);
-    WriteTenBody(w, ctx.ver, e.Te1);
-    WriteTenBody(w, ctx.ver, e.Te2);
-    WriteTenBody(w, ctx.ver, e.Kt1);
-    WriteTenBody(w, ctx.ver, e.Kt2);
-  }
-}
-
-void WriteSolidBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwSolid& e) {
-  std::uint8_t* p = w.Room(kAttrBytes + 68);
-  PutAttr(p, ver, e.att, kEntSolid);
-  PutF64(p, e.start_x);
-  PutF64(p, e.start_y);
-  PutF64(p, e.end_x);
-  PutF64(p, e.end_y);
-  PutF64(p, e.DPoint2_x);
-  PutF64(p, e.DPoint2_y);
-  PutF64(p, e.DPoint3_x);
-  PutF64(p, e.DPoint3_y);
-  if (e.att.nPenColor == 10) PutU32(p, e.Color);
-  w.Commit(p);
-}
-
-void WriteBlockBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwBlock& e) {
-  const std::uint32_t number = ctx.block_no ? ctx.block_no(e.nNumber) : e.nNumber;
-  std::uint8_t* p = w.Room(kAttrBytes + 44);
-  PutAttr(p, ctx.ver, e.att, kEntBlock);
-  PutF64(p, e.DPKijunTen_x);
-  PutF64(p, e.DPKijunTen_y);
-  PutF64(p, e.dBairitsuX);
-  PutF64(p, e.dBairitsuY);
-  PutF64(p, e.radKaitenKaku);
-  PutU32(p, number);
-  w.Commit(p);
 }
 
 namespace {
@@ -421,69 +337,22 @@ std::int32_t ReadInto(std::vector<Rec>& list, ReadFn read) {
   return static_cast<std::int32_t>(list.size() - 1);
 }
 
-}  // namespace
-
-namespace {
-
-void SkipCString(ArchiveReader& r) {
-  std::uint32_t len = r.ReadU8();
-  if (len == 0xFF) {
-    len = r.ReadU16();
-    if (len == 0xFFFE) {
-      std::uint32_t units = r.ReadU8();
-      if (units == 0xFF) units = r.ReadU16();
-      len = units * 2;
+// The entity kind a tag designates (0: none), recording a new class.
+// `ok` turns false on a tag that ends the list.
+int KindOfTag(const TagRead& tag, ClassTable& classes) {
+  if (tag.kind == TagRead::kNewClass) {
+    const int kind = ClassOfName(tag.name);
+    if (kind < kEntLine || kind > kEntBlock) return -1;
+    classes.index[kind] = classes.counter++;
+    return kind;
+  }
+  int kind = 0;
+  if (tag.kind == TagRead::kReference) {
+    for (int c = kEntLine; c <= kEntBlock; ++c) {
+      if (classes.index[c] != 0 && classes.index[c] == tag.index) kind = c;
     }
   }
-  r.Skip(len);
-}
-
-// Moves past one body, with the same layout the body readers read.
-void SkipBody(ArchiveReader& r, std::int32_t ver, int kind) {
-  const std::size_t att = ver > 350 ? 15 : 13;
-  auto skip_point = [&] {
-    std::size_t start = r.Position();
-    r.Skip(4);
-    const std::uint8_t style = r.ReadU8();
-    r.Skip(att - 5 + 20);
-    if (r.Position() > start && style == 100) r.Skip(20);
-  };
-  switch (kind) {
-    case kEntLine:
-      r.Skip(att + 32);
-      break;
-    case kEntEnko:
-      r.Skip(att + 60);
-      break;
-    case kEntTen:
-      skip_point();
-      break;
-    case kEntMoji:
-      r.Skip(att + 68);
-      SkipCString(r);
-      SkipCString(r);
-      break;
-    case kEntSunpo:
-      r.Skip(att + (att + 32) + (att + 68));
-      SkipCString(r);
-      SkipCString(r);
-      if (ver >= 420) {
-        r.Skip(2 + 2 * (att + 32));
-        for (int i = 0; i < 4; ++i)
-          skip_point();
-      }
-      break;
-    case kEntSolid: {
-      r.Skip(5);
-      const std::uint16_t color = r.ReadU16();
-      r.Skip(att - 7 + 64);
-      if (color == 10) r.Skip(4);
-      break;
-    }
-    case kEntBlock:
-      r.Skip(att + 44);
-      break;
-  }
+  return kind;
 }
 
 // The number of entities of each kind the list holds, found by a quick pass
@@ -494,20 +363,15 @@ std::array<std::size_t, 8> CountKinds(const ArchiveReader& from, ClassTable clas
   ArchiveReader r = from;
   for (std::uint32_t k = 0; k < count && !r.AtEnd();) {
     TagRead tag = ReadTag(r);
-    int kind = 0;
-    if (tag.kind == TagRead::kNewClass) {
-      kind = ClassOfName(tag.name);
-      if (kind < kEntLine || kind > kEntBlock) break;
-      classes.index[kind] = classes.counter++;
-    } else if (tag.kind == TagRead::kReference) {
-      for (int c = kEntLine; c <= kEntBlock; ++c) {
-        if (classes.index[c] != 0 && classes.index[c] == tag.index) kind = c;
-      }
-    } else {
-      break;
-    }
+    if (tag.kind != TagRead::kNewClass && tag.kind != TagRead::kReference) break;
+    const int kind = KindOfTag(tag, classes);
+    if (kind < 0) break;
     if (kind == 0) continue;
-    SkipBody(r, ver, kind);
+    WithEntityKind(kind, [&](auto type) {
+      typename decltype(type)::type scratch;
+      SkipperIo io(r, ver, 0.0);
+      Transfer(io, scratch, ver);
+    });
     ++n[kind];
     ++k;
     ++classes.counter;
@@ -523,19 +387,16 @@ bool ReadEntityList(ArchiveReader& r, ClassTable& classes, std::int32_t ver, std
   {
     const std::array<std::size_t, 8> n = CountKinds(r, classes, ver, count);
     ReserveLarge(lists.order, lists.order.size() + n[1] + n[2] + n[3] + n[4] + n[5] + n[6] + n[7]);
-    ReserveLarge(lists.line, lists.line.size() + n[kEntLine]);
-    ReserveLarge(lists.enko, lists.enko.size() + n[kEntEnko]);
-    ReserveLarge(lists.ten, lists.ten.size() + n[kEntTen]);
-    ReserveLarge(lists.moji, lists.moji.size() + n[kEntMoji]);
-    ReserveLarge(lists.sunpo, lists.sunpo.size() + n[kEntSunpo]);
-    ReserveLarge(lists.solid, lists.solid.size() + n[kEntSolid]);
-    ReserveLarge(lists.block, lists.block.size() + n[kEntBlock]);
+    WithEachEntityKind([&](auto type) {
+      using E = typename decltype(type)::type;
+      auto& list = ListOf<E>(lists);
+      ReserveLarge(list, list.size() + n[KindOf<E>()]);
+    });
   }
   std::uint32_t k = 0;
   while (k < count) {
     std::size_t tag_offset = r.Position();
     TagRead tag = ReadTag(r);
-    int kind = 0;
     switch (tag.kind) {
       case TagRead::kEnd:
         r.Fail(tag_offset, std::string(where) + ": data ends before the list");
@@ -543,47 +404,21 @@ bool ReadEntityList(ArchiveReader& r, ClassTable& classes, std::int32_t ver, std
       case TagRead::kNameTooLong:
         r.Fail(tag_offset, std::string(where) + ": class name too long");
         return false;
-      case TagRead::kNewClass:
-        kind = ClassOfName(tag.name);
-        if (kind < kEntLine || kind > kEntBlock) {
-          r.Fail(tag_offset, std::string(where) + ": unknown class name");
-          return false;
-        }
-        classes.index[kind] = classes.counter++;
+      default:
         break;
-      case TagRead::kReference:
-        for (int c = kEntLine; c <= kEntBlock; ++c) {
-          if (classes.index[c] != 0 && classes.index[c] == tag.index) kind = c;
-        }
-        break;
+    }
+    const int kind = KindOfTag(tag, classes);
+    if (kind < 0) {
+      r.Fail(tag_offset, std::string(where) + ": unknown class name");
+      return false;
     }
     if (kind == 0) continue;  // designates nothing: read the next tag
 
     std::int32_t index = -1;
-    switch (kind) {
-      case kEntLine:
-        index = ReadInto(lists.line, [&](TEntJwwLine& e) { return ReadLineBody(r, ver, e); });
-        break;
-      case kEntEnko:
-        index = ReadInto(lists.enko, [&](TEntJwwEnko& e) { return ReadEnkoBody(r, ver, e); });
-        break;
-      case kEntTen:
-        index =
-            ReadInto(lists.ten, [&](TEntJwwTen& e) { return ReadTenBody(r, ver, e, point_scale); });
-        break;
-      case kEntMoji:
-        index = ReadInto(lists.moji, [&](TEntJwwMoji& e) { return ReadMojiBody(r, ver, e); });
-        break;
-      case kEntSunpo:
-        index = ReadInto(lists.sunpo, [&](TEntJwwSunpo& e) { return ReadSunpoBody(r, ver, e); });
-        break;
-      case kEntSolid:
-        index = ReadInto(lists.solid, [&](TEntJwwSolid& e) { return ReadSolidBody(r, ver, e); });
-        break;
-      case kEntBlock:
-        index = ReadInto(lists.block, [&](TEntJwwBlock& e) { return ReadBlockBody(r, ver, e); });
-        break;
-    }
+    WithEntityKind(kind, [&](auto type) {
+      using E = typename decltype(type)::type;
+      index = ReadInto(ListOf<E>(lists), [&](E& e) { return ReadBody(r, ver, e, point_scale); });
+    });
     // A dropped entity leaves a zero entry, which designates nothing. A body
     // that found the data at its end was cut off: the file is incomplete even
     // when nothing after it is read.
@@ -596,26 +431,7 @@ bool ReadEntityList(ArchiveReader& r, ClassTable& classes, std::int32_t ver, std
 }
 
 bool DesignatesRecord(const TEntJwwNo& no, const EntityListsIn& lists) {
-  if (no.EntNo < 0) return false;
-  std::size_t i = static_cast<std::size_t>(no.EntNo);
-  switch (no.EntType) {
-    case kEntLine:
-      return i < lists.line.size();
-    case kEntEnko:
-      return i < lists.enko.size();
-    case kEntTen:
-      return i < lists.ten.size();
-    case kEntMoji:
-      return i < lists.moji.size();
-    case kEntSunpo:
-      return i < lists.sunpo.size();
-    case kEntSolid:
-      return i < lists.solid.size();
-    case kEntBlock:
-      return i < lists.block.size();
-    default:
-      return false;
-  }
+  return VisitEntity(no, lists, [](const auto&) {});
 }
 
 namespace {
@@ -640,48 +456,29 @@ void WriteEntityList(ArchiveWriter& w, ClassTable& classes, const EntityWriteCon
                      const EntityListsIn& lists) {
   const auto schema = static_cast<std::uint16_t>(ctx.ver);
   for (const TEntJwwNo& no : lists.order) {
-    if (!DesignatesRecord(no, lists)) continue;
-    w.WriteClassTag(classes, no.EntType, schema);
-    switch (no.EntType) {
-      case kEntLine:
-        WriteLineBody(w, ctx.ver, lists.line[no.EntNo]);
-        break;
-      case kEntEnko:
-        WriteEnkoBody(w, ctx.ver, lists.enko[no.EntNo]);
-        break;
-      case kEntTen:
-        WriteTenBody(w, ctx.ver, lists.ten[no.EntNo]);
-        break;
-      case kEntMoji:
-        WriteMojiBody(w, ctx, lists.moji[no.EntNo]);
-        break;
-      case kEntSunpo:
-        WriteSunpoBody(w, ctx, lists.sunpo[no.EntNo]);
-        break;
-      case kEntSolid:
-        WriteSolidBody(w, ctx.ver, lists.solid[no.EntNo]);
-        break;
-      case kEntBlock:
-        WriteBlockBody(w, ctx, lists.block[no.EntNo]);
-        break;
+    VisitEntity(no, lists, [&](const auto& e) {
+      w.WriteClassTag(classes, no.EntType, schema);
+      WriteBody(w, ctx, e);
+      ++classes.counter;
+    });
+    if (no.EntType != kEntSunpo || !DesignatesRecord(no, lists) ||
+        !SplitsDimension(ctx, lists.sunpo[no.EntNo])) {
+      continue;
     }
-    ++classes.counter;
-    if (no.EntType == kEntSunpo && SplitsDimension(ctx, lists.sunpo[no.EntNo])) {
-      // Older versions know no extended dimension: its parts follow as lines
-      // and points of their own; the temporary points stay temporary.
-      const TEntJwwSunpo& d = lists.sunpo[no.EntNo];
-      for (const TEntJwwLine* l : {&d.Ho1, &d.Ho2}) {
-        w.WriteClassTag(classes, kEntLine, schema);
-        WriteLineBody(w, ctx.ver, *l);
-        ++classes.counter;
-      }
-      for (int i = 0; i < 4; ++i) {
-        TEntJwwTen t = i == 0 ? d.Te1 : i == 1 ? d.Te2 : i == 2 ? d.Kt1 : d.Kt2;
-        if (i >= 2) t.bKariten = 1;
-        w.WriteClassTag(classes, kEntTen, schema);
-        WriteTenBody(w, ctx.ver, t);
-        ++classes.counter;
-      }
+    // Older versions know no extended dimension: its parts follow as lines
+    // and points of their own; the temporary points stay temporary.
+    const TEntJwwSunpo& d = lists.sunpo[no.EntNo];
+    for (const TEntJwwLine* l : {&d.Ho1, &d.Ho2}) {
+      w.WriteClassTag(classes, kEntLine, schema);
+      WriteBody(w, ctx, *l);
+      ++classes.counter;
+    }
+    for (int i = 0; i < 4; ++i) {
+      TEntJwwTen t = i == 0 ? d.Te1 : i == 1 ? d.Te2 : i == 2 ? d.Kt1 : d.Kt2;
+      if (i >= 2) t.bKariten = 1;
+      w.WriteClassTag(classes, kEntTen, schema);
+      WriteBody(w, ctx, t);
+      ++classes.counter;
     }
   }
 }

@@ -19,55 +19,42 @@ TEntJwwAttr ReadAttr(ArchiveReader& r, std::int32_t ver);
 // Writes the attribute block normalised for the kind of element that owns it
 // (1..7 entity kinds, 8 block definition). The record is not changed.
 void WriteAttr(ArchiveWriter& w, std::int32_t ver, const TEntJwwAttr& att, int kind);
-void CopyAttr(const TEntJwwAttr& from, TEntJwwAttr& to);
+// The attribute block as the writer stores it for version `ver` and an element
+// of `kind`: the extended pen styles and colours an older version lacks mapped
+// to standard ones, values outside what the kind allows replaced by the
+// defaults, out-of-range widths and layers by 0.
+TEntJwwAttr AttrForWriting(const TEntJwwAttr& att, std::int32_t ver, int kind);
 
 // A text width or height as the writer stores it: its absolute value, held
 // within 1e-10 .. 1e10 (a NaN stays as it is).
 double ClampTextSize(double v);
-
-// Body readers. Each returns false when its fixed part delivered no bytes (the
-// record is then to be dropped). `nested`: inside a block definition.
-bool ReadLineBody(ArchiveReader& r, std::int32_t ver, TEntJwwLine& e);
-bool ReadEnkoBody(ArchiveReader& r, std::int32_t ver, TEntJwwEnko& e);
-bool ReadTenBody(ArchiveReader& r, std::int32_t ver, TEntJwwTen& e, double default_scale);
-bool ReadMojiBody(ArchiveReader& r, std::int32_t ver, TEntJwwMoji& e);
-bool ReadSunpoBody(ArchiveReader& r, std::int32_t ver, TEntJwwSunpo& e);
-bool ReadSolidBody(ArchiveReader& r, std::int32_t ver, TEntJwwSolid& e);
-bool ReadBlockBody(ArchiveReader& r, std::int32_t ver, TEntJwwBlock& e);
-
-// The "%%" substitution table of the writer: a text that begins with "%%" and
-// equals s1 of a pair is written as that pair's s2, while the switch is 1.
-struct TStr2List {
-  std::u16string s1, s2;
-};
-struct TextSubstitution {
-  std::int32_t on = 0;
-  std::vector<TStr2List> list;
-};
-// The process-wide table; nothing in this system fills it.
-TextSubstitution& JwwTextSubstitution();
 
 // What the writer needs to know besides the records.
 struct EntityWriteContext {
   std::int32_t ver = 700;      // version being written
   std::int32_t doc_ver = 700;  // version the document was read from (Enthd.jwVer)
   std::int32_t options = 0;    // FileOutOpt
+  const TextSubstitution* substitution = nullptr;        // for bit 0x10; none: no change
   std::function<std::uint32_t(std::uint32_t)> block_no;  // ChangeBlockNo
 };
 
+// Reads one entity body (E is one of the seven entity records). False when
+// the body delivered no bytes (the record is then to be dropped); of a
+// dimension only the text and, from 420, its last part are checked. Points
+// without their optional part take `point_scale` as dBairitsu (1 at the top
+// level, 0 inside a block definition and inside a dimension).
+template <class E>
+bool ReadBody(ArchiveReader& r, std::int32_t ver, E& e, double point_scale = 1.0);
+// Writes one entity body. For a version below 420 a dimension ends after its
+// text; the caller writes the six parts as objects of their own when the
+// dimension is split.
+template <class E>
+void WriteBody(ArchiveWriter& w, const EntityWriteContext& ctx, const E& e);
+
 // The text of a CDataMoji on its way into the file (after RemoveBreakMarks):
 // "%%" substitution (0x10), "%temp%" removal (0x08), file-name reduction (0x01).
-std::u16string MojiTextForWriting(const std::u16string& str, std::int32_t options);
-
-void WriteLineBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwLine& e);
-void WriteEnkoBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwEnko& e);
-void WriteTenBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwTen& e);
-void WriteMojiBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwMoji& e);
-// For a version below 420 the body ends after the text; the caller writes the
-// six parts as objects of their own when the dimension is split.
-void WriteSunpoBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwSunpo& e);
-void WriteSolidBody(ArchiveWriter& w, std::int32_t ver, const TEntJwwSolid& e);
-void WriteBlockBody(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwBlock& e);
+std::u16string MojiTextForWriting(const std::u16string& str, std::int32_t options,
+                                  const TextSubstitution* substitution);
 
 // The lists of one entity order, to be filled.
 struct EntityListsOut {

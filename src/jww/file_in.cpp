@@ -23,8 +23,8 @@ constexpr std::size_t kMinBlockDefBytes = 2 + 25;
 // An image row takes at least a one-byte name length and its size.
 constexpr std::size_t kMinImageRowBytes = 1 + 4;
 
-void PublishDrawingInfo(const TEntJwwHeader& h, const std::u16string& file_name) {
-  TJwwDrawingInfo& info = JwwDrawingInfo();
+void SetDrawingInfo(TJwwDrawingInfo& info, const TEntJwwHeader& h,
+                    const std::u16string& file_name) {
   info.JwwFileName = file_name;
   const std::int32_t t = h.lnDrawTime;
   std::u16string minutes = IntStr((t / 60) % 60);
@@ -157,7 +157,7 @@ bool ReadDrawing(ArchiveReader& r, TJwwData& doc, const std::u16string& name, bo
                  TJwwReadStatus& where) {
   header_ok = ReadHeader(r, doc, &where);
   if (!header_ok) return false;
-  PublishDrawingInfo(doc.Enthd, name);
+  SetDrawingInfo(doc.DrawingInfo, doc.Enthd, name);
   const std::int32_t ver = doc.Enthd.jwVer;
 
   where.entities = r.Position();
@@ -193,11 +193,6 @@ bool ReadDrawing(ArchiveReader& r, TJwwData& doc, const std::u16string& name, bo
 }
 
 }  // namespace
-
-TJwwDrawingInfo& JwwDrawingInfo() {
-  thread_local TJwwDrawingInfo info;
-  return info;
-}
 
 bool TJwwData::FileInBytes(const std::uint8_t* data, std::size_t size) {
   bool header_ok = false;

@@ -147,6 +147,56 @@ bool WriteImageSection(ArchiveWriter& w, TJwwData& doc) {
 
 }  // namespace
 
+bool TJwwData::FileOutTo(ByteSink& sink, std::int32_t Ver) {
+  write_status_ = {};
+  if (!HoldsDrawing(*this)) {
+    write_status_ = {platform::TFileError::kOther, 0, "the document holds no drawing"};
+    return false;
+  }
+  ArchiveWriter w(sink);
+  w.SetUtf16((FileOutOpt & 0x20) != 0);
+
+  std::unordered_map<std::uint32_t, std::size_t> first_def;
+  first_def.reserve(EntBlockDef.size());
+  for (std::size_t i = 0; i < EntBlockDef.size(); ++i)
+    first_def.emplace(EntBlockDef[i].nNumber, i);
+  EntityWriteContext ctx;
+  ctx.ver = Ver;
+  ctx.doc_ver = Enthd.jwVer;
+  ctx.options = FileOutOpt;
+  ctx.substitution = &FileOutSubstitution;
+  ctx.block_no = [&](std::uint32_t n) -> std::uint32_t {
+    auto it = first_def.find(n);
+    if (it == first_def.end()) return DanglingBlockNo(n, EntBlockNum);
+    const TEntJwwBlockDef& b = EntBlockDef[it->second];
+    return b.ref_flag ? static_cast<std::uint32_t>(b.ref_no) : n;
+  };
+
+  // A drawing older than 420 has no extended tables: written as a version
+  // that carries them, it gets those of a new drawing, as when Jw_cad saves
+  // it again, rather than all zero (every colour black, every width 0).
+  std::vector<TEntJwwColorExNo> new_colors;
+  std::vector<TEntJwwLineTypeExNo> new_line_types;
+  const bool new_ex_tables = Enthd.jwVer < 420 && Ver >= 420;
+  if (new_ex_tables) InitExTables(new_colors, new_line_types);
+  const ExTables ex{new_ex_tables ? new_colors : EntColS, new_ex_tables ? new_line_types : EntLtpS};
+  Enthd.jwID = u"JwwData.";
+  WriteHeader(w, *this, ex, Ver);
+  ClassTable classes;
+  EntityListsIn top = TopLevelLists(std::as_const(*this));
+  w.WriteCount(CountEntityObjects(ctx, top));
+  WriteEntityList(w, classes, ctx, top);
+  WriteBlockDefs(w, classes, *this, ctx);
+  const bool images_ok = Ver < 700 || WriteImageSection(w, *this);
+  const bool sink_ok = w.Flush();
+  if (!images_ok || !sink_ok) {
+    write_status_ = {platform::TFileError::kOther, 0,
+                     sink_ok ? "an image file shrank" : "the bytes could not be stored"};
+    return false;
+  }
+  return true;
+}
+
 bool TJwwData::FileOut(const std::u16string& FName, std::int32_t Ver) {
   write_status_ = {};
   if (!HoldsDrawing(*this)) {
@@ -159,42 +209,9 @@ bool TJwwData::FileOut(const std::u16string& FName, std::int32_t Ver) {
     return false;
   }
   FileSink<platform::TOutputFile> sink(file);
-  ArchiveWriter w(sink);
-  w.SetUtf16((FileOutOpt & 0x20) != 0);
-
-  std::unordered_map<std::uint32_t, std::size_t> first_def;
-  first_def.reserve(EntBlockDef.size());
-  for (std::size_t i = 0; i < EntBlockDef.size(); ++i)
-    first_def.emplace(EntBlockDef[i].nNumber, i);
-  EntityWriteContext ctx;
-  ctx.ver = Ver;
-  ctx.doc_ver = Enthd.jwVer;
-  ctx.options = FileOutOpt;
-  ctx.block_no = [&](std::uint32_t n) -> std::uint32_t {
-    auto it = first_def.find(n);
-    if (it == first_def.end()) return DanglingBlockNo(n, EntBlockNum);
-    const TEntJwwBlockDef& b = EntBlockDef[it->second];
-    return b.ref_flag ? static_cast<std::uint32_t>(b.ref_no) : n;
-  };
-
-  // A drawing older than 420 has no extended tables: written as a version
-  // that carries them, it gets those of a new drawing, as when Jw_cad saves
-  // it again, rather than all zero (every colour black, every width 0).
-  if (Enthd.jwVer < 420 && Ver >= 420) InitExTables(*this);
-  Enthd.jwID = u"JwwData.";
-  WriteHeader(w, *this, Ver);
-  ClassTable classes;
-  EntityListsIn top = TopLevelLists(std::as_const(*this));
-  w.WriteCount(CountEntityObjects(ctx, top));
-  WriteEntityList(w, classes, ctx, top);
-  WriteBlockDefs(w, classes, *this, ctx);
-  bool ok = true;
-  if (Ver >= 700) ok = WriteImageSection(w, *this);
-  ok = w.Flush() && ok;
-  if (!ok) {
-    write_status_ = file.Status();
-    if (write_status_.ok())
-      write_status_ = {platform::TFileError::kOther, 0, "an image file shrank"};
+  if (!FileOutTo(sink, Ver)) {
+    // The file's own error says more than the writer's.
+    if (!file.Status().ok()) write_status_ = file.Status();
     file.Discard();
     return false;
   }

@@ -92,19 +92,20 @@ constexpr std::int32_t kNewExSpareLineTypeDots[16] = {32, 16, 16, 32, 32, 32, 8,
 
 }  // namespace
 
-void InitExTables(TJwwData& doc) {
-  doc.EntColS.assign(kColorExCount, {});
+void InitExTables(std::vector<TEntJwwColorExNo>& colors,
+                  std::vector<TEntJwwLineTypeExNo>& line_types) {
+  colors.assign(kColorExCount, {});
   for (int i = 0; i < kColorExCount; ++i) {
-    TEntJwwColorExNo& c = doc.EntColS[i];
+    TEntJwwColorExNo& c = colors[i];
     c.aPenColor = i < 17 ? kNewExColors[i] : i < kNewExSpareColorsEnd ? kNewExSpareColor : 0;
     c.anPenWidth = kNewExPenWidth;
     c.aPrtPenColor = c.aPenColor;
     c.anPrtPenWidth = kNewExPenWidth;
     c.adPrtTenHankei = kNewExPrtTenHankei;
   }
-  doc.EntLtpS.assign(kLineTypeExCount, {});
+  line_types.assign(kLineTypeExCount, {});
   for (int i = 0; i < kLineTypeExCount; ++i) {
-    TEntJwwLineTypeExNo& t = doc.EntLtpS[i];
+    TEntJwwLineTypeExNo& t = line_types[i];
     if (i >= 17) {
       t.anTokushuSenUintDot = kNewExSpareLineTypeDots[i - 17];
       t.anTokushuSenPich = 1;
@@ -357,7 +358,7 @@ bool ReadHeader(ArchiveReader& r, TJwwData& doc, TJwwReadStatus* where) {
   return true;
 }
 
-void WriteHeader(ArchiveWriter& w, const TJwwData& doc, std::int32_t ver) {
+void WriteHeader(ArchiveWriter& w, const TJwwData& doc, const ExTables& ex, std::int32_t ver) {
   const TEntJwwHeader& h = doc.Enthd;
   w.Write(kSignature, 8);
   w.WriteI32(ver);
@@ -508,19 +509,19 @@ void WriteHeader(ArchiveWriter& w, const TJwwData& doc, std::int32_t ver) {
     w.WriteI32(h.SolidColor);
   }
   if (ver >= 420) {
-    for (const TEntJwwColorExNo& c : doc.EntColS) {
+    for (const TEntJwwColorExNo& c : ex.colors) {
       w.WriteI32(c.aPenColor);
       w.WriteI32(c.anPenWidth);
     }
     for (int i = 0; i < kColorExCount; ++i) {
-      const TEntJwwColorExNo& c = doc.EntColS[i];
+      const TEntJwwColorExNo& c = ex.colors[i];
       w.WriteCString(NameOrDefault(c.astrUDColorName, u"Color_", i));
       w.WriteI32(i <= 16 ? c.aPrtPenColor : c.aPenColor);
       w.WriteI32(c.anPrtPenWidth);
       w.WriteF64(c.adPrtTenHankei);
     }
     for (int i = 0; i < kLineTypeExCount; ++i) {
-      const TEntJwwLineTypeExNo& t = doc.EntLtpS[i];
+      const TEntJwwLineTypeExNo& t = ex.line_types[i];
       if (i >= 17 && !IsUserSegmentCount(t.anUDLTypeSegment)) {
         w.WriteU32(0xC3C3C3C3u);
         w.WriteI32(8);
@@ -534,7 +535,7 @@ void WriteHeader(ArchiveWriter& w, const TJwwData& doc, std::int32_t ver) {
       }
     }
     for (int i = 0; i < kLineTypeExCount; ++i) {
-      const TEntJwwLineTypeExNo& t = doc.EntLtpS[i];
+      const TEntJwwLineTypeExNo& t = ex.line_types[i];
       if (i >= 17 && !IsUserSegmentCount(t.anUDLTypeSegment)) {
         w.WriteCString(u"LType_" + IntStr(i));
         w.WriteI32(2);

@@ -21,9 +21,16 @@ bool ReadSignature(ArchiveReader& r, TEntJwwHeader& h);
 // outside 220..700, or a header that ends before its last field.
 bool ReadHeader(ArchiveReader& r, TJwwData& doc, TJwwReadStatus* where = nullptr);
 
-// Writes the header for version `ver`. Values are adjusted on their way to the
-// file only (clamps, default names); the document is not changed.
-void WriteHeader(ArchiveWriter& w, const TJwwData& doc, std::int32_t ver);
+// The extended colour and line-type tables a header carries.
+struct ExTables {
+  const std::vector<TEntJwwColorExNo>& colors;
+  const std::vector<TEntJwwLineTypeExNo>& line_types;
+};
+
+// Writes the header for version `ver` with the extended tables `ex` (from
+// 420 on). Values are adjusted on their way to the file only (clamps, default
+// names); the document is not changed.
+void WriteHeader(ArchiveWriter& w, const TJwwData& doc, const ExTables& ex, std::int32_t ver);
 
 // Sizes the header tables to their fixed lengths, new entries zeroed.
 void SizeHeaderTables(TJwwData& doc);
@@ -31,6 +38,7 @@ void SizeHeaderTables(TJwwData& doc);
 // Sets the extended colour and line-type tables to those Jw_cad gives a new
 // drawing (names empty). A drawing read from a version below 420 has none
 // of its own.
-void InitExTables(TJwwData& doc);
+void InitExTables(std::vector<TEntJwwColorExNo>& colors,
+                  std::vector<TEntJwwLineTypeExNo>& line_types);
 
 }  // namespace plattero

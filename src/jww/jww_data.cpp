@@ -17,6 +17,7 @@ void TJwwData::DataInit() {
   FileOutOpt = 0;
   FontNames.clear();
   MojiEncode = false;
+  DrawingInfo = TJwwDrawingInfo{};
 
   EntLgrp.clear();
   EntLay.clear();
@@ -106,6 +107,7 @@ void TJwwData::SwapContents(TJwwData& other) noexcept {
   swap(BindImageLeftOut, other.BindImageLeftOut);
   swap(FileOutOpt, other.FileOutOpt);
   swap(MojiEncode, other.MojiEncode);
+  swap(DrawingInfo, other.DrawingInfo);
   swap(FontNames, other.FontNames);
   swap(myMinWx, other.myMinWx);
   swap(myMinWy, other.myMinWy);

@@ -46,6 +46,17 @@ struct TImageLeftOut {
   platform::TFileStatus status;
 };
 
+// Information about a drawing for the text variables of a renderer, set by
+// FileIn from the header it read.
+struct TJwwDrawingInfo {
+  std::u16string JwwFileName;
+  std::u16string JwwDrawTime;
+  std::u16string JwwMemo1, JwwMemo2, JwwMemo;
+  double JwwPrtBairitsu = 1.0;
+};
+
+class ByteSink;
+
 class TJwwData {
  public:
   TJwwData();
@@ -85,9 +96,14 @@ class TJwwData {
   // a temporary name beside FName and renamed over it only when complete; on
   // failure FName is left as it was and WriteStatus() says why. A name that
   // exists and is not a regular file is never replaced. A document read from
-  // a version below 420 and written as 420 or above is first given the
-  // extended tables of a new drawing (InitExTables). Never throws.
+  // a version below 420 and written as 420 or above is written with the
+  // extended tables of a new drawing (InitExTables); the document keeps its
+  // own. Never throws.
   bool FileOut(const std::u16string& FName, std::int32_t Ver);
+  // The same into a sink: the drawing's bytes in order, then the images (from
+  // BindImageFolder). False when the document holds no drawing, the sink
+  // refused bytes or an image file shrank; WriteStatus() says which.
+  bool FileOutTo(ByteSink& sink, std::int32_t Ver);
   const platform::TFileStatus& WriteStatus() const { return write_status_; }
 
   // Rebuilds the block nesting tree, the ref_flag/ref_no of every definition
@@ -152,7 +168,13 @@ class TJwwData {
   std::vector<TImageLeftOut> BindImageLeftOut;
 
   std::int32_t FileOutOpt = 0;
+  // The "%%" substitution table of the writer (FileOutOpt bit 0x10). Starts
+  // off and empty; kept by DataInit, like the image folder.
+  TextSubstitution FileOutSubstitution;
   bool MojiEncode = false;  // a UTF-16 string was met while reading
+  // Set by FileIn once the header was read (FileInBytes: no file name);
+  // emptied by DataInit.
+  TJwwDrawingInfo DrawingInfo;
 
   std::vector<std::u16string> FontNames;
   double myMinWx = 0, myMinWy = 0, myMaxWx = 0, myMaxWy = 0;
@@ -179,15 +201,5 @@ inline std::uint32_t DanglingBlockNo(std::uint32_t n, std::int32_t written_defs)
 
 // True for an image file name with the extension ".gz" (any case).
 bool IsGzImageName(const std::u16string& name);
-
-// Information about the drawing last read, for text variables of a renderer.
-struct TJwwDrawingInfo {
-  std::u16string JwwFileName;
-  std::u16string JwwDrawTime;
-  std::u16string JwwMemo1, JwwMemo2, JwwMemo;
-  double JwwPrtBairitsu = 1.0;
-};
-// The values published by the last FileIn of this thread.
-TJwwDrawingInfo& JwwDrawingInfo();
 
 }  // namespace plattero

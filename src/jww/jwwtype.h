@@ -317,4 +317,14 @@ inline constexpr int kColorExCount = 257;
 inline constexpr int kLineTypeExCount = 33;
 inline constexpr int kMojiTypeCount = 10;
 
+// The "%%" substitution table of the writer: a text that begins with "%%" and
+// equals s1 of a pair is written as that pair's s2, while the switch is 1.
+struct TStr2List {
+  std::u16string s1, s2;
+};
+struct TextSubstitution {
+  std::int32_t on = 0;
+  std::vector<TStr2List> list;
+};
+
 }  // namespace plattero

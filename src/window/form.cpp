@@ -396,11 +396,7 @@ void TForm1::FormShow() {
 }
 
 void TForm1::InitDocuments() {
-  TextSubstitution& table = JwwTextSubstitution();
-  table.on = 0;
-  table.list.clear();
   Engine = std::make_unique<TTilingEngine>(Locations.TmpPath, Locations.TmpPath2);
-  JwwDrawingInfo() = TJwwDrawingInfo{};
 }
 
 bool TForm1::FormCloseQuery() {
@@ -434,7 +430,6 @@ void TForm1::FormClose() {
 }
 
 void TForm1::FreeDocuments() {
-  JwwTextSubstitution().list.clear();
   if (!Engine) return;
   Engine->Cleanup();
   Engine.reset();

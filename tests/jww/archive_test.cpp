@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "jww/limits.h"
+#include "jww_test_util.h"
 
 namespace plattero {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing_jww::FailingSink;
 
 Bytes Written(bool utf16, const std::u16string& text) {
   MemorySink sink;
@@ -209,21 +211,6 @@ TEST(ArchiveTags, ClassNamesOfMaxLengthAreRefused) {
   ArchiveReader r(none.data(), 0);
   EXPECT_EQ(ReadTag(r).kind, TagRead::kEnd);
 }
-
-// A sink that takes `limit` bytes and then refuses.
-class FailingSink : public ByteSink {
- public:
-  explicit FailingSink(std::size_t limit) : limit_(limit) {}
-  bool Write(const void*, std::size_t size) override {
-    if (taken_ + size > limit_) return false;
-    taken_ += size;
-    return true;
-  }
-
- private:
-  std::size_t limit_;
-  std::size_t taken_ = 0;
-};
 
 TEST(ArchiveWriter, AFailingSinkFailsTheWriterForGood) {
   FailingSink sink(100);

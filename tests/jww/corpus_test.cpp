@@ -63,7 +63,7 @@ Bytes Slice(const Bytes& b, std::size_t from, std::size_t to) {
 TEST(Corpus, EveryDrawingReadsAndRewritesAsJwCadWroteIt) {
   const auto files = CorpusFiles();
   if (files.empty()) GTEST_SKIP() << "no corpus at " << PLATTERO_CORPUS_DIR;
-  ScratchDir images, out;
+  ScratchDir images;
   for (const auto& path : files) {
     SCOPED_TRACE(testing::PathUtf8(path));
     const Bytes original = ReadFileBytes(Utf8ToUtf16(testing::PathUtf8(path)));
@@ -73,7 +73,7 @@ TEST(Corpus, EveryDrawingReadsAndRewritesAsJwCadWroteIt) {
     ASSERT_TRUE(doc.FileIn(Utf8ToUtf16(testing::PathUtf8(path)))) << doc.Status().reason;
     const TJwwReadStatus in = doc.Status();
     doc.SetFileOutOption(doc.MojiEncode ? 0x20 : 0);
-    Bytes written = WriteToBytes(doc, doc.Enthd.jwVer, out);
+    Bytes written = WriteToBytes(doc, doc.Enthd.jwVer);
     ASSERT_FALSE(written.empty());
 
     TJwwData back;
@@ -94,7 +94,7 @@ TEST(Corpus, EveryDrawingReadsAndRewritesAsJwCadWroteIt) {
 
     // Written as version 700, every record survives.
     TJwwData v700;
-    Bytes as700 = WriteToBytes(doc, 700, out);
+    Bytes as700 = WriteToBytes(doc, 700);
     ASSERT_TRUE(v700.FileInBytes(as700.data(), as700.size()));
     EXPECT_EQ(v700.EntNo, doc.EntNo);
     EXPECT_EQ(v700.EntLine, doc.EntLine);
@@ -126,11 +126,10 @@ TEST(JwCadUpgrade, OldDrawingWrittenAs700GetsJwCadsTables) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(old, ec) || !std::filesystem::is_regular_file(saved, ec))
     GTEST_SKIP() << "no drawings at " << testing::PathUtf8(dir);
-  ScratchDir out;
   auto written_as_700 = [&](const std::filesystem::path& path, TJwwData& back) {
     TJwwData doc;
     ASSERT_TRUE(doc.FileIn(Utf8ToUtf16(testing::PathUtf8(path)))) << doc.Status().reason;
-    const Bytes b = WriteToBytes(doc, 700, out);
+    const Bytes b = WriteToBytes(doc, 700);
     ASSERT_TRUE(back.FileInBytes(b.data(), b.size()));
     for (TEntJwwColorExNo& c : back.EntColS)
       c.astrUDColorName.clear();

@@ -21,6 +21,12 @@ Bytes Encode(Fn fn) {
   return sink.bytes;
 }
 
+EntityWriteContext Ctx(std::int32_t ver) {
+  EntityWriteContext ctx;
+  ctx.ver = ver;
+  return ctx;
+}
+
 TEntJwwAttr Attr(std::uint8_t style, std::uint16_t color) {
   TEntJwwAttr a;
   a.lGroup = 7;
@@ -88,30 +94,30 @@ TEST(EntityAttr, LayerAndWidthLimitsAndOldLayout) {
 
 TEST(EntityBodies, SizesFollowVersionAndOptionalParts) {
   TEntJwwLine line{Attr(1, 1), 1, 2, 3, 4};
-  EXPECT_EQ(Encode([&](ArchiveWriter& w) { WriteLineBody(w, 700, line); }).size(), 47u);
-  EXPECT_EQ(Encode([&](ArchiveWriter& w) { WriteLineBody(w, 350, line); }).size(), 45u);
+  EXPECT_EQ(Encode([&](ArchiveWriter& w) { WriteBody(w, Ctx(700), line); }).size(), 47u);
+  EXPECT_EQ(Encode([&](ArchiveWriter& w) { WriteBody(w, Ctx(350), line); }).size(), 45u);
 
   TEntJwwTen pt;
   pt.att = Attr(100, 1);
-  EXPECT_EQ(Encode([&](ArchiveWriter& w) { WriteTenBody(w, 700, pt); }).size(), 55u);
+  EXPECT_EQ(Encode([&](ArchiveWriter& w) { WriteBody(w, Ctx(700), pt); }).size(), 55u);
   pt.att.nPenStyle = 7;  // written as style 1, without code, rotation, scale
-  Bytes b = Encode([&](ArchiveWriter& w) { WriteTenBody(w, 700, pt); });
+  Bytes b = Encode([&](ArchiveWriter& w) { WriteBody(w, Ctx(700), pt); });
   EXPECT_EQ(b.size(), 35u);
   EXPECT_EQ(b[4], 1);
 
   TEntJwwSolid s;
   s.att = Attr(1, 10);
-  EXPECT_EQ(Encode([&](ArchiveWriter& w) { WriteSolidBody(w, 700, s); }).size(), 83u);
+  EXPECT_EQ(Encode([&](ArchiveWriter& w) { WriteBody(w, Ctx(700), s); }).size(), 83u);
   s.att.nPenColor = 3;
-  EXPECT_EQ(Encode([&](ArchiveWriter& w) { WriteSolidBody(w, 700, s); }).size(), 79u);
+  EXPECT_EQ(Encode([&](ArchiveWriter& w) { WriteBody(w, Ctx(700), s); }).size(), 79u);
 
   TEntJwwEnko arc;
   arc.att = Attr(1, 1);
-  EXPECT_EQ(Encode([&](ArchiveWriter& w) { WriteEnkoBody(w, 700, arc); }).size(), 75u);
+  EXPECT_EQ(Encode([&](ArchiveWriter& w) { WriteBody(w, Ctx(700), arc); }).size(), 75u);
   EntityWriteContext ctx;
   TEntJwwBlock blk;
   blk.att = Attr(1, 1);
-  EXPECT_EQ(Encode([&](ArchiveWriter& w) { WriteBlockBody(w, ctx, blk); }).size(), 59u);
+  EXPECT_EQ(Encode([&](ArchiveWriter& w) { WriteBody(w, ctx, blk); }).size(), 59u);
 }
 
 TEST(EntityBodies, RoundTripInBothLayouts) {
@@ -129,10 +135,10 @@ TEST(EntityBodies, RoundTripInBothLayouts) {
     m.str = u"寸法・図面 ①～∥";
     EntityWriteContext ctx;
     ctx.ver = ver;
-    Bytes b = Encode([&](ArchiveWriter& w) { WriteMojiBody(w, ctx, m); });
+    Bytes b = Encode([&](ArchiveWriter& w) { WriteBody(w, ctx, m); });
     ArchiveReader r(b.data(), b.size());
     TEntJwwMoji back;
-    ASSERT_TRUE(ReadMojiBody(r, ver, back));
+    ASSERT_TRUE(ReadBody(r, ver, back));
     EXPECT_TRUE(r.AtEnd());
     if (ver <= 350) m.att.nPenWidth = 0;
     EXPECT_EQ(back, m) << ver;
@@ -140,13 +146,13 @@ TEST(EntityBodies, RoundTripInBothLayouts) {
     TEntJwwTen p;
     p.att = Attr(1, 1);
     p.start_x = 5;
-    Bytes pb = Encode([&](ArchiveWriter& w) { WriteTenBody(w, ver, p); });
+    Bytes pb = Encode([&](ArchiveWriter& w) { WriteBody(w, Ctx(ver), p); });
     ArchiveReader pr(pb.data(), pb.size());
     TEntJwwTen top, nested;
-    ASSERT_TRUE(ReadTenBody(pr, ver, top, 1.0));
+    ASSERT_TRUE(ReadBody(pr, ver, top, 1.0));
     EXPECT_EQ(top.dBairitsu, 1.0);  // a plain point at the top level has scale 1
     ArchiveReader pr2(pb.data(), pb.size());
-    ASSERT_TRUE(ReadTenBody(pr2, ver, nested, 0.0));
+    ASSERT_TRUE(ReadBody(pr2, ver, nested, 0.0));
     EXPECT_EQ(nested.dBairitsu, 0.0);
   }
 }
@@ -162,10 +168,10 @@ TEST(EntityBodies, TextSizesAreClampedOnWritingAndRepairedOnReading) {
   for (Case c : {Case{0, 1e-10}, Case{-5, 5}, Case{1e12, 1e10}, Case{2.5, 2.5}}) {
     m.dSizeX = m.dSizeY = c.in;
     EntityWriteContext ctx;
-    Bytes b = Encode([&](ArchiveWriter& w) { WriteMojiBody(w, ctx, m); });
+    Bytes b = Encode([&](ArchiveWriter& w) { WriteBody(w, ctx, m); });
     ArchiveReader r(b.data(), b.size());
     TEntJwwMoji back;
-    ASSERT_TRUE(ReadMojiBody(r, 700, back));
+    ASSERT_TRUE(ReadBody(r, 700, back));
     EXPECT_EQ(back.dSizeX, c.out);
     EXPECT_EQ(back.dSizeY, c.out);
     EXPECT_EQ(back.str, u" ");  // nothing but a break mark is written as one blank
@@ -175,10 +181,10 @@ TEST(EntityBodies, TextSizesAreClampedOnWritingAndRepairedOnReading) {
   m.dSizeY = std::numeric_limits<double>::infinity();
   m.dKankaku = -std::numeric_limits<double>::infinity();
   EntityWriteContext ctx;
-  Bytes b = Encode([&](ArchiveWriter& w) { WriteMojiBody(w, ctx, m); });
+  Bytes b = Encode([&](ArchiveWriter& w) { WriteBody(w, ctx, m); });
   ArchiveReader r(b.data(), b.size());
   TEntJwwMoji back;
-  ASSERT_TRUE(ReadMojiBody(r, 700, back));
+  ASSERT_TRUE(ReadBody(r, 700, back));
   EXPECT_EQ(back.dSizeX, 3.0);
   EXPECT_EQ(back.dSizeY, 1e10);
   EXPECT_EQ(back.dKankaku, 0.0);
@@ -192,10 +198,10 @@ TEST(EntityBodies, OldDimensionGetsPartsFromItsOwnAttributes) {
   d.Moji.str = u"1000";
   EntityWriteContext ctx;
   ctx.ver = 400;
-  Bytes b = Encode([&](ArchiveWriter& w) { WriteSunpoBody(w, ctx, d); });
+  Bytes b = Encode([&](ArchiveWriter& w) { WriteBody(w, ctx, d); });
   ArchiveReader r(b.data(), b.size());
   TEntJwwSunpo back;
-  ASSERT_TRUE(ReadSunpoBody(r, 400, back));
+  ASSERT_TRUE(ReadBody(r, 400, back));
   EXPECT_TRUE(r.AtEnd());
   EXPECT_EQ(back.bSxfMode, 0);
   EXPECT_EQ(back.Ho1.att, d.att);
@@ -209,32 +215,31 @@ TEST(EntityBodies, ABodyWithNoBytesIsDropped) {
   Bytes none;
   ArchiveReader r(none.data(), 0);
   TEntJwwLine l;
-  EXPECT_FALSE(ReadLineBody(r, 700, l));
+  EXPECT_FALSE(ReadBody(r, 700, l));
   Bytes partial = {1, 2, 3};
   ArchiveReader r2(partial.data(), partial.size());
-  EXPECT_TRUE(ReadLineBody(r2, 700, l));  // some bytes: accepted, incomplete
+  EXPECT_TRUE(ReadBody(r2, 700, l));  // some bytes: accepted, incomplete
 }
 
 TEST(EntityWriter, ImageReferenceOptions) {
   const std::u16string ref = u"^@BM%temp%pic.bmp,1,2";
-  EXPECT_EQ(MojiTextForWriting(ref, 0), ref);
-  EXPECT_EQ(MojiTextForWriting(ref, 0x08), u"^@BMpic.bmp,1,2");
-  EXPECT_EQ(MojiTextForWriting(u"^@BMC:\\img\\pic.bmp,1,2", 0x01), u"^@BMpic.bmp,1,2");
-  EXPECT_EQ(MojiTextForWriting(u"^@BM/home/u/pic.bmp,1", 0x01), u"^@BMpic.bmp,1");
-  EXPECT_EQ(MojiTextForWriting(u"^@BMC:\\pic.bmp", 0x01), u"^@BMC:\\pic.bmp");  // no comma
-  EXPECT_EQ(MojiTextForWriting(u"a^mb", 0), u"ab");
+  EXPECT_EQ(MojiTextForWriting(ref, 0, nullptr), ref);
+  EXPECT_EQ(MojiTextForWriting(ref, 0x08, nullptr), u"^@BMpic.bmp,1,2");
+  EXPECT_EQ(MojiTextForWriting(u"^@BMC:\\img\\pic.bmp,1,2", 0x01, nullptr), u"^@BMpic.bmp,1,2");
+  EXPECT_EQ(MojiTextForWriting(u"^@BM/home/u/pic.bmp,1", 0x01, nullptr), u"^@BMpic.bmp,1");
+  EXPECT_EQ(MojiTextForWriting(u"^@BMC:\\pic.bmp", 0x01, nullptr), u"^@BMC:\\pic.bmp");  // no comma
+  EXPECT_EQ(MojiTextForWriting(u"a^mb", 0, nullptr), u"ab");
 }
 
 TEST(EntityWriter, PercentSubstitution) {
-  TextSubstitution& table = JwwTextSubstitution();
+  TextSubstitution table;
   table.list = {{u"%%a", u"1"}, {u"%%b", u"2"}, {u"x%%b", u"3"}, {u"%%b", u"4"}};
   table.on = 1;
-  EXPECT_EQ(MojiTextForWriting(u"%%b", 0x10), u"2");
-  EXPECT_EQ(MojiTextForWriting(u"x%%b", 0x10), u"x%%b");
-  EXPECT_EQ(MojiTextForWriting(u"%%b", 0), u"%%b");
+  EXPECT_EQ(MojiTextForWriting(u"%%b", 0x10, &table), u"2");
+  EXPECT_EQ(MojiTextForWriting(u"x%%b", 0x10, &table), u"x%%b");
+  EXPECT_EQ(MojiTextForWriting(u"%%b", 0, &table), u"%%b");
   table.on = 2;  // only 1 means on
-  EXPECT_EQ(MojiTextForWriting(u"%%b", 0x10), u"%%b");
-  table = TextSubstitution{};
+  EXPECT_EQ(MojiTextForWriting(u"%%b", 0x10, &table), u"%%b");
 }
 
 }  // namespace

@@ -111,19 +111,17 @@ void MakeRichDrawing(TJwwData& d) {
 }
 
 TEST(FileOut, EmptyDrawingEndsWithThreeZeroCounts) {
-  ScratchDir dir;
   TJwwData d;
   MakeEmptyDrawing(d);
-  Bytes b = WriteToBytes(d, 700, dir);
+  Bytes b = WriteToBytes(d, 700);
   ASSERT_GT(b.size(), 8u);
   EXPECT_EQ(Bytes(b.begin(), b.begin() + 12),
             (Bytes{'J', 'w', 'w', 'D', 'a', 't', 'a', '.', 0xBC, 0x02, 0, 0}));
   EXPECT_EQ(BodyBytes(b), (Bytes{0, 0, 0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(BodyBytes(WriteToBytes(d, 600, dir)), (Bytes{0, 0, 0, 0}));  // no image section
+  EXPECT_EQ(BodyBytes(WriteToBytes(d, 600)), (Bytes{0, 0, 0, 0}));  // no image section
 }
 
 TEST(FileOut, ClassTagsAndOrderOfTwoLinesAndAnArc) {
-  ScratchDir dir;
   TJwwData d;
   MakeEmptyDrawing(d);
   AddLine(d, Line(1, 2, 3, 4));
@@ -132,7 +130,8 @@ TEST(FileOut, ClassTagsAndOrderOfTwoLinesAndAnArc) {
   AddLine(d, Line(9, 9, 9, 9));
   d.EntNo.push_back({kEntEnko, 7});  // designates nothing: not written
   d.EntNo.push_back({0, 0});
-  Bytes body = BodyBytes(WriteToBytes(d, 700, dir));
+  const Bytes whole = WriteToBytes(d, 700);
+  Bytes body = BodyBytes(whole);
   EXPECT_EQ(Bytes(body.begin(), body.begin() + 16),
             (Bytes{4, 0, 0xFF, 0xFF, 0xBC, 0x02, 8, 0, 'C', 'D', 'a', 't', 'a', 'S', 'e', 'n'}));
   std::size_t second = 2 + 14 + 47;
@@ -144,7 +143,7 @@ TEST(FileOut, ClassTagsAndOrderOfTwoLinesAndAnArc) {
   EXPECT_EQ(Bytes(body.begin() + third_line, body.begin() + third_line + 2), (Bytes{0x01, 0x80}));
 
   TJwwData back;
-  ASSERT_TRUE(back.FileIn(dir.file("out.jww")));
+  ASSERT_TRUE(back.FileInBytes(whole.data(), whole.size()));
   std::vector<std::pair<int, int>> order;
   for (auto& e : back.EntNo)
     order.push_back({e.EntType, e.EntNo});
@@ -156,7 +155,7 @@ TEST(FileInOut, RichDrawingRoundTripsInEveryVersionThatKeepsIt) {
   TJwwData d;
   MakeRichDrawing(d);
   for (int ver : {700, 600, 420}) {
-    Bytes first = WriteToBytes(d, ver, dir);
+    Bytes first = WriteToBytes(d, ver);
     TJwwData back;
     back.BindImageFolder = dir.upath();
     ASSERT_TRUE(back.FileInBytes(first.data(), first.size())) << ver;
@@ -170,15 +169,14 @@ TEST(FileInOut, RichDrawingRoundTripsInEveryVersionThatKeepsIt) {
     EXPECT_EQ(back.EntBlockDef[0].mBlock[0].nNumber, 1u);
     EXPECT_EQ(back.EntBlockDef[1].mMoji, d.EntBlockDef[1].mMoji);
     back.SetFileOutOption(0);
-    EXPECT_EQ(WriteToBytes(back, ver, dir), first) << ver;  // stable from the second write on
+    EXPECT_EQ(WriteToBytes(back, ver), first) << ver;  // stable from the second write on
   }
 }
 
 TEST(FileInOut, OldVersionsSplitExtendedDimensions) {
-  ScratchDir dir;
   TJwwData d;
   MakeRichDrawing(d);
-  Bytes b = WriteToBytes(d, 400, dir);
+  Bytes b = WriteToBytes(d, 400);
   TJwwData back;
   ASSERT_TRUE(back.FileInBytes(b.data(), b.size()));
   EXPECT_EQ(back.EntNo.size(), d.EntNo.size() + 6);
@@ -188,7 +186,7 @@ TEST(FileInOut, OldVersionsSplitExtendedDimensions) {
   EXPECT_EQ(back.EntTen[1].bKariten, 0u);
   EXPECT_EQ(back.EntSunpo[0].bSxfMode, 0);
 
-  Bytes old = WriteToBytes(d, 300, dir);
+  Bytes old = WriteToBytes(d, 300);
   TJwwData back300;
   ASSERT_TRUE(back300.FileInBytes(old.data(), old.size()));
   EXPECT_EQ(back300.EntLine[0].att.nPenWidth, 0);
@@ -199,16 +197,16 @@ TEST(FileInOut, OldVersionsSplitExtendedDimensions) {
 // as a version that does, such a drawing gets those of a new drawing (not
 // zeros: black pens of width 0); a newer drawing keeps its own.
 TEST(FileInOut, OldDrawingsGetTheExtendedTablesOfANewOne) {
-  ScratchDir dir;
   TJwwData d;
   MakeEmptyDrawing(d, 351);
-  const Bytes old = WriteToBytes(d, 351, dir);
+  const Bytes old = WriteToBytes(d, 351);
   for (int ver : {420, 700}) {
     SCOPED_TRACE(ver);
     TJwwData read, back;
     ASSERT_TRUE(read.FileInBytes(old.data(), old.size()));
     EXPECT_EQ(read.EntColS[2].aPenColor, 0);  // nothing in the file
-    const Bytes b = WriteToBytes(read, ver, dir);
+    const Bytes b = WriteToBytes(read, ver);
+    EXPECT_EQ(read.EntColS[2].aPenColor, 0);  // the document keeps its own
     ASSERT_TRUE(back.FileInBytes(b.data(), b.size()));
     EXPECT_EQ(back.EntColS[2].aPenColor, 0x0000FF);  // red
     EXPECT_EQ(back.EntColS[16].aPrtPenColor, 0x808080);
@@ -224,7 +222,7 @@ TEST(FileInOut, OldDrawingsGetTheExtendedTablesOfANewOne) {
     EXPECT_EQ(back.EntLtpS[9].astrUDLTypeName, u"LType_9");
   }
   MakeEmptyDrawing(d, 420);
-  const Bytes own = WriteToBytes(d, 700, dir);
+  const Bytes own = WriteToBytes(d, 700);
   TJwwData back;
   ASSERT_TRUE(back.FileInBytes(own.data(), own.size()));
   EXPECT_EQ(back.EntColS, d.EntColS);
@@ -238,7 +236,7 @@ TEST(FileIn, EveryPrefixOfADrawingReadsWithoutHarm) {
   d.BindImageFolder = dir.upath();
   d.BindImageExp = d.BindImageExr = true;
   d.BindImage = {{u"pic.bmp", 300, false}};
-  Bytes whole = WriteToBytes(d, 700, dir);
+  Bytes whole = WriteToBytes(d, 700);
   ScratchDir images;
   TJwwData back;
   back.BindImageFolder = images.upath();
@@ -265,7 +263,7 @@ TEST(FileIn, CutInsideTheLastEntityKeepsTheOthers) {
   MakeEmptyDrawing(d);
   for (int i = 0; i < 3; ++i)
     AddLine(d, Line(i, 0, i, 1));
-  Bytes b = WriteToBytes(d, 700, dir);
+  Bytes b = WriteToBytes(d, 700);
   TJwwData probe;
   probe.FileInBytes(b.data(), b.size());
   // Cut the file right after the third line's tag.
@@ -282,7 +280,7 @@ Bytes HeaderThen(const Bytes& tail, std::int32_t ver = 700) {
   ScratchDir dir;
   TJwwData d;
   MakeEmptyDrawing(d);
-  Bytes b = WriteToBytes(d, ver, dir);
+  Bytes b = WriteToBytes(d, ver);
   TJwwData probe;
   probe.FileInBytes(b.data(), b.size());
   b.resize(probe.Status().entities);
@@ -343,10 +341,9 @@ TEST(FileIn, RefusedFilesAndMissingFiles) {
 }
 
 TEST(FileIn, ReadingTwiceGivesTheSameDocumentAndClearsOptions) {
-  ScratchDir dir;
   TJwwData d;
   MakeRichDrawing(d);
-  Bytes b = WriteToBytes(d, 700, dir);
+  Bytes b = WriteToBytes(d, 700);
   TJwwData a, c;
   ASSERT_TRUE(a.FileInBytes(b.data(), b.size()));
   c.SetFileOutOption(32);
@@ -356,6 +353,51 @@ TEST(FileIn, ReadingTwiceGivesTheSameDocumentAndClearsOptions) {
   EXPECT_EQ(a.EntNo, c.EntNo);
   EXPECT_EQ(a.EntMoji, c.EntMoji);
   EXPECT_EQ(a.EntBlockDef, c.EntBlockDef);
+}
+
+TEST(FileOut, ASinkThatRefusesBytesFailsTheWrite) {
+  TJwwData d;
+  MakeRichDrawing(d);
+  const std::size_t size = WriteToBytes(d, 700).size();
+  for (std::size_t limit : {std::size_t{0}, std::size_t{12}, size / 2, size - 1}) {
+    FailingSink sink(limit);
+    EXPECT_FALSE(d.FileOutTo(sink, 700)) << limit;
+    EXPECT_FALSE(d.WriteStatus().ok()) << limit;
+  }
+  FailingSink enough(size);
+  EXPECT_TRUE(d.FileOutTo(enough, 700));
+  EXPECT_TRUE(d.WriteStatus().ok());
+}
+
+// What a read records and what the writer substitutes belong to each document.
+TEST(FileInOut, DrawingInfoAndSubstitutionBelongToTheDocument) {
+  TJwwData d;
+  MakeEmptyDrawing(d);
+  d.Enthd.strMemo = u"A\r\nB\r\nC";
+  d.Enthd.lnDrawTime = 3725;
+  d.Enthd.dPrtBairitsu = 2.5;
+  TEntJwwMoji text;
+  text.str = u"%%b";
+  d.EntMoji = {text};
+  d.EntNo = {{kEntMoji, 0}};
+  TJwwData read;
+  const Bytes plain = WriteToBytes(d, 700);
+  ASSERT_TRUE(read.FileInBytes(plain.data(), plain.size()));
+  EXPECT_EQ(read.DrawingInfo.JwwDrawTime, u"1 : 02");
+  EXPECT_EQ(read.DrawingInfo.JwwMemo1, u"A");
+  EXPECT_EQ(read.DrawingInfo.JwwMemo2, u"B\r\nC");
+  EXPECT_EQ(read.DrawingInfo.JwwMemo, u"A\u3000B\r\nC");
+  EXPECT_EQ(read.DrawingInfo.JwwPrtBairitsu, 2.5);
+  EXPECT_EQ(d.DrawingInfo.JwwPrtBairitsu, 1.0);  // another document is not touched
+  EXPECT_EQ(read.EntMoji[0].str, u"%%b");
+
+  d.FileOutSubstitution = {1, {{u"%%a", u"1"}, {u"%%b", u"2"}}};
+  d.SetFileOutOption(0x10);
+  const Bytes substituted = WriteToBytes(d, 700);
+  ASSERT_TRUE(read.FileInBytes(substituted.data(), substituted.size()));
+  EXPECT_EQ(read.EntMoji[0].str, u"2");
+  EXPECT_EQ(read.DrawingInfo.JwwMemo1, u"A");
+  EXPECT_EQ(read.FileOutSubstitution.on, 0);  // the reader's own table is untouched
 }
 
 TEST(FileOut, FailureLeavesTheTargetAsItWas) {
@@ -504,10 +546,9 @@ TEST(Images, KeptImagesStayInMemoryUntilWrittenOut) {
 }
 
 TEST(FileIn, SwappedContentsLeaveFoldersAndOptions) {
-  ScratchDir dir;
   TJwwData rich;
   MakeRichDrawing(rich);
-  const Bytes b = WriteToBytes(rich, 700, dir);
+  const Bytes b = WriteToBytes(rich, 700);
   TJwwData a, c, expected;
   ASSERT_TRUE(a.FileInBytes(b.data(), b.size()));
   ASSERT_TRUE(expected.FileInBytes(b.data(), b.size()));
@@ -523,9 +564,9 @@ TEST(FileIn, SwappedContentsLeaveFoldersAndOptions) {
   EXPECT_EQ(a.Enthd.nZumen, 4);
   EXPECT_TRUE(a.EntNo.empty());
   c.BindImageFolder = expected.BindImageFolder;
-  const Bytes swapped = WriteToBytes(c, 700, dir);
+  const Bytes swapped = WriteToBytes(c, 700);
   EXPECT_FALSE(swapped.empty());
-  EXPECT_EQ(swapped, WriteToBytes(expected, 700, dir));
+  EXPECT_EQ(swapped, WriteToBytes(expected, 700));
 }
 
 TEST(Images, ATextInsideABlockMarksItsImage) {

@@ -13,7 +13,7 @@ Bytes HeaderBytes(const TJwwData& d, std::int32_t ver) {
   MemorySink sink;
   ArchiveWriter w(sink);
   w.SetUtf16((d.FileOutOpt & 0x20) != 0);
-  WriteHeader(w, d, ver);
+  WriteHeader(w, d, {d.EntColS, d.EntLtpS}, ver);
   w.Flush();
   return sink.bytes;
 }

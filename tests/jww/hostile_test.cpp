@@ -65,7 +65,7 @@ TEST(Hostile, EveryPrefixOfOtherVersionsAndUtf16Strings) {
   for (const Variant v : {Variant{600, false}, Variant{700, true}, Variant{300, false}}) {
     TJwwData d;
     RichDrawing(d, images, v.ver, v.utf16);
-    const Bytes whole = WriteToBytes(d, v.ver, dir);
+    const Bytes whole = WriteToBytes(d, v.ver);
     ASSERT_FALSE(whole.empty());
     TJwwData back;
     back.BindImageExr = true;  // read the image section too, without extracting
@@ -83,7 +83,7 @@ Bytes HeaderThen(const Bytes& tail, std::int32_t ver = 700) {
   ScratchDir dir;
   TJwwData d;
   MakeEmptyDrawing(d, ver);
-  Bytes b = WriteToBytes(d, ver, dir);
+  Bytes b = WriteToBytes(d, ver);
   TJwwData probe;
   probe.FileInBytes(b.data(), b.size());
   b.resize(probe.Status().entities);
@@ -324,7 +324,6 @@ TEST(Hostile, ImageNamesInMemoryAreWrittenSafely) {
 // A drawing holding one text whose string is `marker`; returns its bytes and
 // where the string's length prefix starts.
 Bytes WithMarkerText(const std::u16string& marker, std::size_t& prefix_at, std::int32_t ver) {
-  ScratchDir dir;
   TJwwData d;
   MakeEmptyDrawing(d, ver);
   TEntJwwMoji m;
@@ -333,7 +332,7 @@ Bytes WithMarkerText(const std::u16string& marker, std::size_t& prefix_at, std::
   m.str = marker;
   d.EntNo.push_back({kEntMoji, 0});
   d.EntMoji.push_back(m);
-  Bytes b = WriteToBytes(d, ver, dir);
+  Bytes b = WriteToBytes(d, ver);
   const std::string needle = Utf16ToUtf8(marker);
   auto it = std::search(b.begin(), b.end(), needle.begin(), needle.end());
   EXPECT_NE(it, b.end());

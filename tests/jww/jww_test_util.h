@@ -89,11 +89,26 @@ inline void WriteFileBytes(const std::u16string& path, const Bytes& b) {
   std::fclose(f);
 }
 
-// Writes the document with version ver into dir and returns the file's bytes.
-inline Bytes WriteToBytes(TJwwData& d, std::int32_t ver, const ScratchDir& dir) {
-  const std::u16string path = dir.file("out.jww");
-  if (!d.FileOut(path, ver)) return {};
-  return ReadFileBytes(path);
+// A sink that takes `limit` bytes and then refuses.
+class FailingSink : public ByteSink {
+ public:
+  explicit FailingSink(std::size_t limit) : limit_(limit) {}
+  bool Write(const void*, std::size_t size) override {
+    if (taken_ + size > limit_) return false;
+    taken_ += size;
+    return true;
+  }
+
+ private:
+  std::size_t limit_;
+  std::size_t taken_ = 0;
+};
+
+// The bytes of the document written with version ver (none when it fails).
+inline Bytes WriteToBytes(TJwwData& d, std::int32_t ver) {
+  MemorySink sink;
+  if (!d.FileOutTo(sink, ver)) return {};
+  return sink.bytes;
 }
 
 // Reports the first differing entry instead of dumping whole lists.

@@ -179,13 +179,9 @@ TEST(Resources, ReadingTakesMemoryBoundedByTheFileSize) {
     ExpectReadWithinBound(dir.file("big.jww"), s, c.what);
   }
   // Counts that promise far more than the bytes behind them.
-  const Bytes header = WriteToBytes(
-      *[] {
-        static TJwwData d;
-        MakeEmptyDrawing(d);
-        return &d;
-      }(),
-      700, dir);
+  TJwwData empty;
+  MakeEmptyDrawing(empty);
+  const Bytes header = WriteToBytes(empty, 700);
   TJwwData probe;
   probe.FileInBytes(header.data(), header.size());
   for (const Bytes& tail :
@@ -357,7 +353,7 @@ TEST(FailingDisk, AWriteCutShortLeavesTheOldFileAndNoTemporaryFile) {
     doc.BindImageFolder = images.upath();
     doc.BindImageExp = true;
     ASSERT_TRUE(doc.FileIn(dir.file("in.jww")));
-    full = WriteToBytes(doc, 700, images).size();
+    full = WriteToBytes(doc, 700).size();
   }
   ASSERT_GT(full, 8192u);
   for (rlim_t limit :
