@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "tiling/layer_groups.h"
 #include "util/numbers.h"
 #include "util/text.h"
 
@@ -83,13 +84,6 @@ std::u16string ScaleText(double s) {
   std::snprintf(buf, sizeof buf, "%.6g", s);
   const std::string t = buf;
   return u"1/" + std::u16string(t.begin(), t.end());
-}
-
-bool SameScale(double a, double b) {
-  // An infinite scale is the same only as itself: the relative tolerance
-  // below would take it for any other.
-  if (!std::isfinite(a) || !std::isfinite(b)) return a == b;
-  return a == b || std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
 }
 
 std::string JoinAscii(const std::vector<std::u16string>& items) {
