@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "tiling/layer_groups.h"
 #include "tiling/text_types.h"
 
 namespace plattero {
@@ -35,13 +36,6 @@ template <class T>
 const T* At(const std::vector<T>& list, std::int32_t i) {
   return i >= 0 && static_cast<std::size_t>(i) < list.size() ? &list[static_cast<std::size_t>(i)]
                                                              : nullptr;
-}
-
-bool SameScale(double a, double b) {
-  // An infinite scale is the same only as itself: the relative tolerance
-  // below would take it for any other.
-  if (!std::isfinite(a) || !std::isfinite(b)) return a == b;
-  return a == b || std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
 }
 
 TTileWarning Make(TTileWarning::Kind kind, const std::u16string& file, std::size_t tile) {
