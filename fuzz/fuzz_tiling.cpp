@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TTilingInputs in;
   in.base_file = Utf8ToUtf16(base);
   in.files = {Utf8ToUtf16(added), Utf8ToUtf16(added)};
-  in.order = static_cast<int>(size % 4);
+  in.order = static_cast<TOrder>(size % 4);
   const std::u16string result = Utf8ToUtf16(out + "result.jww");
   {
     TTilingEngine engine(Utf8ToUtf16(tmp), Utf8ToUtf16(tmp2));
