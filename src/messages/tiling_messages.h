@@ -54,6 +54,16 @@ std::u16string SaveFailedLine(const std::u16string& file);
 // per warning of the run, or the failed line with the reason on a second.
 std::u16string SaveMessage(const TSaveResult& saved, const TTilingReport& report);
 
+// --- Paper and reduction ---------------------------------------------------------
+
+// A reduction factor as a fraction: "1/2", "2/3", "2/5"; other factors as the
+// shortest decimal ("0.37").
+std::u16string FactorText(double k);
+// The lines a run that chose a paper or a reduction adds to its success
+// message: "用紙（A1）に配置しました。" and, when reduced, "縮小 1/2（[0] 1/200、…）"
+// with each used group's resulting scale. Empty when the run chose neither.
+std::u16string PaperLines(const TTilingReport& report);
+
 // --- Report items ------------------------------------------------------------------
 
 // One line per item, as the success message, the window's question and the
