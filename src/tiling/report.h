@@ -99,7 +99,8 @@ struct TTilingReport {
   std::optional<TRefusal> refusal;
   TJwwReadStatus base_read;
   // Where each listed drawing went, with the paper each drawing that was
-  // read has.
+  // read has; with a paper or reduction chosen, where it lies in the result
+  // and as large as it is drawn there.
   std::vector<TTilePlace> places;
   // What the result lacks or shows otherwise than the drawings did.
   std::vector<TTileWarning> warnings;

@@ -246,6 +246,7 @@ std::optional<TRefusal> TTilingEngine::Merge(const TTilingInputs& in,
 
 std::vector<TMoveScale> TTilingEngine::PlanPaper(const TTilingInputs& in,
                                                  const std::vector<TPaperSize>& papers) {
+  moved_places_.clear();
   if (in.paper.kind == TPaperChoice::kBase && !in.paper.reduce) return {};
   // Tiles lie at their reduced papers' sizes; the gaps stay as given.
   auto places_at = [&](double k) {
@@ -266,8 +267,12 @@ std::vector<TMoveScale> TTilingEngine::PlanPaper(const TTilingInputs& in,
   }
   std::vector<TMoveScale> moves;
   moves.reserve(in.files.size() + 1);
-  for (const TTilePlace& p : places_at(fit.k))
-    moves.push_back({fit.k, p.x + fit.dx, p.y + fit.dy});
+  moved_places_ = places_at(fit.k);
+  for (TTilePlace& p : moved_places_) {
+    p.x += fit.dx;
+    p.y += fit.dy;
+    moves.push_back({fit.k, p.x, p.y});
+  }
   // The last one moves the base drawing.
   moves.push_back({fit.k, fit.dx, fit.dy});
   return moves;
@@ -276,6 +281,12 @@ std::vector<TMoveScale> TTilingEngine::PlanPaper(const TTilingInputs& in,
 void TTilingEngine::FinishPaper() {
   const TPaperFit& fit = *report_.paper;
   JWW.Enthd.nZumen = fit.nZumen;
+  // The places where the tiles now lie, their papers as large as drawn.
+  for (std::size_t i = 0; i < report_.places.size() && i < moved_places_.size(); ++i) {
+    TTilePlace& p = report_.places[i];
+    const TTilePlace& moved = moved_places_[i];
+    p = {moved.x, moved.y, moved.cell_w, moved.cell_h, p.paper_w * fit.k, p.paper_h * fit.k};
+  }
   if (fit.k == 1) return;
   TGroupsUsed used{};
   const TDrawingTraits traits = TraitsOf(JWW);

@@ -129,6 +129,8 @@ class TTilingEngine {
   TTilingReport report_;
   // The groups of the combined drawing, with groups of their own.
   std::optional<TLayerGroupPlan> plan_;
+  // With a paper or a reduction chosen: where each tile lies in the result.
+  std::vector<TTilePlace> moved_places_;
   // What the run's gzip images may still unpack to.
   std::uint64_t unpack_budget_ = 0;
   // The drawing being added, for its warnings.
