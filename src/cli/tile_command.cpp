@@ -81,9 +81,15 @@ int ReadPaperOptions(const TileOptions& opt, TTilingInputs& in, std::ostream& er
 // number and file name.
 std::string PreviewSvg(const TTilingEngine& engine, const TTilingInputs& in) {
   const TTilingReport& report = engine.Report();
-  return render::RenderSvg(
-      engine.Combined(),
-      render::PlaceFrames(report.places, render::TileLabels(in.files), report.warnings));
+  std::vector<render::TPaperFrame> frames =
+      render::PlaceFrames(report.places, render::TileLabels(in.files), report.warnings);
+  // The paper the run chose, round the tiles.
+  if (report.paper) {
+    const TPaperSize p = PaperSizeOf(report.paper->nZumen);
+    frames.insert(frames.begin(), {-p.papx / 2, -p.papy / 2, p.papx, p.papy,
+                                   PaperFrameLabel(report.paper->nZumen)});
+  }
+  return render::RenderSvg(engine.Combined(), frames);
 }
 
 // The count and the gaps as typed (full-width forms included); the first

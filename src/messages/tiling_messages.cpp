@@ -246,9 +246,13 @@ std::u16string FactorText(double k) {
   return std::u16string(t.begin(), t.end());
 }
 
+std::u16string PaperFrameLabel(std::int32_t nZumen) {
+  return u"用紙" + PaperCaption(nZumen);
+}
+
 std::u16string PaperLines(const TTilingReport& report) {
   if (!report.paper) return {};
-  std::u16string lines = u"用紙" + PaperCaption(report.paper->nZumen) + u"に配置しました。";
+  std::u16string lines = PaperFrameLabel(report.paper->nZumen) + u"に配置しました。";
   if (report.paper->k != 1) {
     std::vector<std::u16string> scales;
     for (const TGroupScale& s : report.reduced_scales)

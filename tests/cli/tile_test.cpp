@@ -255,5 +255,57 @@ TEST(CliTile, TileSizeOwnKeepsMixedPapersApartAndBaseWarnsAboutThem) {
   EXPECT_EQ(tile({"--tile-size", "large"}).code, 2);
 }
 
+TEST(CliTile, LayerGroupsPaperAndReductionAreSaidAndBadValuesRefused) {
+  testing::TempDir dir, tmp;
+  ScopedTempRoot env(tmp.path());
+  const std::string out = dir.file("out.jww"), svg = dir.file("out.svg");
+  const std::string site = kExamples + "/site-a2.jww", detail = kExamples + "/detail-a4.jww";
+  auto tile = [&](std::vector<std::string> options) {
+    std::vector<std::string> args = {"tile", "--base", Example(1), "-o", out, "--preview", svg};
+    args.insert(args.end(), options.begin(), options.end());
+    for (const std::string& f : {Example(1), site, detail, Example(2)})
+      args.push_back(f);
+    return RunArgs(args);
+  };
+  const struct {
+    std::vector<std::string> options;
+    std::string says;  // what the success message adds
+    std::string frame;
+  } cases[] = {
+      {{"--tile-size", "own", "--paper", "fit", "--layer-groups", "own"},
+       "用紙（2A）に配置しました。\n",
+       "用紙（2A）"},
+      {{"--paper", "A1", "--tile-size", "own"},
+       "用紙（A1）に配置しました。\n縮小 1/2（[0] 1/2、",
+       "用紙（A1）"},
+      {{"--reduce", "0.25", "--paper", "A3"},
+       "用紙（A3）に配置しました。\n縮小 1/4（[0] 1/4、",
+       "用紙（A3）"},
+  };
+  for (const auto& c : cases) {
+    const CliRun r = tile(c.options);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("図面ファイル「" + out + "」を保存しました。\n" + c.says, 0), 0u)
+        << r.out;
+    std::ifstream in(svg);
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(in), {}).find(c.frame), std::string::npos);
+  }
+  // Without the options nothing is said about the paper.
+  EXPECT_EQ(tile({}).out, "図面ファイル「" + out + "」を保存しました。\n");
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--paper", "B5"},
+                                              {"--paper", ""},
+                                              {"--layer-groups", "mine"},
+                                              {"--reduce", "0"},
+                                              {"--reduce", "1.5"},
+                                              {"--reduce", "half"},
+                                              {"--reduce", "nan"}}) {
+    std::filesystem::remove(out);
+    const CliRun r = tile(bad);
+    EXPECT_EQ(r.code, 2) << bad[0] << " " << bad[1];
+    EXPECT_NE(r.err.find(bad[0] == "--reduce" ? "--reduce" : bad[1]), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
+}
+
 }  // namespace
 }  // namespace plattero::cli_test
