@@ -212,17 +212,25 @@ TEST(CliTile, RefusedAndStrictRunsWriteNothing) {
   EXPECT_TRUE(std::filesystem::exists(out));
 }
 
+const std::string kSite = kExamples + "/site-a2.jww", kDetail = kExamples + "/detail-a4.jww";
+
+// Sheet 1 as the base, then sheet 1, the A2 site plan, the A4 detail and
+// sheet 2, with a preview.
+CliRun TileMixedPapers(const std::string& out, const std::string& svg,
+                       const std::vector<std::string>& options) {
+  std::vector<std::string> args = {"tile", "--base", Example(1), "-o", out, "--preview", svg};
+  args.insert(args.end(), options.begin(), options.end());
+  for (const std::string& f : {Example(1), kSite, kDetail, Example(2)})
+    args.push_back(f);
+  return RunArgs(args);
+}
+
 TEST(CliTile, TileSizeOwnKeepsMixedPapersApartAndBaseWarnsAboutThem) {
   testing::TempDir dir, tmp;
   ScopedTempRoot env(tmp.path());
   const std::string out = dir.file("out.jww"), svg = dir.file("out.svg");
-  const std::string site = kExamples + "/site-a2.jww", detail = kExamples + "/detail-a4.jww";
-  auto tile = [&](std::vector<std::string> options) {
-    std::vector<std::string> args = {"tile", "--base", Example(1), "-o", out, "--preview", svg};
-    args.insert(args.end(), options.begin(), options.end());
-    for (const std::string& f : {Example(1), site, detail, Example(2)})
-      args.push_back(f);
-    return RunArgs(args);
+  auto tile = [&](const std::vector<std::string>& options) {
+    return TileMixedPapers(out, svg, options);
   };
   auto picture = [&] {
     std::ifstream in(svg);
@@ -237,7 +245,7 @@ TEST(CliTile, TileSizeOwnKeepsMixedPapersApartAndBaseWarnsAboutThem) {
 
   const CliRun base = tile({});
   EXPECT_EQ(base.code, 0) << base.err;
-  EXPECT_NE(base.err.find("warning: 図面ファイル「" + site +
+  EXPECT_NE(base.err.find("warning: 図面ファイル「" + kSite +
                           "」の用紙（A2）はベース図面の用紙（A3）と異なります。 (paper 594 x "
                           "420 mm, tiles 420 x 297 mm)\n"),
             std::string::npos)
@@ -250,7 +258,7 @@ TEST(CliTile, TileSizeOwnKeepsMixedPapersApartAndBaseWarnsAboutThem) {
   std::filesystem::remove(out);
   const CliRun strict = tile({"--tile-size", "base", "--strict"});
   EXPECT_EQ(strict.code, 1);
-  EXPECT_NE(strict.err.find("error: 図面ファイル「" + site + "」の用紙（A2）"), std::string::npos);
+  EXPECT_NE(strict.err.find("error: 図面ファイル「" + kSite + "」の用紙（A2）"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(out));
   EXPECT_EQ(tile({"--tile-size", "large"}).code, 2);
 }
@@ -259,13 +267,8 @@ TEST(CliTile, LayerGroupsPaperAndReductionAreSaidAndBadValuesRefused) {
   testing::TempDir dir, tmp;
   ScopedTempRoot env(tmp.path());
   const std::string out = dir.file("out.jww"), svg = dir.file("out.svg");
-  const std::string site = kExamples + "/site-a2.jww", detail = kExamples + "/detail-a4.jww";
-  auto tile = [&](std::vector<std::string> options) {
-    std::vector<std::string> args = {"tile", "--base", Example(1), "-o", out, "--preview", svg};
-    args.insert(args.end(), options.begin(), options.end());
-    for (const std::string& f : {Example(1), site, detail, Example(2)})
-      args.push_back(f);
-    return RunArgs(args);
+  auto tile = [&](const std::vector<std::string>& options) {
+    return TileMixedPapers(out, svg, options);
   };
   const struct {
     std::vector<std::string> options;
