@@ -81,8 +81,15 @@ int ReadPaperOptions(const TileOptions& opt, TTilingInputs& in, std::ostream& er
 // number and file name.
 std::string PreviewSvg(const TTilingEngine& engine, const TTilingInputs& in) {
   const TTilingReport& report = engine.Report();
+  // Each tile's label says where its groups went, with groups of their own.
+  std::vector<std::u16string> labels = render::TileLabels(in.files);
+  for (const TTileWarning& n : report.notices) {
+    if (n.kind == TTileWarning::kGroups && n.tile >= 0 &&
+        static_cast<std::size_t>(n.tile) < labels.size())
+      labels[static_cast<std::size_t>(n.tile)] += u" " + GroupsNote(n);
+  }
   std::vector<render::TPaperFrame> frames =
-      render::PlaceFrames(report.places, render::TileLabels(in.files), report.warnings);
+      render::PlaceFrames(report.places, labels, report.warnings);
   // The paper the run chose, round the tiles.
   if (report.paper) {
     const TPaperSize p = PaperSizeOf(report.paper->nZumen);

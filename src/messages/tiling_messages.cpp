@@ -246,6 +246,17 @@ std::u16string FactorText(double k) {
   return std::u16string(t.begin(), t.end());
 }
 
+std::u16string GroupsNote(const TTileWarning& w) {
+  std::u16string note;
+  std::vector<int> seen;
+  for (const TGroupPlaced& g : w.placed) {
+    if (std::find(seen.begin(), seen.end(), g.to) != seen.end()) continue;
+    seen.push_back(g.to);
+    note += (note.empty() ? u"" : u"・") + LayerName({g.to, -1}) + u" " + ScaleText(g.scale);
+  }
+  return note;
+}
+
 std::u16string PaperFrameLabel(std::int32_t nZumen) {
   return u"用紙" + PaperCaption(nZumen);
 }

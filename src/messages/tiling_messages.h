@@ -63,6 +63,9 @@ std::u16string FactorText(double k);
 // message: "用紙（A1）に配置しました。" and, when reduced, "縮小 1/2（[0] 1/200、…）"
 // with each used group's resulting scale. Empty when the run chose neither.
 std::u16string PaperLines(const TTilingReport& report);
+// Where a kGroups notice's drawing went, for its label in a preview: each
+// group it went to with its scale, "[1] 1/200・[2] 1/50".
+std::u16string GroupsNote(const TTileWarning& w);
 // The label of the combined drawing's paper in a preview: "用紙（A1）".
 std::u16string PaperFrameLabel(std::int32_t nZumen);
 

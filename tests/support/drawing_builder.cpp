@@ -177,6 +177,7 @@ class Builder {
       a.nPenWidth = static_cast<std::uint16_t>(rng_.Between(1, 30000));
     a.nLayer = static_cast<std::uint16_t>(rng_.Below(16));
     a.nGLayer = static_cast<std::uint16_t>(rng_.Below(16));
+    if (spec_.groups) a.nGLayer %= spec_.groups;
     if (rng_.OneIn(8)) a.sFlg = static_cast<std::uint16_t>(rng_.Next());
     return a;
   }
@@ -780,6 +781,10 @@ void InitDrawing(TJwwData& doc, std::int32_t version, std::int32_t paper) {
 
 void BuildDrawing(const DrawingSpec& spec, TJwwData& doc) {
   if (!HoldsDrawingOf(doc, spec.version)) InitDrawing(doc, spec.version, spec.paper);
+  if (spec.scale != 1) {
+    for (TEntJwwLayerGroup& g : doc.EntLgrp)
+      g.adScale = spec.scale;
+  }
   Builder(spec, doc).Run();
 }
 
