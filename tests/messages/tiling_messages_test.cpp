@@ -260,6 +260,9 @@ TEST(TilingMessages, PaperAndReductionLines) {
   report.reduced_scales = {{0, 200, 100}, {3, 1.5, 0.75}};
   EXPECT_EQ(PaperLines(report), u"用紙（A1）に配置しました。\n縮小 1/2（[0] 1/200、[3] 1/1.5）");
   EXPECT_EQ(PaperFrameLabel(1), u"用紙（A1）");
+  TTileWarning groups = Item(TTileWarning::kGroups);
+  groups.placed = {{0, 2, 200}, {1, 2, 200}, {3, 4, 50}};
+  EXPECT_EQ(GroupsNote(groups), u"[2] 1/200・[4] 1/50");
 }
 
 }  // namespace
