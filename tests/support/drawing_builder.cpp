@@ -781,6 +781,25 @@ void InitDrawing(TJwwData& doc, std::int32_t version, std::int32_t paper) {
 void BuildDrawing(const DrawingSpec& spec, TJwwData& doc) {
   if (!HoldsDrawingOf(doc, spec.version)) InitDrawing(doc, spec.version, spec.paper);
   Builder(spec, doc).Run();
+  if (spec.scale > 0) {
+    for (TEntJwwLayerGroup& g : doc.EntLgrp)
+      g.adScale = spec.scale;
+    const auto to_group0 = [](auto& list) {
+      for (auto& e : list)
+        e.att.nGLayer = 0;
+    };
+    to_group0(doc.EntLine);
+    to_group0(doc.EntEnko);
+    to_group0(doc.EntTen);
+    to_group0(doc.EntMoji);
+    to_group0(doc.EntSolid);
+    to_group0(doc.EntBlock);
+    for (TEntJwwSunpo& d : doc.EntSunpo) {
+      for (TEntJwwAttr* att : {&d.att, &d.Sen.att, &d.Moji.att, &d.Ho1.att, &d.Ho2.att, &d.Te1.att,
+                               &d.Te2.att, &d.Kt1.att, &d.Kt2.att})
+        att->nGLayer = 0;
+    }
+  }
 }
 
 bool WriteDrawing(const DrawingSpec& spec, const std::string& path) {
@@ -790,6 +809,20 @@ bool WriteDrawing(const DrawingSpec& spec, const std::string& path) {
   BuildDrawing(spec, doc);
   doc.SetFileOutOption(spec.utf16 ? 32 : 0);
   return doc.FileOut(Utf8ToUtf16(path), spec.version);
+}
+
+bool WriteSampleSheets(const std::string& folder) {
+  DrawingSpec spec;
+  spec.lines = 10;
+  for (const auto& [name, scale] : {std::pair{"配置図.jww", 200},
+                                    {"1階平面図.jww", 100},
+                                    {"2階平面図.jww", 100},
+                                    {"立面図.jww", 100},
+                                    {"断面図.jww", 50}}) {
+    spec.scale = scale;
+    if (!WriteDrawing(spec, folder + name)) return false;
+  }
+  return true;
 }
 
 TempDir::TempDir() : path_(MakeScratchFolder()) {}

@@ -36,6 +36,9 @@ struct DrawingSpec {
   bool utf16 = false;  // strings meant to be written in UTF-16 form (sets doc.MojiEncode; the
                        // caller uses SetFileOutOption(32))
   std::uint32_t seed = 1;
+  // Above 0: a drawing made at one scale, every layer group at 1:scale and
+  // every top-level entity in group 0.
+  double scale = 0;
 };
 
 // Fills doc deterministically as `spec` asks. Runs InitDrawing first unless the
@@ -61,6 +64,11 @@ void BuildDrawing(const DrawingSpec& spec, TJwwData& doc);
 // Builds and writes a drawing file of spec.version; returns FileOut's result.
 // Images, if any, are made in a scratch folder that is removed afterwards.
 bool WriteDrawing(const DrawingSpec& spec, const std::string& path);
+
+// The drawings the window's pictures list, into `folder` (ending with "/"):
+// 配置図.jww, a 1:200 site plan, then 1階平面図.jww, 2階平面図.jww and
+// 立面図.jww at 1:100 and 断面図.jww at 1:50, ten lines each on A3.
+bool WriteSampleSheets(const std::string& folder);
 
 // A scratch folder, removed with everything in it when the object dies.
 class TempDir {
