@@ -35,6 +35,8 @@ struct TPaperFrame {
   bool cell = false;
   // The drawing of this tile warns (drawn in the warning colour, solid).
   bool warn = false;
+  // The combined drawing's paper, not a tile's (drawn solid in its own colour).
+  bool sheet = false;
 };
 
 // The colour 0xRRGGBB a frame is drawn in, and whether it is dashed.

@@ -15,6 +15,8 @@
 #include <thread>
 
 #include "drawing_builder.h"
+#include "messages/window_messages.h"
+#include "tiling/tiling_engine.h"
 
 namespace plattero::render {
 namespace {
@@ -201,6 +203,130 @@ TEST(PreviewPicture, OwnPapersPlaceTheTilesAndWarningsMarkThem) {
   ASSERT_EQ(picture.frames.size(), 3u);
   EXPECT_EQ(picture.frames[0].label, u"1: a4.jww");
   EXPECT_EQ(picture.frames[2].label, u"2: a2.jww（重なり・用紙違い・縮尺違い）");
+}
+
+// What the run would make, shown before it: with groups of their own each
+// drawing's label says where its scales went, as the run places them in list
+// order (1:200 twice sharing one group); with a paper chosen everything lies
+// reduced and centred on it, and its frame is shown.
+TEST(PreviewPicture, GroupsOfTheirOwnAndAChosenPaperShowAsTheRunMakesThem) {
+  TempDir dir;
+  auto write = [&](const std::string& name, double scale) {
+    DrawingSpec spec;
+    spec.lines = 1;
+    spec.scale = scale;
+    EXPECT_TRUE(WriteDrawing(spec, dir.file(name)));
+    return dir.ufile(name);
+  };
+  TTilingInputs in;
+  in.base_file = write("base.jww", 100);
+  in.files = {write("same.jww", 100), write("site.jww", 200), write("detail.jww", 50),
+              write("site2.jww", 200)};
+  std::unordered_map<std::u16string, TPreviewScene> scenes;
+  for (const auto& f : {in.base_file, in.files[0], in.files[1], in.files[2], in.files[3]})
+    scenes[f] = ReadPreviewScene(f, 1000);
+  const TPaperSize a3 = PaperSizeOf(3);
+
+  const std::u16string own[] = {u"1: same.jww", u"2: site.jww [1] 1/200", u"3: detail.jww [2] 1/50",
+                                u"4: site2.jww [1] 1/200"};
+  const std::u16string base[] = {u"1: same.jww", u"2: site.jww（縮尺違い）",
+                                 u"3: detail.jww（縮尺違い）", u"4: site2.jww（縮尺違い）"};
+  // Four A3 sheets, three to a row: 1280 x 604 mm around (430, 153.5).
+  const struct {
+    const char* name;
+    TLayerGroups groups;
+    TPaperChoice paper;
+    const std::u16string* labels;
+    const char16_t* sheet;  // the paper's frame label; null: no frame
+    bool fits;
+    double k, x0, y0;  // every drawing's reduction; where the first tile's origin lies
+  } cases[] = {
+      {"groups only", TLayerGroups::kOwn, {}, own, nullptr, true, 1, 0, 0},
+      {"nothing chosen", TLayerGroups::kBase, {}, base, nullptr, true, 1, 0, 0},
+      {"fit: 2A",
+       TLayerGroups::kOwn,
+       {TPaperChoice::kFit},
+       own,
+       u"用紙（2A）",
+       true,
+       1,
+       -430,
+       -153.5},
+      // At 1/4 the sheets are 105 x 74.25 mm, the gaps still 10 mm.
+      {"A3: reduced",
+       TLayerGroups::kBase,
+       {TPaperChoice::kNamed, 3},
+       base,
+       u"用紙（A3） 縮小 1/4",
+       true,
+       0.25,
+       -115,
+       -42.125},
+      {"a factor too weak for the base paper",
+       TLayerGroups::kOwn,
+       {TPaperChoice::kBase, 3, 0.5},
+       own,
+       u"用紙（A3） 縮小 1/2",
+       false,
+       0.5,
+       -220,
+       -79.25},
+  };
+  for (const auto& c : cases) {
+    in.layer_groups = c.groups;
+    in.paper = c.paper;
+    const TPreviewPicture picture = ComposePreview(in, LayoutPreview(in, &a3), scenes);
+    const std::size_t tiles = in.files.size();
+    ASSERT_EQ(picture.frames.size(), tiles + (c.sheet ? 1 : 0)) << c.name;
+    for (std::size_t i = 0; i < tiles; ++i)
+      EXPECT_EQ(picture.frames[i].label, c.labels[i]) << c.name << " " << i;
+    // The first tile's paper frame, reduced, around its origin.
+    EXPECT_DOUBLE_EQ(picture.frames[0].x, c.x0 - 210 * c.k) << c.name;
+    EXPECT_DOUBLE_EQ(picture.frames[0].width, 420 * c.k) << c.name;
+    if (c.sheet) {
+      const TPaperFrame& sheet = picture.frames.back();
+      EXPECT_TRUE(sheet.sheet) << c.name;
+      EXPECT_EQ(sheet.label, c.sheet) << c.name;
+      EXPECT_EQ(sheet.warn, !c.fits) << c.name;
+      EXPECT_EQ(sheet.x, -sheet.width / 2) << c.name;
+      EXPECT_EQ(sheet.y, -sheet.height / 2) << c.name;
+    }
+    // The base drawing and the first tile lie where the first tile's origin
+    // is, everything reduced alike; the last tile (4) starts the second row.
+    ASSERT_EQ(picture.scenes.size(), tiles + 1) << c.name;
+    for (const TPlacedScene& s : picture.scenes)
+      EXPECT_EQ(s.k, c.k) << c.name;
+    EXPECT_DOUBLE_EQ(picture.scenes[0].dx, c.x0) << c.name;
+    EXPECT_DOUBLE_EQ(picture.scenes[0].dy, c.y0) << c.name;
+    EXPECT_DOUBLE_EQ(picture.scenes[1].dx, c.x0) << c.name;
+    EXPECT_DOUBLE_EQ(picture.scenes[4].dx, c.x0) << c.name;
+    EXPECT_DOUBLE_EQ(picture.scenes[4].dy, c.y0 + 297 * c.k + 10) << c.name;
+    EXPECT_DOUBLE_EQ(picture.scenes[2].dx, c.x0 + 420 * c.k + 10) << c.name;
+
+    // The run itself gives the groups and the paper the preview showed.
+    TempDir tmp, tmp2;
+    TTilingEngine engine(tmp.upath(), tmp2.upath());
+    ASSERT_FALSE(engine.Merge(in).has_value()) << c.name;
+    const TTilingReport& report = engine.Report();
+    for (const TTileWarning& n : report.notices) {
+      std::vector<TGroupPlaced> moved;
+      for (const TGroupPlaced& g : n.placed) {
+        if (g.to != g.from) moved.push_back(g);
+      }
+      ASSERT_GE(n.tile, 0);
+      EXPECT_EQ(picture.frames[n.tile].label.substr(picture.frames[n.tile].label.find(u' ', 3) + 1),
+                GroupsNote(moved))
+          << c.name;
+    }
+    EXPECT_EQ(report.notices.size(), c.groups == TLayerGroups::kOwn ? 3u : 0u) << c.name;
+    EXPECT_EQ(report.paper.has_value(), c.sheet != nullptr) << c.name;
+    if (report.paper) {
+      EXPECT_EQ(report.paper->k, picture.scenes[0].k) << c.name;
+      EXPECT_EQ(report.paper->dx, picture.scenes[0].dx) << c.name;
+      EXPECT_EQ(report.paper->dy, picture.scenes[0].dy) << c.name;
+      EXPECT_EQ(SheetLabel(*report.paper), c.sheet) << c.name;
+    }
+  }
 }
 
 TEST(PreviewPicture, ViewFitsTheBoxWithYUp) {
