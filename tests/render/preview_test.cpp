@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -17,6 +18,7 @@
 #include "drawing_builder.h"
 #include "messages/window_messages.h"
 #include "tiling/tiling_engine.h"
+#include "util/text.h"
 
 namespace plattero::render {
 namespace {
@@ -326,6 +328,71 @@ TEST(PreviewPicture, GroupsOfTheirOwnAndAChosenPaperShowAsTheRunMakesThem) {
       EXPECT_EQ(report.paper->dy, picture.scenes[0].dy) << c.name;
       EXPECT_EQ(SheetLabel(*report.paper), c.sheet) << c.name;
     }
+  }
+}
+
+// On the real drawings, tiled by groups of their own on the paper that fits
+// and reduced onto A1: every drawing read whole is labelled with the groups
+// the run sends it to, and everything lies where the run puts it.
+TEST(PreviewCorpus, TheRunsGroupsAndPaperAreThoseThePreviewShows) {
+  std::vector<std::u16string> files;
+  std::error_code ec;
+  if (fs::is_directory(PLATTERO_CORPUS_DIR, ec)) {
+    for (auto& e : fs::recursive_directory_iterator(PLATTERO_CORPUS_DIR, ec)) {
+      if (e.is_regular_file() && e.path().extension() == ".jww")
+        files.push_back(e.path().u16string());
+    }
+  }
+  if (files.empty()) GTEST_SKIP() << "no corpus at " << PLATTERO_CORPUS_DIR;
+  std::sort(files.begin(), files.end());
+  TTilingInputs in;
+  in.files = files;
+  in.base_file = files[0];
+  in.count = 5;
+  in.layer_groups = TLayerGroups::kOwn;
+  std::unordered_map<std::u16string, TPreviewScene> scenes;
+  for (const std::u16string& f : files)
+    scenes[f] = ReadPreviewScene(f, 200000);
+  ASSERT_TRUE(scenes[in.base_file].traits);
+  const TPaperSize paper = PaperSizeOf(scenes[in.base_file].traits->nZumen);
+  const std::vector<std::u16string> names = TileLabels(files);
+  for (const TPaperChoice& choice :
+       {TPaperChoice{TPaperChoice::kFit}, TPaperChoice{TPaperChoice::kNamed, 1}}) {
+    in.paper = choice;
+    const TPreviewPicture picture = ComposePreview(in, LayoutPreview(in, &paper), scenes);
+    std::vector<std::u16string> labels;
+    for (const TPaperFrame& f : picture.frames) {
+      if (!f.cell && !f.sheet) labels.push_back(f.label);
+    }
+    ASSERT_EQ(labels.size(), files.size());
+    TempDir tmp, tmp2;
+    TTilingEngine engine(tmp.upath(), tmp2.upath());
+    ASSERT_FALSE(engine.Merge(in).has_value());
+    std::vector<std::u16string> notes(files.size());
+    for (const TTileWarning& n : engine.Report().notices) {
+      std::vector<TGroupPlaced> moved;
+      for (const TGroupPlaced& g : n.placed) {
+        if (g.to != g.from) moved.push_back(g);
+      }
+      if (n.kind == TTileWarning::kGroups)
+        notes[static_cast<std::size_t>(n.tile)] = GroupsNote(moved);
+    }
+    std::size_t checked = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      const TPreviewScene& s = scenes[files[i]];
+      if (s.state != TPreviewState::kRead || !s.traits || s.scene->cut) continue;
+      const std::u16string expected = names[i] + (notes[i].empty() ? u"" : u" " + notes[i]);
+      EXPECT_TRUE(labels[i] == expected || labels[i].rfind(expected + u"（", 0) == 0)
+          << Utf16ToUtf8(labels[i]) << " / " << Utf16ToUtf8(expected);
+      ++checked;
+    }
+    EXPECT_GT(checked, files.size() / 2);
+    const auto& fit = engine.Report().paper;
+    ASSERT_TRUE(fit.has_value());
+    EXPECT_EQ(fit->k, picture.scenes[0].k);
+    EXPECT_EQ(fit->dx, picture.scenes[0].dx);
+    EXPECT_EQ(fit->dy, picture.scenes[0].dy);
+    EXPECT_EQ(picture.frames.back().label, SheetLabel(*fit));
   }
 }
 
