@@ -247,7 +247,7 @@ TEST(PreviewPicture, GroupsOfTheirOwnAndAChosenPaperShowAsTheRunMakesThem) {
       {"nothing chosen", TLayerGroups::kBase, {}, base, nullptr, true, 1, 0, 0},
       {"fit: 2A",
        TLayerGroups::kOwn,
-       {TPaperChoice::kFit},
+       {TPaperChoice::kFit, 3, std::nullopt},
        own,
        u"用紙（2A）",
        true,
@@ -257,7 +257,7 @@ TEST(PreviewPicture, GroupsOfTheirOwnAndAChosenPaperShowAsTheRunMakesThem) {
       // At 1/4 the sheets are 105 x 74.25 mm, the gaps still 10 mm.
       {"A3: reduced",
        TLayerGroups::kBase,
-       {TPaperChoice::kNamed, 3},
+       {TPaperChoice::kNamed, 3, std::nullopt},
        base,
        u"用紙（A3） 縮小 1/4",
        true,
@@ -356,8 +356,8 @@ TEST(PreviewCorpus, TheRunsGroupsAndPaperAreThoseThePreviewShows) {
   ASSERT_TRUE(scenes[in.base_file].traits);
   const TPaperSize paper = PaperSizeOf(scenes[in.base_file].traits->nZumen);
   const std::vector<std::u16string> names = TileLabels(files);
-  for (const TPaperChoice& choice :
-       {TPaperChoice{TPaperChoice::kFit}, TPaperChoice{TPaperChoice::kNamed, 1}}) {
+  for (const TPaperChoice& choice : {TPaperChoice{TPaperChoice::kFit, 3, std::nullopt},
+                                     TPaperChoice{TPaperChoice::kNamed, 1, std::nullopt}}) {
     in.paper = choice;
     const TPreviewPicture picture = ComposePreview(in, LayoutPreview(in, &paper), scenes);
     std::vector<std::u16string> labels;
