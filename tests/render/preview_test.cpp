@@ -304,30 +304,6 @@ TEST(PreviewPicture, GroupsOfTheirOwnAndAChosenPaperShowAsTheRunMakesThem) {
     EXPECT_DOUBLE_EQ(picture.scenes[4].dx, c.x0) << c.name;
     EXPECT_DOUBLE_EQ(picture.scenes[4].dy, c.y0 + 297 * c.k + 10) << c.name;
     EXPECT_DOUBLE_EQ(picture.scenes[2].dx, c.x0 + 420 * c.k + 10) << c.name;
-
-    // The run itself gives the groups and the paper the preview showed.
-    TempDir tmp, tmp2;
-    TTilingEngine engine(tmp.upath(), tmp2.upath());
-    ASSERT_FALSE(engine.Merge(in).has_value()) << c.name;
-    const TTilingReport& report = engine.Report();
-    for (const TTileWarning& n : report.notices) {
-      std::vector<TGroupPlaced> moved;
-      for (const TGroupPlaced& g : n.placed) {
-        if (g.to != g.from) moved.push_back(g);
-      }
-      ASSERT_GE(n.tile, 0);
-      EXPECT_EQ(picture.frames[n.tile].label.substr(picture.frames[n.tile].label.find(u' ', 3) + 1),
-                GroupsNote(moved))
-          << c.name;
-    }
-    EXPECT_EQ(report.notices.size(), c.groups == TLayerGroups::kOwn ? 3u : 0u) << c.name;
-    EXPECT_EQ(report.paper.has_value(), c.sheet != nullptr) << c.name;
-    if (report.paper) {
-      EXPECT_EQ(report.paper->k, picture.scenes[0].k) << c.name;
-      EXPECT_EQ(report.paper->dx, picture.scenes[0].dx) << c.name;
-      EXPECT_EQ(report.paper->dy, picture.scenes[0].dy) << c.name;
-      EXPECT_EQ(SheetLabel(*report.paper), c.sheet) << c.name;
-    }
   }
 }
 
