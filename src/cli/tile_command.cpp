@@ -86,16 +86,12 @@ std::string PreviewSvg(const TTilingEngine& engine, const TTilingInputs& in) {
   for (const TTileWarning& n : report.notices) {
     if (n.kind == TTileWarning::kGroups && n.tile >= 0 &&
         static_cast<std::size_t>(n.tile) < labels.size())
-      labels[static_cast<std::size_t>(n.tile)] += u" " + GroupsNote(n);
+      labels[static_cast<std::size_t>(n.tile)] += u" " + GroupsNote(n.placed);
   }
   std::vector<render::TPaperFrame> frames =
       render::PlaceFrames(report.places, labels, report.warnings);
   // The paper the run chose, round the tiles.
-  if (report.paper) {
-    const TPaperSize p = PaperSizeOf(report.paper->nZumen);
-    frames.insert(frames.begin(), {-p.papx / 2, -p.papy / 2, p.papx, p.papy,
-                                   PaperFrameLabel(report.paper->nZumen)});
-  }
+  if (report.paper) frames.push_back(render::SheetFrame(*report.paper));
   return render::RenderSvg(engine.Combined(), frames);
 }
 

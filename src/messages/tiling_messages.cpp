@@ -246,24 +246,26 @@ std::u16string FactorText(double k) {
   return std::u16string(t.begin(), t.end());
 }
 
-std::u16string GroupsNote(const TTileWarning& w) {
+std::u16string GroupsNote(const std::vector<TGroupPlaced>& placed) {
   std::u16string note;
-  std::vector<int> seen;
-  for (const TGroupPlaced& g : w.placed) {
-    if (std::find(seen.begin(), seen.end(), g.to) != seen.end()) continue;
-    seen.push_back(g.to);
-    note += (note.empty() ? u"" : u"・") + LayerName({g.to, -1}) + u" " + ScaleText(g.scale);
+  std::vector<int> listed;
+  for (const TGroupPlaced& g : placed) {
+    if (g.to == g.from || std::find(listed.begin(), listed.end(), g.to) != listed.end()) continue;
+    listed.push_back(g.to);
+    note += (note.empty() ? u"" : u"、") + LayerName({g.to, -1}) + u" " + ScaleText(g.scale);
   }
   return note;
 }
 
-std::u16string PaperFrameLabel(std::int32_t nZumen) {
-  return u"用紙" + PaperCaption(nZumen);
+std::u16string SheetLabel(const TPaperFit& fit) {
+  std::u16string label = u"用紙" + PaperCaption(fit.nZumen);
+  if (fit.k != 1) label += u" 縮小 " + FactorText(fit.k);
+  return label;
 }
 
 std::u16string PaperLines(const TTilingReport& report) {
   if (!report.paper) return {};
-  std::u16string lines = PaperFrameLabel(report.paper->nZumen) + u"に配置しました。";
+  std::u16string lines = u"用紙" + PaperCaption(report.paper->nZumen) + u"に配置しました。";
   if (report.paper->k != 1) {
     std::vector<std::u16string> scales;
     for (const TGroupScale& s : report.reduced_scales)

@@ -63,11 +63,13 @@ std::u16string FactorText(double k);
 // message: "用紙（A1）に配置しました。" and, when reduced, "縮小 1/2（[0] 1/200、…）"
 // with each used group's resulting scale. Empty when the run chose neither.
 std::u16string PaperLines(const TTilingReport& report);
-// Where a kGroups notice's drawing went, for its label in a preview: each
-// group it went to with its scale, "[1] 1/200・[2] 1/50".
-std::u16string GroupsNote(const TTileWarning& w);
-// The label of the combined drawing's paper in a preview: "用紙（A1）".
-std::u16string PaperFrameLabel(std::int32_t nZumen);
+// The groups of the combined drawing a drawing's groups went to, for its
+// label in a preview: each group it moved to once, with its scale, in the
+// drawing's group order: "[2] 1/200、[3] 1/50". Empty when none moved.
+std::u16string GroupsNote(const std::vector<TGroupPlaced>& placed);
+// The combined drawing's paper as a preview labels its frame: "用紙（A1）",
+// and "用紙（A1） 縮小 1/2" when every drawing is reduced.
+std::u16string SheetLabel(const TPaperFit& fit);
 
 // --- Report items ------------------------------------------------------------------
 

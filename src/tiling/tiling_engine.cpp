@@ -11,6 +11,7 @@
 #include "platform/file_system.h"
 #include "tiling/append.h"
 #include "tiling/paper_fit.h"
+#include "tiling/paper_plan.h"
 #include "tiling/text_types.h"
 #include "util/files.h"
 #include "util/memory.h"
@@ -25,10 +26,6 @@ TTileWarning Item(TTileWarning::Kind kind, const std::u16string& file) {
   w.kind = kind;
   w.file = file;
   return w;
-}
-
-TPaperSize Scaled(const TPaperSize& p, double k) {
-  return {p.papx * k, p.papy * k};
 }
 
 // Every top-level entity of `doc` into the group the assignment sends its
@@ -48,36 +45,6 @@ void RegroupEntities(const TGroupAssignment& a, TJwwData& doc) {
     Regroup(a, e.att);
   for (TEntJwwSunpo& e : doc.EntSunpo)
     Regroup(a, e);
-}
-
-// A drawing's traits with each used group's scale, states and layers moved
-// to the group the assignment sends it to.
-TDrawingTraits Regrouped(const TDrawingTraits& own, const TGroupAssignment& a) {
-  TDrawingTraits t = own;
-  t.layers_used.fill(false);
-  for (int g = 0; g < kTraitGroups; ++g) {
-    if (!own.GroupUsed(g)) continue;
-    const int to = a.target[static_cast<std::size_t>(g)];
-    if (to >= kTraitGroups) continue;
-    t.scales[to] = own.scales[g];
-    t.groups_shown[to] = own.groups_shown[g];
-    for (int l = 0; l < 16; ++l) {
-      t.layers_shown[to * 16 + l] = own.layers_shown[g * 16 + l];
-      t.layers_used[to * 16 + l] = own.layers_used[g * 16 + l];
-    }
-  }
-  return t;
-}
-
-// The combined drawing's groups and layers as its header has them now.
-TDrawingTraits WithGroupsOf(TDrawingTraits t, const TJwwData& doc) {
-  for (int g = 0; g < kTraitGroups && static_cast<std::size_t>(g) < doc.EntLgrp.size(); ++g) {
-    t.scales[g] = doc.EntLgrp[g].adScale;
-    t.groups_shown[g] = doc.EntLgrp[g].anGLay != 0;
-  }
-  for (int i = 0; i < kTraitLayers && static_cast<std::size_t>(i) < doc.EntLay.size(); ++i)
-    t.layers_shown[i] = doc.EntLay[i].aanLay != 0;
-  return t;
 }
 
 }  // namespace
@@ -177,10 +144,8 @@ std::optional<TRefusal> TTilingEngine::Merge(const TTilingInputs& in,
   const TDrawingTraits base_traits = TraitsOf(JWW);
   plan_.reset();
   if (in.layer_groups == TLayerGroups::kOwn) {
-    TGroupsUsed used{};
-    for (int g = 0; g < kTraitGroups; ++g)
-      used[static_cast<std::size_t>(g)] = base_traits.GroupUsed(g);
-    plan_.emplace(base_traits.scales, used);
+    plan_.emplace(base_traits.scales, UsedGroups(base_traits));
+    combined_traits_ = base_traits;
   }
   blocks_.GetBlockName1(JWW);
   NoteRenamedBlocks(in.base_file);
@@ -247,17 +212,9 @@ std::optional<TRefusal> TTilingEngine::Merge(const TTilingInputs& in,
 std::vector<TMoveScale> TTilingEngine::PlanPaper(const TTilingInputs& in,
                                                  const std::vector<TPaperSize>& papers) {
   moved_places_.clear();
-  if (in.paper.kind == TPaperChoice::kBase && !in.paper.reduce) return {};
-  // Tiles lie at their reduced papers' sizes; the gaps stay as given.
-  auto places_at = [&](double k) {
-    std::vector<TPaperSize> reduced;
-    reduced.reserve(papers.size());
-    for (const TPaperSize& p : papers)
-      reduced.push_back(Scaled(p, k));
-    return TilePlaces(in, Scaled(*base_paper_, k), reduced);
-  };
-  const TPaperFit fit =
-      FitPaper(in.paper, JWW.Enthd.nZumen, [&](double k) { return BoxOfCells(places_at(k)); });
+  const std::optional<TPaperPlan> plan = PlanPaperFit(in, *base_paper_, papers);
+  if (!plan) return {};
+  const TPaperFit& fit = plan->fit;
   report_.paper = fit;
   if (!fit.fits) {
     TTileWarning w = Item(TTileWarning::kPaperTooSmall, {});
@@ -265,14 +222,11 @@ std::vector<TMoveScale> TTilingEngine::PlanPaper(const TTilingInputs& in,
     w.reduction = fit.k;
     Warn(std::move(w));
   }
+  moved_places_ = plan->places;
   std::vector<TMoveScale> moves;
   moves.reserve(in.files.size() + 1);
-  moved_places_ = places_at(fit.k);
-  for (TTilePlace& p : moved_places_) {
-    p.x += fit.dx;
-    p.y += fit.dy;
+  for (const TTilePlace& p : moved_places_)
     moves.push_back({fit.k, p.x, p.y});
-  }
   // The last one moves the base drawing.
   moves.push_back({fit.k, fit.dx, fit.dy});
   return moves;
@@ -288,13 +242,10 @@ void TTilingEngine::FinishPaper() {
     p = {moved.x, moved.y, moved.cell_w, moved.cell_h, p.paper_w * fit.k, p.paper_h * fit.k};
   }
   if (fit.k == 1) return;
-  TGroupsUsed used{};
   const TDrawingTraits traits = TraitsOf(JWW);
-  for (int g = 0; g < kTraitGroups; ++g)
-    used[static_cast<std::size_t>(g)] = traits.GroupUsed(g);
   DivideGroupScales(JWW, fit.k);
   for (int g = 0; g < kTraitGroups && static_cast<std::size_t>(g) < JWW.EntLgrp.size(); ++g) {
-    if (used[static_cast<std::size_t>(g)])
+    if (traits.GroupUsed(g))
       report_.reduced_scales.push_back({g, JWW.EntLgrp[g].adScale, traits.scales[g]});
   }
   // Text sizes changed: each numbered text takes the type of its new size.
@@ -321,8 +272,8 @@ void TTilingEngine::LoadAddFile(std::size_t tile, const TTilingInputs& in,
   TDrawingTraits own = TraitsOf(JWW2);
   const bool regroups = plan_.has_value();
   if (regroups) PlaceGroups(tile, own);
-  for (TTileWarning& w : CompareTraits(regroups ? WithGroupsOf(base_traits, JWW) : base_traits, own,
-                                       cells, tile, in.tile_size, fn)) {
+  for (TTileWarning& w : CompareTraits(regroups ? combined_traits_ : base_traits, own, cells, tile,
+                                       in.tile_size, fn)) {
     // The groups left at another scale are told by kNoFreeGroup.
     if (regroups && w.kind == TTileWarning::kScale) continue;
     Warn(std::move(w));
@@ -331,27 +282,24 @@ void TTilingEngine::LoadAddFile(std::size_t tile, const TTilingInputs& in,
 }
 
 void TTilingEngine::PlaceGroups(std::size_t tile, TDrawingTraits& own) {
-  TGroupsUsed used{};
-  for (int g = 0; g < kTraitGroups; ++g)
-    used[static_cast<std::size_t>(g)] = own.GroupUsed(g);
-  const TGroupAssignment a = plan_->Assign(own.scales, used);
+  const TDrawingTraits before = own;
+  const TGroupAssignment a = PlanGroups(*plan_, combined_traits_, own);
   for (const TGroupAssignment::TTaken& t : a.taken)
     TakeGroupSettings(JWW, t.group, JWW2, t.from);
   RegroupEntities(a, JWW2);
   TTileWarning placed = Item(TTileWarning::kGroups, current_file_);
   placed.tile = static_cast<std::ptrdiff_t>(tile);
   for (int g = 0; g < kTraitGroups; ++g) {
-    if (used[static_cast<std::size_t>(g)])
-      placed.placed.push_back({g, a.target[static_cast<std::size_t>(g)], own.scales[g]});
+    if (before.GroupUsed(g))
+      placed.placed.push_back({g, a.target[static_cast<std::size_t>(g)], before.scales[g]});
   }
   if (a.Moves()) report_.notices.push_back(std::move(placed));
   if (!a.no_free_group.empty()) {
     TTileWarning w = Item(TTileWarning::kNoFreeGroup, current_file_);
     for (int g : a.no_free_group)
-      w.scales.push_back({g, own.scales[g], plan_->Scales()[static_cast<std::size_t>(g)]});
+      w.scales.push_back({g, before.scales[g], plan_->Scales()[static_cast<std::size_t>(g)]});
     Warn(std::move(w));
   }
-  own = Regrouped(own, a);
 }
 
 std::future<TTilingEngine::TAheadRead> TTilingEngine::ReadAhead(const std::u16string& fn) {

@@ -129,6 +129,8 @@ class TTilingEngine {
   TTilingReport report_;
   // The groups of the combined drawing, with groups of their own.
   std::optional<TLayerGroupPlan> plan_;
+  // The combined drawing's groups as the plan has given them out so far.
+  TDrawingTraits combined_traits_;
   // With a paper or a reduction chosen: where each tile lies in the result.
   std::vector<TTilePlace> moved_places_;
   // What the run's gzip images may still unpack to.

@@ -259,10 +259,13 @@ TEST(TilingMessages, PaperAndReductionLines) {
   report.paper->k = 0.5;
   report.reduced_scales = {{0, 200, 100}, {3, 1.5, 0.75}};
   EXPECT_EQ(PaperLines(report), u"用紙（A1）に配置しました。\n縮小 1/2（[0] 1/200、[3] 1/1.5）");
-  EXPECT_EQ(PaperFrameLabel(1), u"用紙（A1）");
-  TTileWarning groups = Item(TTileWarning::kGroups);
-  groups.placed = {{0, 2, 200}, {1, 2, 200}, {3, 4, 50}};
-  EXPECT_EQ(GroupsNote(groups), u"[2] 1/200・[4] 1/50");
+  EXPECT_EQ(SheetLabel(*report.paper), u"用紙（A1） 縮小 1/2");
+  report.paper->k = 1;
+  EXPECT_EQ(SheetLabel(*report.paper), u"用紙（A1）");
+  // Groups that stayed are not named; one the drawing's groups share, once.
+  EXPECT_EQ(GroupsNote({{0, 2, 200}, {1, 2, 200}, {3, 4, 50}, {5, 5, 100}}),
+            u"[2] 1/200、[4] 1/50");
+  EXPECT_EQ(GroupsNote({{5, 5, 100}}), u"");
 }
 
 }  // namespace

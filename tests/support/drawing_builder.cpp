@@ -797,6 +797,21 @@ bool WriteDrawing(const DrawingSpec& spec, const std::string& path) {
   return doc.FileOut(Utf8ToUtf16(path), spec.version);
 }
 
+bool WriteSampleSheets(const std::string& folder) {
+  DrawingSpec spec;
+  spec.lines = 10;
+  for (const auto& [name, scale] : {std::pair{"配置図.jww", 200},
+                                    {"1階平面図.jww", 100},
+                                    {"2階平面図.jww", 100},
+                                    {"立面図.jww", 100},
+                                    {"断面図.jww", 50}}) {
+    spec.scale = scale;
+    spec.groups = 1;
+    if (!WriteDrawing(spec, folder + name)) return false;
+  }
+  return true;
+}
+
 TempDir::TempDir() : path_(MakeScratchFolder()) {}
 
 TempDir::~TempDir() {

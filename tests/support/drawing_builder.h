@@ -64,6 +64,11 @@ void BuildDrawing(const DrawingSpec& spec, TJwwData& doc);
 // Images, if any, are made in a scratch folder that is removed afterwards.
 bool WriteDrawing(const DrawingSpec& spec, const std::string& path);
 
+// The drawings the window's pictures list, into `folder` (ending with "/"):
+// 配置図.jww, a 1:200 site plan, then 1階平面図.jww, 2階平面図.jww and
+// 立面図.jww at 1:100 and 断面図.jww at 1:50, ten lines each on A3.
+bool WriteSampleSheets(const std::string& folder);
+
 // A scratch folder, removed with everything in it when the object dies.
 class TempDir {
  public:
