@@ -48,7 +48,10 @@ struct TileOptions {
   std::string count = "3";
   std::string gap_x = "10";
   std::string gap_y = "10";
-  std::string tile_size = "base";  // "base" or "own"
+  std::string tile_size = "base";     // "base" or "own"
+  std::string layer_groups = "base";  // "base" or "own"
+  std::string paper = "base";         // "base", "fit" or a paper name (A4 ... 5A)
+  std::string reduce;                 // a factor above 0 and at most 1, when set
   std::string output;
   std::string preview;  // when set: an SVG picture of the result with the tiles' paper frames
   std::vector<std::string> drawings;

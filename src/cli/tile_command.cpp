@@ -10,6 +10,7 @@
 #include "platform/arguments.h"
 #include "platform/file_system.h"
 #include "render/svg.h"
+#include "tiling/paper_fit.h"
 #include "tiling/tiling_engine.h"
 #include "util/numbers.h"
 #include "util/text.h"
@@ -31,13 +32,67 @@ bool OrderOf(const std::string& text, TOrder& order) {
   return true;
 }
 
+// The paper from its name: base, fit, or a paper of the size table.
+bool PaperOf(const std::string& text, TPaperChoice& paper) {
+  static const std::map<std::string, std::int32_t> kPapers = {{"A0", 0}, {"A1", 1},  {"A2", 2},
+                                                              {"A3", 3}, {"A4", 4},  {"2A", 8},
+                                                              {"3A", 9}, {"4A", 10}, {"5A", 11}};
+  if (text == "base") {
+    paper.kind = TPaperChoice::kBase;
+  } else if (text == "fit") {
+    paper.kind = TPaperChoice::kFit;
+  } else if (auto it = kPapers.find(text); it != kPapers.end()) {
+    paper.kind = TPaperChoice::kNamed;
+    paper.nZumen = it->second;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The layer groups, paper and reduction; 0 when they are usable, else the
+// exit code after saying why on `err`.
+int ReadPaperOptions(const TileOptions& opt, TTilingInputs& in, std::ostream& err) {
+  if (opt.layer_groups == "own") {
+    in.layer_groups = TLayerGroups::kOwn;
+  } else if (opt.layer_groups != "base") {
+    err << "plattero-cli: tile: unknown layer groups \"" << opt.layer_groups
+        << "\" (base or own)\n";
+    return kExitUsage;
+  }
+  if (!PaperOf(opt.paper, in.paper)) {
+    err << "plattero-cli: tile: unknown paper \"" << opt.paper
+        << "\" (base, fit, A4, A3, A2, A1, A0, 2A, 3A, 4A or 5A)\n";
+    return kExitUsage;
+  }
+  if (!opt.reduce.empty()) {
+    const auto k = TypedNumber(platform::ArgumentText(opt.reduce));
+    if (!k || !IsUsableReduction(*k)) {
+      err << "plattero-cli: tile: --reduce \"" << opt.reduce
+          << "\" is no usable factor (a number above 0.001 and at most 1, e.g. 0.5)\n";
+      return kExitUsage;
+    }
+    in.paper.reduce = *k;
+  }
+  return 0;
+}
+
 // The combined drawing with every tile's paper frame, labelled with its
 // number and file name.
 std::string PreviewSvg(const TTilingEngine& engine, const TTilingInputs& in) {
   const TTilingReport& report = engine.Report();
-  return render::RenderSvg(
-      engine.Combined(),
-      render::PlaceFrames(report.places, render::TileLabels(in.files), report.warnings));
+  // Each tile's label says where its groups went, with groups of their own.
+  std::vector<std::u16string> labels = render::TileLabels(in.files);
+  for (const TTileWarning& n : report.notices) {
+    if (n.kind == TTileWarning::kGroups && n.tile >= 0 &&
+        static_cast<std::size_t>(n.tile) < labels.size())
+      labels[static_cast<std::size_t>(n.tile)] += u" " + GroupsNote(n.placed);
+  }
+  std::vector<render::TPaperFrame> frames =
+      render::PlaceFrames(report.places, labels, report.warnings);
+  // The paper the run chose, round the tiles.
+  if (report.paper) frames.push_back(render::SheetFrame(*report.paper));
+  return render::RenderSvg(engine.Combined(), frames);
 }
 
 // The count and the gaps as typed (full-width forms included); the first
@@ -76,6 +131,7 @@ int RunTile(const TileOptions& opt, std::ostream& out, std::ostream& err) {
     err << "plattero-cli: tile: unknown tile size \"" << opt.tile_size << "\" (base or own)\n";
     return kExitUsage;
   }
+  if (const int refused = ReadPaperOptions(opt, in, err)) return refused;
   const std::u16string output = platform::ArgumentText(opt.output);
   const std::u16string preview_file = platform::ArgumentText(opt.preview);
 
@@ -137,6 +193,8 @@ int RunTile(const TileOptions& opt, std::ostream& out, std::ostream& err) {
   if (!preview_file.empty() && !WriteTextFile(preview_file, preview, err)) return kExitWriteFailed;
   // The fixed success message; the warnings went to err.
   out << Utf16ToUtf8(SavedLine(output)) << '\n';
+  if (const std::u16string paper = PaperLines(engine.Report()); !paper.empty())
+    out << Utf16ToUtf8(paper) << '\n';
   return kExitOk;
 }
 
@@ -158,6 +216,16 @@ CommandDef TileCommand() {
     sub.add_option("--tile-size", opt->tile_size,
                    "base: every tile the base drawing's paper (default); own: each drawing's own "
                    "paper, rows and columns as large as their largest sheet");
+    sub.add_option(
+        "--layer-groups", opt->layer_groups,
+        "base: added drawings' entities stay in the base drawing's groups (default); "
+        "own: each scale gets a layer group of its own, so every drawing measures right");
+    sub.add_option("--paper", opt->paper,
+                   "base (default), fit (the smallest paper holding every tile) or A4, A3, A2, A1, "
+                   "A0, 2A, 3A, 4A, 5A; a paper too small reduces the whole result");
+    sub.add_option("--reduce", opt->reduce,
+                   "reduce the whole result by this factor (0 < FACTOR <= 1, e.g. 0.5); layer "
+                   "group scales are divided by it so that lengths still measure right");
     sub.add_option("-o,--output", opt->output, "the drawing to write")->required();
     sub.add_option("--preview", opt->preview,
                    "also write an SVG picture of the result with each tile's paper frame");

@@ -231,6 +231,51 @@ std::u16string SaveFailedLine(const std::u16string& file) {
   return u"図面ファイル「" + DisplayText(file) + u"」の保存に失敗しました。";
 }
 
+std::u16string FactorText(double k) {
+  // The factors of common reductions are small fractions.
+  for (int d = 1; d <= 20 && k > 0 && k <= 1; ++d) {
+    const double n = k * d;
+    if (n >= 1 && std::fabs(n - std::round(n)) < 1e-9 * d) {
+      const std::u16string num = IntStr(static_cast<std::int32_t>(std::round(n)));
+      return d == 1 ? num : num + u"/" + IntStr(d);
+    }
+  }
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.6g", k);
+  const std::string t = buf;
+  return std::u16string(t.begin(), t.end());
+}
+
+std::u16string GroupsNote(const std::vector<TGroupPlaced>& placed) {
+  std::u16string note;
+  std::vector<int> listed;
+  for (const TGroupPlaced& g : placed) {
+    if (g.to == g.from || std::find(listed.begin(), listed.end(), g.to) != listed.end()) continue;
+    listed.push_back(g.to);
+    note += (note.empty() ? u"" : u"、") + LayerName({g.to, -1}) + u" " + ScaleText(g.scale);
+  }
+  return note;
+}
+
+std::u16string SheetLabel(const TPaperFit& fit) {
+  std::u16string label = u"用紙" + PaperCaption(fit.nZumen);
+  if (fit.k != 1) label += u" 縮小 " + FactorText(fit.k);
+  return label;
+}
+
+std::u16string PaperLines(const TTilingReport& report) {
+  if (!report.paper) return {};
+  std::u16string lines = u"用紙" + PaperCaption(report.paper->nZumen) + u"に配置しました。";
+  if (report.paper->k != 1) {
+    std::vector<std::u16string> scales;
+    for (const TGroupScale& s : report.reduced_scales)
+      scales.push_back(LayerName({s.group, -1}) + u" " + ScaleText(s.scale));
+    lines += u"\n縮小 " + FactorText(report.paper->k);
+    if (!scales.empty()) lines += u"（" + WarningList(scales) + u"）";
+  }
+  return lines;
+}
+
 std::u16string SaveMessage(const TSaveResult& saved, const TTilingReport& report) {
   if (!saved.ok) {
     std::u16string message = SaveFailedLine(saved.file);
@@ -239,6 +284,7 @@ std::u16string SaveMessage(const TSaveResult& saved, const TTilingReport& report
     return message;
   }
   std::u16string message = SavedLine(saved.file);
+  if (const std::u16string paper = PaperLines(report); !paper.empty()) message += u"\n" + paper;
   for (const auto* list : {&report.notices, &report.warnings}) {
     for (const TTileWarning& w : *list)
       message += u"\n" + WarningLine(w);
@@ -296,6 +342,25 @@ std::u16string WarningLine(const TTileWarning& w) {
     }
     case TTileWarning::kSameAsBase:
       return drawing + u"はベース図面と同じファイルのため、重ねて追加しませんでした。";
+    case TTileWarning::kGroups: {
+      std::vector<std::u16string> groups;
+      for (const TGroupPlaced& g : w.placed) {
+        groups.push_back(LayerName({g.from, -1}) + u"→" + LayerName({g.to, -1}) + u" " +
+                         ScaleText(g.scale));
+      }
+      return drawing + u"のレイヤグループ：" + WarningList(groups);
+    }
+    case TTileWarning::kNoFreeGroup: {
+      std::vector<std::u16string> scales;
+      for (const TGroupScale& s : w.scales)
+        scales.push_back(LayerName({s.group, -1}) + u" " + ScaleText(s.scale));
+      return drawing + u"のレイヤグループ" + WarningList(scales) +
+             u"は、空いているレイヤグループが残っていないため、縮尺の異なる同じ番号のグループに"
+             u"置きました。";
+    }
+    case TTileWarning::kPaperTooSmall:
+      return u"用紙" + PaperCaption(w.paper.nZumen) + u"には縮小 " + FactorText(w.reduction) +
+             u" でも収まりません。";
   }
   return {};
 }
@@ -330,6 +395,21 @@ std::string WarningReason(const TTileWarning& w) {
              " (a negative gap)";
     case TTileWarning::kBlockRenamed:
       return RenameReason(w.blocks);
+    case TTileWarning::kGroups: {
+      std::string reason;
+      for (std::size_t i = 0; i < w.placed.size() && i < kMaxListed; ++i) {
+        const TGroupPlaced& g = w.placed[i];
+        if (i) reason += ", ";
+        reason += "group " + std::string(1, static_cast<char>(HexDigit(g.from))) + " to " +
+                  std::string(1, static_cast<char>(HexDigit(g.to))) + " at " +
+                  Ascii(ScaleText(g.scale));
+      }
+      return reason + (w.placed.size() > kMaxListed ? ", ..." : "");
+    }
+    case TTileWarning::kNoFreeGroup:
+      return "no free layer group left: " + ScaleReason(w.scales);
+    case TTileWarning::kPaperTooSmall:
+      return "the arrangement does not fit even reduced by " + Ascii(FactorText(w.reduction));
   }
   return {};
 }
@@ -348,6 +428,8 @@ std::u16string WarningNote(TTileWarning::Kind kind) {
       return u"表示される図形";
     case TTileWarning::kOverlap:
       return u"重なり";
+    case TTileWarning::kNoFreeGroup:
+      return u"空きグループなし";
     default:
       return {};
   }

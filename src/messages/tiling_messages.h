@@ -54,6 +54,23 @@ std::u16string SaveFailedLine(const std::u16string& file);
 // per warning of the run, or the failed line with the reason on a second.
 std::u16string SaveMessage(const TSaveResult& saved, const TTilingReport& report);
 
+// --- Paper and reduction ---------------------------------------------------------
+
+// A reduction factor as a fraction: "1/2", "2/3", "2/5"; other factors as the
+// shortest decimal ("0.37").
+std::u16string FactorText(double k);
+// The lines a run that chose a paper or a reduction adds to its success
+// message: "用紙（A1）に配置しました。" and, when reduced, "縮小 1/2（[0] 1/200、…）"
+// with each used group's resulting scale. Empty when the run chose neither.
+std::u16string PaperLines(const TTilingReport& report);
+// The groups of the combined drawing a drawing's groups went to, for its
+// label in a preview: each group it moved to once, with its scale, in the
+// drawing's group order: "[2] 1/200、[3] 1/50". Empty when none moved.
+std::u16string GroupsNote(const std::vector<TGroupPlaced>& placed);
+// The combined drawing's paper as a preview labels its frame: "用紙（A1）",
+// and "用紙（A1） 縮小 1/2" when every drawing is reduced.
+std::u16string SheetLabel(const TPaperFit& fit);
+
 // --- Report items ------------------------------------------------------------------
 
 // One line per item, as the success message, the window's question and the

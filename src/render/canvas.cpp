@@ -47,7 +47,8 @@ int StepsFor(double sweep, double rx_px, double most) {
 }  // namespace
 
 TPoint TCanvasMap::operator()(double x, double y) const {
-  return {Clamp(view_.x0 + (x + dx_) * view_.scale), Clamp(view_.y0 - (y + dy_) * view_.scale)};
+  return {Clamp(view_.x0 + (x * k_ + dx_) * view_.scale),
+          Clamp(view_.y0 - (y * k_ + dy_) * view_.scale)};
 }
 
 std::uint32_t InkOnWhite(std::uint32_t rgb) {
@@ -161,7 +162,7 @@ void PaintPreview(const TPreviewPicture& picture, double width, double height, d
 void PaintPreview(const TPreviewPicture& picture, const TPreviewView& view, double width,
                   double height, double label_px, TCanvasPainter& painter) {
   for (const TPlacedScene& placed : picture.scenes) {
-    const TCanvasMap map(view, placed.dx, placed.dy);
+    const TCanvasMap map(view, placed.dx, placed.dy, placed.k);
     const TBox& e = placed.scene->extents;
     if (!e.empty) {
       // Zoomed in on one tile, the others need no painting. The extents hold

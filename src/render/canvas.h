@@ -17,20 +17,20 @@
 namespace plattero::render {
 
 // Canvas coordinates (pixels, y down) of drawing coordinates (y up), for a
-// scene moved by (dx, dy). Kept within +-1e7, so that no painter's integer
-// pixels overflow however the picture is scaled.
+// scene scaled by k and moved by (dx, dy). Kept within +-1e7, so that no
+// painter's integer pixels overflow however the picture is scaled.
 class TCanvasMap {
  public:
-  TCanvasMap(const TPreviewView& view, double dx = 0, double dy = 0)
-      : view_(view), dx_(dx), dy_(dy) {}
+  TCanvasMap(const TPreviewView& view, double dx = 0, double dy = 0, double k = 1)
+      : view_(view), dx_(dx), dy_(dy), k_(k) {}
   TPoint operator()(double x, double y) const;
   TPoint operator()(const TPoint& p) const { return (*this)(p.x, p.y); }
-  // Pixels per drawing unit.
-  double Scale() const { return view_.scale; }
+  // Pixels per unit of the scene's drawing.
+  double Scale() const { return view_.scale * k_; }
 
  private:
   TPreviewView view_;
-  double dx_, dy_;
+  double dx_, dy_, k_;
 };
 
 // The colour a pen shows on a white canvas (0xRRGGBB): colours too pale to

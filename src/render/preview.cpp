@@ -6,6 +6,8 @@
 #include <limits>
 #include <unordered_set>
 
+#include "messages/tiling_messages.h"
+#include "tiling/paper_plan.h"
 #include "util/files.h"
 #include "util/text.h"
 
@@ -218,16 +220,15 @@ TPreviewPicture ComposePreview(const TTilingInputs& in, const TPreviewLayout& la
     const auto it = scenes.find(path);
     return it == scenes.end() ? nullptr : &it->second;
   };
-  auto place = [&picture](double dx, double dy, const TPreviewScene* s) {
-    if (!s || s->scene->shapes.empty()) return;
-    picture.scenes.push_back({dx, dy, s->scene});
+  auto place = [&picture](double dx, double dy, double k, const TPreviewScene* s) {
+    if (!s || s->scene->shapes.empty() || !Usable(dx) || !Usable(dy)) return;
+    picture.scenes.push_back({dx, dy, s->scene, k});
     const TBox& e = s->scene->extents;
     if (e.empty) return;
-    picture.extents.Add(e.min_x + dx, e.min_y + dy);
-    picture.extents.Add(e.max_x + dx, e.max_y + dy);
+    picture.extents.Add(e.min_x * k + dx, e.min_y * k + dy);
+    picture.extents.Add(e.max_x * k + dx, e.max_y * k + dy);
   };
   const TPreviewScene* base = find(in.base_file);
-  place(0, 0, base);
   const std::size_t tiles =
       std::min({in.files.size(), layout.offsets.size(), layout.frames.size()});
   // The tiles as the run places them, with the papers read so far.
@@ -247,20 +248,58 @@ TPreviewPicture ComposePreview(const TTilingInputs& in, const TPreviewLayout& la
   std::vector<TTileWarning> warnings;
   const TTileCells cells(places);
   const std::vector<std::ptrdiff_t> overlapped = cells.OverlappedCells();
+  // With groups of their own the drawings take their groups in list order,
+  // and each is compared with the groups it ends up in.
+  const bool regroups = in.layer_groups == TLayerGroups::kOwn && base && base->traits;
+  std::optional<TLayerGroupPlan> groups;
+  TDrawingTraits combined;
+  if (regroups) {
+    combined = *base->traits;
+    groups.emplace(combined.scales, UsedGroups(combined));
+  }
   for (std::size_t i = 0; i < tiles; ++i) {
     if (!read[i] || !read[i]->traits) continue;
     if (overlapped[i] >= 0)
       warnings.push_back(OverlapWarning(i, static_cast<std::size_t>(overlapped[i]), in.files[i]));
-    if (base && base->traits) {
-      for (TTileWarning& w :
-           CompareTraits(*base->traits, *read[i]->traits, cells, i, in.tile_size, in.files[i]))
+    if (!base || !base->traits) continue;
+    TDrawingTraits own = *read[i]->traits;
+    if (regroups) {
+      // The base drawing listed where it lies is not added again.
+      if (in.files[i] == in.base_file && places[i].x == 0 && places[i].y == 0) continue;
+      const TDrawingTraits before = own;
+      const TGroupAssignment a = PlanGroups(*groups, combined, own);
+      std::vector<TGroupPlaced> moved;
+      for (int g = 0; g < kTraitGroups; ++g) {
+        const int to = a.target[static_cast<std::size_t>(g)];
+        if (before.GroupUsed(g) && to != g) moved.push_back({g, to, before.scales[g]});
+      }
+      if (const std::u16string note = GroupsNote(moved); !note.empty()) labels[i] += u" " + note;
+      if (!a.no_free_group.empty()) {
+        TTileWarning w;
+        w.kind = TTileWarning::kNoFreeGroup;
+        w.file = in.files[i];
+        w.tile = static_cast<std::ptrdiff_t>(i);
         warnings.push_back(std::move(w));
+      }
+    }
+    for (TTileWarning& w : CompareTraits(regroups ? combined : *base->traits, own, cells, i,
+                                         in.tile_size, in.files[i])) {
+      // Groups left at another scale are told as having no free group.
+      if (regroups && w.kind == TTileWarning::kScale) continue;
+      warnings.push_back(std::move(w));
     }
   }
-  for (std::size_t i = 0; i < tiles; ++i) {
-    if (Usable(places[i].x) && Usable(places[i].y)) place(places[i].x, places[i].y, read[i]);
-  }
-  for (TPaperFrame& frame : PlaceFrames(places, labels, warnings)) {
+  // A chosen paper or reduction moves and shrinks everything, the base
+  // drawing included; the warnings above are the run's, made before.
+  const std::optional<TPaperPlan> plan = PlanPaperFit(shown, layout.paper, papers);
+  const std::vector<TTilePlace>& at = plan ? plan->places : places;
+  const double k = plan ? plan->fit.k : 1;
+  place(plan ? plan->fit.dx : 0, plan ? plan->fit.dy : 0, k, base);
+  for (std::size_t i = 0; i < tiles; ++i)
+    place(at[i].x, at[i].y, k, read[i]);
+  std::vector<TPaperFrame> frames = PlaceFrames(at, labels, warnings);
+  if (plan) frames.push_back(SheetFrame(plan->fit));
+  for (TPaperFrame& frame : frames) {
     if (!Usable(frame.x) || !Usable(frame.y)) continue;
     picture.extents.Add(frame.x, frame.y);
     picture.extents.Add(frame.x + frame.width, frame.y + frame.height);

@@ -153,16 +153,19 @@ class TPreviewReader {
 
 // --- The picture --------------------------------------------------------------
 
-// A scene drawn moved by (dx, dy).
+// A scene drawn scaled by k and moved by (dx, dy): its point p at p * k + (dx, dy).
 struct TPlacedScene {
   double dx = 0, dy = 0;
   std::shared_ptr<const TScene> scene;
+  double k = 1;
 };
 
 struct TPreviewPicture {
   std::vector<TPlacedScene> scenes;  // the base drawing first, then the tiles in order
-  std::vector<TPaperFrame> frames;   // labels say when a drawing is missing or incomplete
-  TBox extents;                      // of the frames and the moved scenes
+  // Labels say when a drawing is missing or incomplete, and where its layer
+  // groups went; the combined drawing's paper comes last when one is chosen.
+  std::vector<TPaperFrame> frames;
+  TBox extents;  // of the frames and the moved scenes
 };
 
 // The base drawing at (0, 0) and every tile at its place, with the scenes
@@ -171,6 +174,12 @@ struct TPreviewPicture {
 // for the others); each shows its paper frame, its cell where that differs,
 // and is marked when CompareTraits warns about it against the base drawing or
 // its cell overlaps an earlier one (TTileCells::OverlappedCells).
+// With a paper or a reduction chosen (in.paper), everything lies as the run
+// puts it (PlanPaperFit): reduced, centred on that paper, whose frame is
+// shown too. With groups of their own (in.layer_groups), the drawings read
+// are given their groups in list order as the run gives them (PlanGroups),
+// the labels say where a drawing's groups went ("[2] 1/200") and the
+// warnings are those against the groups they went to.
 // Tiles and frames whose offset is not a usable coordinate are left out.
 TPreviewPicture ComposePreview(const TTilingInputs& in, const TPreviewLayout& layout,
                                const std::unordered_map<std::u16string, TPreviewScene>& scenes);

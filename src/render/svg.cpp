@@ -19,6 +19,8 @@ constexpr std::uint32_t kFrameRgb = 0xD02020;
 // Frames of tiles that warn, and cells that are not their tile's paper.
 constexpr std::uint32_t kWarnFrameRgb = 0xE07800;
 constexpr std::uint32_t kCellFrameRgb = 0x9098A8;
+// The paper the tiles are placed on.
+constexpr std::uint32_t kSheetFrameRgb = 0x2058C8;
 
 // Pen width 1 in millimetres, as thin printed lines are.
 constexpr double kPenWidthMm = 0.13;
@@ -298,11 +300,24 @@ std::vector<TPaperFrame> TileFrames(const std::vector<std::pair<double, double>>
 }
 
 std::uint32_t FrameRgb(const TPaperFrame& f) {
-  return f.warn ? kWarnFrameRgb : f.cell ? kCellFrameRgb : kFrameRgb;
+  return f.warn ? kWarnFrameRgb : f.cell ? kCellFrameRgb : f.sheet ? kSheetFrameRgb : kFrameRgb;
 }
 
 bool FrameDashed(const TPaperFrame& f) {
-  return !f.warn;
+  return !f.warn && !f.sheet;
+}
+
+TPaperFrame SheetFrame(const TPaperFit& fit) {
+  const TPaperSize sheet = PaperSizeOf(fit.nZumen);
+  TPaperFrame f;
+  f.x = -sheet.papx / 2;
+  f.y = -sheet.papy / 2;
+  f.width = sheet.papx;
+  f.height = sheet.papy;
+  f.label = SheetLabel(fit);
+  f.sheet = true;
+  f.warn = !fit.fits;
+  return f;
 }
 
 std::vector<TPaperFrame> PlaceFrames(const std::vector<TTilePlace>& places,

@@ -35,6 +35,8 @@ struct TPaperFrame {
   bool cell = false;
   // The drawing of this tile warns (drawn in the warning colour, solid).
   bool warn = false;
+  // The combined drawing's paper, not a tile's (drawn solid in its own colour).
+  bool sheet = false;
 };
 
 // The colour 0xRRGGBB a frame is drawn in, and whether it is dashed.
@@ -48,6 +50,11 @@ bool FrameDashed(const TPaperFrame& f);
 std::vector<TPaperFrame> PlaceFrames(const std::vector<TTilePlace>& places,
                                      const std::vector<std::u16string>& labels,
                                      const std::vector<TTileWarning>& warnings);
+
+// The combined drawing's paper that a run chose, round the tiles: labelled
+// with the paper and the reduction, in the warning colour when the
+// arrangement does not fit it.
+TPaperFrame SheetFrame(const TPaperFit& fit);
 
 // The labels of the tiles of these drawings: "<i + 1>: <file name>" (the
 // whole path where it names no file).

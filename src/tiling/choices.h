@@ -28,6 +28,22 @@ inline bool StepsByColumns(TOrder order) {
 // drawing's own paper (rows as tall, columns as wide, as their largest sheet).
 enum class TTileSize { kBase, kOwn };
 
+// Where an added drawing's entities go: the base drawing's layer groups of
+// the same numbers, or (kOwn) groups of their own scale (TLayerGroupPlan).
+enum class TLayerGroups { kBase, kOwn };
+
+// The combined drawing's paper (FitPaper).
+struct TPaperChoice {
+  enum Kind {
+    kBase,   // the base drawing's paper
+    kFit,    // the smallest paper that holds the arrangement
+    kNamed,  // the paper nZumen
+  } kind = kBase;
+  std::int32_t nZumen = 3;
+  // Every drawing reduced by this factor whatever the paper holds.
+  std::optional<double> reduce;
+};
+
 struct TTilingInputs {
   std::vector<std::u16string> files;  // full paths, in tiling order
   std::u16string base_file;
@@ -35,6 +51,9 @@ struct TTilingInputs {
   std::int32_t count = 3;         // tiles per row or column; 1 to 1000 are run
   double gap_x = 10, gap_y = 10;  // paper millimetres, negative ones included
   TTileSize tile_size = TTileSize::kBase;
+  TLayerGroups layer_groups = TLayerGroups::kBase;
+  // The paper, and the reduction factor given if any (paper.reduce).
+  TPaperChoice paper;
 };
 
 // Why a run refuses to start, or stops before it adds any drawing, in the

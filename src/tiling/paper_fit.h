@@ -22,17 +22,6 @@ struct TCellBox {
 // The box around every tile's cell.
 TCellBox BoxOfCells(const std::vector<TTilePlace>& places);
 
-struct TPaperChoice {
-  enum Kind {
-    kBase,   // the base drawing's paper
-    kFit,    // the smallest paper that holds the arrangement
-    kNamed,  // the paper nZumen
-  } kind = kBase;
-  std::int32_t nZumen = 3;
-  // Every drawing reduced by this factor whatever the paper holds.
-  std::optional<double> reduce;
-};
-
 // The reductions tried, largest first, when a paper does not hold the
 // arrangement: they turn common scales into common scales.
 inline constexpr double kReductions[] = {2.0 / 3, 1.0 / 2, 2.0 / 5, 1.0 / 3,

@@ -15,6 +15,7 @@
 #include "platform/file_system.h"
 #include "tiling/choices.h"
 #include "tiling/layout.h"
+#include "tiling/paper_fit.h"
 
 namespace plattero {
 
@@ -23,6 +24,13 @@ namespace plattero {
 struct TGroupScale {
   int group = 0;
   double scale = 0, base_scale = 0;
+};
+
+// Where one layer group of an added drawing went in the combined drawing,
+// with the scale its entities have (100 is 1:100).
+struct TGroupPlaced {
+  int from = 0, to = 0;
+  double scale = 0;
 };
 
 // A layer (group * 16 + layer as the drawing numbers them), or a whole layer
@@ -55,6 +63,9 @@ struct TTileWarning {
     kOverlap,         // its cell overlaps an earlier tile's (a negative gap)
     kBlockRenamed,    // blocks named like earlier ones of other contents: renamed
     kSameAsBase,      // a notice, no problem: the base drawing listed at (0, 0), not added
+    kGroups,          // a notice: where its layer groups went (groups of their own)
+    kNoFreeGroup,     // groups of another scale kept in their own number: no free group left
+    kPaperTooSmall,   // the run's paper holds the arrangement not even at the smallest reduction
   } kind = kMissing;
   std::u16string file;
   // The list row the item is about; -1 for the base drawing.
@@ -72,7 +83,10 @@ struct TTileWarning {
   // kBeyondCell: the tile whose cell its content reaches into; kOverlap: the
   // earlier tile whose cell its own overlaps. Counted from 0.
   std::size_t other_tile = 0;
-  std::vector<TGroupScale> scales;   // kScale, by group
+  std::vector<TGroupScale> scales;   // kScale, kNoFreeGroup, by group
+  std::vector<TGroupPlaced> placed;  // kGroups, by group of the drawing
+  // kPaperTooSmall: the paper (paper.nZumen) and the reduction it was tried at.
+  double reduction = 1;
   std::vector<TLayerRef> layers;     // kHidden, kUnhidden, by group and layer
   std::vector<TBlockRename> blocks;  // kBlockRenamed, in the order they were named
 };
@@ -85,13 +99,20 @@ struct TTilingReport {
   std::optional<TRefusal> refusal;
   TJwwReadStatus base_read;
   // Where each listed drawing went, with the paper each drawing that was
-  // read has.
+  // read has; with a paper or reduction chosen, where it lies in the result
+  // and as large as it is drawn there.
   std::vector<TTilePlace> places;
   // What the result lacks or shows otherwise than the drawings did.
   std::vector<TTileWarning> warnings;
   // What the run did that the user should know but need not worry about
   // (kSameAsBase): no reason to ask before saving or to refuse a strict run.
   std::vector<TTileWarning> notices;
+  // The paper, reduction and centring when the run chose a paper or a
+  // reduction (kPaperTooSmall when it does not fit).
+  std::optional<TPaperFit> paper;
+  // With a reduction: every group holding entities, its scale in the result
+  // (`scale`) and before the reduction (`base_scale`).
+  std::vector<TGroupScale> reduced_scales;
 };
 
 // How writing the combined drawing went.

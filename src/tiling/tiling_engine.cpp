@@ -10,6 +10,9 @@
 #include "jww/limits.h"
 #include "platform/file_system.h"
 #include "tiling/append.h"
+#include "tiling/paper_fit.h"
+#include "tiling/paper_plan.h"
+#include "tiling/text_types.h"
 #include "util/files.h"
 #include "util/memory.h"
 #include "util/text.h"
@@ -23,6 +26,25 @@ TTileWarning Item(TTileWarning::Kind kind, const std::u16string& file) {
   w.kind = kind;
   w.file = file;
   return w;
+}
+
+// Every top-level entity of `doc` into the group the assignment sends its
+// group to; a dimension with its parts, a block reference with its reference.
+void RegroupEntities(const TGroupAssignment& a, TJwwData& doc) {
+  for (TEntJwwLine& e : doc.EntLine)
+    Regroup(a, e.att);
+  for (TEntJwwEnko& e : doc.EntEnko)
+    Regroup(a, e.att);
+  for (TEntJwwTen& e : doc.EntTen)
+    Regroup(a, e.att);
+  for (TEntJwwMoji& e : doc.EntMoji)
+    Regroup(a, e.att);
+  for (TEntJwwSolid& e : doc.EntSolid)
+    Regroup(a, e.att);
+  for (TEntJwwBlock& e : doc.EntBlock)
+    Regroup(a, e.att);
+  for (TEntJwwSunpo& e : doc.EntSunpo)
+    Regroup(a, e);
 }
 
 }  // namespace
@@ -107,8 +129,10 @@ std::optional<TRefusal> TTilingEngine::Merge(const TTilingInputs& in,
   }
   const TPaperSize base_paper = *base_paper_;
   std::vector<TTilePlace>& places = report_.places;
-  places = TilePlaces(in, base_paper, ReadPapers(in, base_paper));
+  const std::vector<TPaperSize> papers = ReadPapers(in, base_paper);
+  places = TilePlaces(in, base_paper, papers);
   if ((report_.refusal = CheckOffsets(places))) return report_.refusal;
+  const std::vector<TMoveScale> moves = PlanPaper(in, papers);
   const TTileCells cells(places);
   const std::vector<std::ptrdiff_t> overlapped = cells.OverlappedCells();
   // The base drawing listed where it lies itself would double its content.
@@ -118,12 +142,20 @@ std::optional<TRefusal> TTilingEngine::Merge(const TTilingInputs& in,
         places[i].x == 0 && places[i].y == 0 && platform::SameFile(in.files[i], in.base_file);
   }
   const TDrawingTraits base_traits = TraitsOf(JWW);
+  plan_.reset();
+  if (in.layer_groups == TLayerGroups::kOwn) {
+    plan_.emplace(base_traits.scales, UsedGroups(base_traits));
+    combined_traits_ = base_traits;
+  }
   blocks_.GetBlockName1(JWW);
   NoteRenamedBlocks(in.base_file);
   curves_.JWWGetCrvNo(JWW);
   SetBlockNumber1(JWW, blocks_, curves_);
   NoteDanglingBlocks(in.base_file);
   AddEntRoom(JWW, nullptr);
+  // The base content moves and shrinks with the arrangement, before any
+  // drawing joins it.
+  if (!moves.empty()) MoveAndScale(JWW, moves.back());
   images_.Start(JWW.BindImage);
 
   // File sizes, so that the lists can be sized for the drawings still to come.
@@ -159,7 +191,10 @@ std::optional<TRefusal> TTilingEngine::Merge(const TTilingInputs& in,
     // The drawing read ahead is taken before the next one is read into its place.
     const bool found = TakeAhead(ahead.get(), in.files[i]);
     if (i + 1 < in.files.size()) ahead = read_ahead(i + 1);
-    if (found) LoadAddFile(i, in, base_traits, cells, overlapped[i]);
+    if (found) {
+      LoadAddFile(i, in, base_traits, cells, overlapped[i],
+                  moves.empty() ? std::nullopt : std::optional(moves[i]));
+    }
     for (std::size_t k = warned; k < report_.warnings.size(); ++k)
       report_.warnings[k].tile = static_cast<std::ptrdiff_t>(i);
     curves_.NextRange();
@@ -170,12 +205,59 @@ std::optional<TRefusal> TTilingEngine::Merge(const TTilingInputs& in,
   JWW.EntBlockDef.shrink_to_fit();
   JWW.MakeBlockTree();
   JWW.BindImage = images_.Rows();
+  if (!moves.empty()) FinishPaper();
   return std::nullopt;
+}
+
+std::vector<TMoveScale> TTilingEngine::PlanPaper(const TTilingInputs& in,
+                                                 const std::vector<TPaperSize>& papers) {
+  moved_places_.clear();
+  const std::optional<TPaperPlan> plan = PlanPaperFit(in, *base_paper_, papers);
+  if (!plan) return {};
+  const TPaperFit& fit = plan->fit;
+  report_.paper = fit;
+  if (!fit.fits) {
+    TTileWarning w = Item(TTileWarning::kPaperTooSmall, {});
+    w.paper.nZumen = fit.nZumen;
+    w.reduction = fit.k;
+    Warn(std::move(w));
+  }
+  moved_places_ = plan->places;
+  std::vector<TMoveScale> moves;
+  moves.reserve(in.files.size() + 1);
+  for (const TTilePlace& p : moved_places_)
+    moves.push_back({fit.k, p.x, p.y});
+  // The last one moves the base drawing.
+  moves.push_back({fit.k, fit.dx, fit.dy});
+  return moves;
+}
+
+void TTilingEngine::FinishPaper() {
+  const TPaperFit& fit = *report_.paper;
+  JWW.Enthd.nZumen = fit.nZumen;
+  // The places where the tiles now lie, their papers as large as drawn.
+  for (std::size_t i = 0; i < report_.places.size() && i < moved_places_.size(); ++i) {
+    TTilePlace& p = report_.places[i];
+    const TTilePlace& moved = moved_places_[i];
+    p = {moved.x, moved.y, moved.cell_w, moved.cell_h, p.paper_w * fit.k, p.paper_h * fit.k};
+  }
+  if (fit.k == 1) return;
+  const TDrawingTraits traits = TraitsOf(JWW);
+  DivideGroupScales(JWW, fit.k);
+  for (int g = 0; g < kTraitGroups && static_cast<std::size_t>(g) < JWW.EntLgrp.size(); ++g) {
+    if (traits.GroupUsed(g))
+      report_.reduced_scales.push_back({g, JWW.EntLgrp[g].adScale, traits.scales[g]});
+  }
+  // Text sizes changed: each numbered text takes the type of its new size.
+  for (TEntJwwMoji& m : JWW.EntMoji)
+    MatchTextType(JWW.EntMoj, m);
+  for (TEntJwwSunpo& d : JWW.EntSunpo)
+    MatchTextType(JWW.EntMoj, d.Moji);
 }
 
 void TTilingEngine::LoadAddFile(std::size_t tile, const TTilingInputs& in,
                                 const TDrawingTraits& base_traits, const TTileCells& cells,
-                                std::ptrdiff_t overlapped) {
+                                std::ptrdiff_t overlapped, const std::optional<TMoveScale>& move) {
   const std::u16string& fn = in.files[tile];
   if (overlapped >= 0) Warn(OverlapWarning(tile, static_cast<std::size_t>(overlapped), fn));
   TTilePlace& place = report_.places[tile];
@@ -185,10 +267,39 @@ void TTilingEngine::LoadAddFile(std::size_t tile, const TTilingInputs& in,
     place.paper_w = own.papx;
     place.paper_h = own.papy;
   }
-  // Compared before the merge moves and renumbers the drawing.
-  for (TTileWarning& w : CompareTraits(base_traits, TraitsOf(JWW2), cells, tile, in.tile_size, fn))
+  // Compared before the merge moves and renumbers the drawing; with groups
+  // of their own, against the groups it ends up in.
+  TDrawingTraits own = TraitsOf(JWW2);
+  const bool regroups = plan_.has_value();
+  if (regroups) PlaceGroups(tile, own);
+  for (TTileWarning& w : CompareTraits(regroups ? combined_traits_ : base_traits, own, cells, tile,
+                                       in.tile_size, fn)) {
+    // The groups left at another scale are told by kNoFreeGroup.
+    if (regroups && w.kind == TTileWarning::kScale) continue;
     Warn(std::move(w));
-  AppendAddFile(place.x, place.y);
+  }
+  AppendAddFile(place.x, place.y, move);
+}
+
+void TTilingEngine::PlaceGroups(std::size_t tile, TDrawingTraits& own) {
+  const TDrawingTraits before = own;
+  const TGroupAssignment a = PlanGroups(*plan_, combined_traits_, own);
+  for (const TGroupAssignment::TTaken& t : a.taken)
+    TakeGroupSettings(JWW, t.group, JWW2, t.from);
+  RegroupEntities(a, JWW2);
+  TTileWarning placed = Item(TTileWarning::kGroups, current_file_);
+  placed.tile = static_cast<std::ptrdiff_t>(tile);
+  for (int g = 0; g < kTraitGroups; ++g) {
+    if (before.GroupUsed(g))
+      placed.placed.push_back({g, a.target[static_cast<std::size_t>(g)], before.scales[g]});
+  }
+  if (a.Moves()) report_.notices.push_back(std::move(placed));
+  if (!a.no_free_group.empty()) {
+    TTileWarning w = Item(TTileWarning::kNoFreeGroup, current_file_);
+    for (int g : a.no_free_group)
+      w.scales.push_back({g, before.scales[g], plan_->Scales()[static_cast<std::size_t>(g)]});
+    Warn(std::move(w));
+  }
 }
 
 std::future<TTilingEngine::TAheadRead> TTilingEngine::ReadAhead(const std::u16string& fn) {
@@ -237,7 +348,7 @@ bool TTilingEngine::TakeAhead(TAheadRead read, const std::u16string& fn) {
   return true;
 }
 
-void TTilingEngine::AppendAddFile(double x, double y) {
+void TTilingEngine::AppendAddFile(double x, double y, const std::optional<TMoveScale>& move) {
   if (JWW2.MojiEncode) JwwMoji = true;
   JWW2.BindImageExplode(&unpack_budget_);
   NoteImagesLeftOut(JWW2, current_file_);
@@ -253,7 +364,13 @@ void TTilingEngine::AppendAddFile(double x, double y) {
   blocks_.PlanDefinitions(JWW2);
   NoteRenamedBlocks(current_file_);
   curves_.JWW2GetCrvNo(JWW2, blocks_.NewDefinitions(JWW2));
-  AppendDrawing(JWW, JWW2, x, y, blocks_, curves_, drawings_ahead_);
+  if (move) {
+    const TEntityMark mark = EntityMarkOf(JWW);
+    AppendDrawing(JWW, JWW2, 0, 0, blocks_, curves_, drawings_ahead_);
+    MoveAndScale(JWW, *move, mark);
+  } else {
+    AppendDrawing(JWW, JWW2, x, y, blocks_, curves_, drawings_ahead_);
+  }
   NoteDanglingBlocks(current_file_);
 }
 

@@ -20,11 +20,13 @@
 #include <vector>
 
 #include "jww/jww_data.h"
+#include "jww/transform.h"
 #include "tiling/block_names.h"
 #include "tiling/choices.h"
 #include "tiling/curve_numbers.h"
 #include "tiling/drawing_traits.h"
 #include "tiling/images.h"
+#include "tiling/layer_groups.h"
 #include "tiling/layout.h"
 #include "tiling/report.h"
 
@@ -87,12 +89,22 @@ class TTilingEngine {
   // Adds listed drawing `tile`, taken into JWW2, at its place: compares it
   // with the base drawing (and warns when its cell overlaps the earlier tile
   // `overlapped`) and appends it.
+  // `move` (when the run chose a paper or a reduction) is where its content
+  // goes instead of its place.
   void LoadAddFile(std::size_t tile, const TTilingInputs& in, const TDrawingTraits& base_traits,
-                   const TTileCells& cells, std::ptrdiff_t overlapped);
+                   const TTileCells& cells, std::ptrdiff_t overlapped,
+                   const std::optional<TMoveScale>& move);
+  // With groups of their own: sends JWW2's groups where the plan says, and
+  // turns its traits into those of the groups it ends up in.
+  void PlaceGroups(std::size_t tile, TDrawingTraits& own);
+  // Decides the paper and reduction; each tile's move, empty when nothing moves.
+  std::vector<TMoveScale> PlanPaper(const TTilingInputs& in, const std::vector<TPaperSize>& papers);
+  // After every tile: group scales divided, paper set, text types matched again.
+  void FinishPaper();
   // Takes the drawing read ahead into JWW2; false when there is none to add.
   bool TakeAhead(TAheadRead read, const std::u16string& fn);
   // Appends JWW2 at (x, y): its images, block definitions and entities.
-  void AppendAddFile(double x, double y);
+  void AppendAddFile(double x, double y, const std::optional<TMoveScale>& move);
   // The papers of the listed drawings from their headers (kOwn only; none
   // for kBase, whose tiles all take the base paper).
   std::vector<TPaperSize> ReadPapers(const TTilingInputs& in, const TPaperSize& base) const;
@@ -115,6 +127,12 @@ class TTilingEngine {
   TCurveNumbers curves_;
   TImageTable images_;
   TTilingReport report_;
+  // The groups of the combined drawing, with groups of their own.
+  std::optional<TLayerGroupPlan> plan_;
+  // The combined drawing's groups as the plan has given them out so far.
+  TDrawingTraits combined_traits_;
+  // With a paper or a reduction chosen: where each tile lies in the result.
+  std::vector<TTilePlace> moved_places_;
   // What the run's gzip images may still unpack to.
   std::uint64_t unpack_budget_ = 0;
   // The drawing being added, for its warnings.

@@ -85,6 +85,12 @@ TQtForm::TQtForm(TFormOptions options, QWidget* parent)
   Edit3 = MakeEdit(this, TControl::Edit3);
   Label6 = MakeLabel(this, TControl::Label6);
   CheckBox1 = Named(new QCheckBox(Q(window::kOwnTileSizeCaption), this), TControl::CheckBox1);
+  Label7 = MakeLabel(this, TControl::Label7);
+  ComboBox2 = Named(new QComboBox(this), TControl::ComboBox2);
+  for (const window::TPaperItem& item : window::kPaperItems)
+    ComboBox2->addItem(Q(item.caption));
+  ComboBox2->setCurrentIndex(0);
+  CheckBox2 = Named(new QCheckBox(Q(window::kOwnLayerGroupsCaption), this), TControl::CheckBox2);
   Label3 = MakeLabel(this, TControl::Label3);
   Label3->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   LabelBase = Named(new TClickLabel(Q(window::kNoBaseCaption), this), TControl::LabelBase);
@@ -125,6 +131,8 @@ TQtForm::TQtForm(TFormOptions options, QWidget* parent)
   window::TForm1& f = *form_;
   connect(ComboBox1, &QComboBox::activated, this, [&f](int index) { f.ComboBox1Select(index); });
   connect(CheckBox1, &QCheckBox::clicked, this, [&f](bool checked) { f.CheckBox1Click(checked); });
+  connect(ComboBox2, &QComboBox::activated, this, [&f](int index) { f.ComboBox2Select(index); });
+  connect(CheckBox2, &QCheckBox::clicked, this, [&f](bool checked) { f.CheckBox2Click(checked); });
   for (const TControl c : {TControl::Edit1, TControl::Edit2, TControl::Edit3}) {
     const window::TChangeHandler handler = window::ChangeHandler(c);
     connect(static_cast<TLimitedEdit*>(Widget(c)), &QLineEdit::textChanged, this,
@@ -165,7 +173,7 @@ TQtForm::TQtForm(TFormOptions options, QWidget* parent)
 TQtForm::~TQtForm() {
   // The controls still signal while QWidget deletes them: nothing of the form
   // may answer by then.
-  QObject* const senders[] = {ListBox1, ComboBox1, Edit1, Edit2, Edit3};
+  QObject* const senders[] = {ListBox1, ComboBox1, ComboBox2, Edit1, Edit2, Edit3};
   for (QObject* sender : senders)
     sender->disconnect(this);
   form_.reset();
@@ -175,10 +183,11 @@ TQtForm::~TQtForm() {
 }
 
 QWidget* TQtForm::Widget(TControl control) const {
-  QWidget* const widgets[] = {ComboBox1, Edit1,   Edit2,   Edit3,   CheckBox1, Button1,
-                              ListBox1,  Button2, Button3, Button4, Button5,   Button6,
-                              Button7,   Button8, Button9, Label1,  Label2,    LabelPap,
-                              Label4,    Label5,  Label6,  Label3,  LabelBase, StatusBar1};
+  QWidget* const widgets[] = {ComboBox1, Edit1,     Edit2,     Edit3,   CheckBox1, ComboBox2,
+                              CheckBox2, Button1,   ListBox1,  Button2, Button3,   Button4,
+                              Button5,   Button6,   Button7,   Button8, Button9,   Label1,
+                              Label2,    LabelPap,  Label4,    Label5,  Label6,    Label7,
+                              Label3,    LabelBase, StatusBar1};
   return widgets[static_cast<std::size_t>(control)];
 }
 
@@ -306,6 +315,10 @@ void TQtForm::SetText(TControl control, const std::u16string& text) {
 
 void TQtForm::SetArrangement(int index) {
   ComboBox1->setCurrentIndex(index);
+}
+
+void TQtForm::SetPaper(int index) {
+  ComboBox2->setCurrentIndex(index);
 }
 
 void TQtForm::SetChecked(TControl control, bool checked) {

@@ -57,6 +57,9 @@ class TQtForm : public QWidget, public window::TFormView {
   TLimitedEdit* Edit3;
   QCheckBox* CheckBox1;
   QLabel* Label6;
+  QLabel* Label7;
+  QComboBox* ComboBox2;
+  QCheckBox* CheckBox2;
   QLabel* Label3;
   TClickLabel* LabelBase;
   QPushButton* Button1;
@@ -78,6 +81,7 @@ class TQtForm : public QWidget, public window::TFormView {
   // --- TFormView ----------------------------------------------------------------
   void SetText(window::TControl control, const std::u16string& text) override;
   void SetArrangement(int index) override;
+  void SetPaper(int index) override;
   void SetChecked(window::TControl control, bool checked) override;
   void SetFiles(const std::vector<std::u16string>& files, int selected) override;
   void SelectRow(int row) override;

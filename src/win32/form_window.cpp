@@ -21,6 +21,12 @@ constexpr int kFirstId = 100;  // clear of IDOK and IDCANCEL, which dialog keys 
 bool IsButton(TControl c) {
   return window::ClickHandler(c) != nullptr;
 }
+bool IsCheckBox(TControl c) {
+  return c == TControl::CheckBox1 || c == TControl::CheckBox2;
+}
+bool IsComboBox(TControl c) {
+  return c == TControl::ComboBox1 || c == TControl::ComboBox2;
+}
 bool IsLabel(TControl c) {
   switch (c) {
     case TControl::Label1:
@@ -29,6 +35,7 @@ bool IsLabel(TControl c) {
     case TControl::Label4:
     case TControl::Label5:
     case TControl::Label6:
+    case TControl::Label7:
     case TControl::Label3:
     case TControl::LabelBase:
       return true;
@@ -45,10 +52,11 @@ struct TControlKind {
 TControlKind KindOf(TControl c) {
   constexpr DWORD kTab = WS_TABSTOP | WS_VISIBLE;
   if (IsButton(c)) return {WC_BUTTONW, kTab | BS_PUSHBUTTON, 0};
-  if (c == TControl::CheckBox1) return {WC_BUTTONW, kTab | BS_AUTOCHECKBOX, 0};
+  if (IsCheckBox(c)) return {WC_BUTTONW, kTab | BS_AUTOCHECKBOX, 0};
   if (window::ChangeHandler(c)) return {WC_EDITW, kTab | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
   switch (c) {
     case TControl::ComboBox1:
+    case TControl::ComboBox2:
       return {WC_COMBOBOXW, kTab | CBS_DROPDOWNLIST | WS_VSCROLL, 0};
     case TControl::ListBox1:
       return {WC_LISTBOXW,
@@ -156,6 +164,10 @@ void TFormWindow::CreateControls() {
   for (const char16_t* item : window::kArrangements)
     ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(item).c_str()));
   ::SendMessageW(combo, CB_SETCURSEL, 0, 0);
+  const HWND paper = Control(TControl::ComboBox2);
+  for (const window::TPaperItem& item : window::kPaperItems)
+    ::SendMessageW(paper, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(item.caption).c_str()));
+  ::SendMessageW(paper, CB_SETCURSEL, 0, 0);
   ::MakeDragList(Control(TControl::ListBox1));
   progress_ = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD, 0, 0, 0, 0,
                                 Control(TControl::StatusBar1), nullptr, instance, nullptr);
@@ -257,18 +269,36 @@ int TFormWindow::TextWidth(TControl control) const {
     if (::SendMessageW(h, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)) && ideal.cx > 0)
       return ideal.cx;
   }
-  std::wstring text = W(WindowText(h));
+  // A drop-down is as wide as its longest item.
+  std::vector<std::wstring> texts;
+  if (IsComboBox(control)) {
+    const int items = static_cast<int>(::SendMessageW(h, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < items; ++i) {
+      std::wstring item(static_cast<std::size_t>(std::max<LRESULT>(
+                            0, ::SendMessageW(h, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0))),
+                        L'\0');
+      ::SendMessageW(h, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                     reinterpret_cast<LPARAM>(item.data()));
+      texts.push_back(std::move(item));
+    }
+  } else {
+    texts.push_back(W(WindowText(h)));
+  }
   const HDC dc = ::GetDC(h);
   const HGDIOBJ old = ::SelectObject(dc, font_.get());
-  RECT r{};
-  ::DrawTextW(dc, text.data(), static_cast<int>(text.size()), &r,
-              DT_CALCRECT | DT_SINGLELINE | (IsLabel(control) ? DT_NOPREFIX : 0));
+  LONG widest = 0;
+  for (std::wstring& text : texts) {
+    RECT r{};
+    ::DrawTextW(dc, text.data(), static_cast<int>(text.size()), &r,
+                DT_CALCRECT | DT_SINGLELINE | (IsLabel(control) ? DT_NOPREFIX : 0));
+    widest = std::max(widest, r.right);
+  }
   ::SelectObject(dc, old);
   ::ReleaseDC(h, dc);
-  // Room for a button's frame or a check box's box, and for the last glyph's
-  // overhang.
-  const int room = IsButton(control) ? 20 : control == TControl::CheckBox1 ? 22 : 2;
-  return r.right + ::MulDiv(room, static_cast<int>(dpi_), 96);
+  // Room for a button's frame, a check box's box or a drop-down's arrow and
+  // borders, and for the last glyph's overhang.
+  const int room = IsButton(control) ? 20 : IsCheckBox(control) ? 22 : IsComboBox(control) ? 28 : 2;
+  return widest + ::MulDiv(room, static_cast<int>(dpi_), 96);
 }
 
 void TFormWindow::Layout() {
@@ -290,7 +320,7 @@ void TFormWindow::Layout() {
     if (spec.control == TControl::StatusBar1) continue;
     const window::TRect& r = rects[static_cast<std::size_t>(spec.control)];
     int height = r.height;
-    if (spec.control == TControl::ComboBox1) {
+    if (IsComboBox(spec.control)) {
       // The field as high as the edits beside it; the height given to a
       // drop-down list is that of its open list.
       ::SendMessageW(Control(spec.control), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
@@ -337,6 +367,10 @@ void TFormWindow::SetText(TControl control, const std::u16string& text) {
 
 void TFormWindow::SetArrangement(int index) {
   ::SendMessageW(Control(TControl::ComboBox1), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void TFormWindow::SetPaper(int index) {
+  ::SendMessageW(Control(TControl::ComboBox2), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
 void TFormWindow::SetChecked(TControl control, bool checked) {
@@ -538,13 +572,14 @@ void TFormWindow::Command(int id, int code, HWND from) {
     if (code == BN_CLICKED) (f.*click)();
   } else if (const window::TChangeHandler change = window::ChangeHandler(control)) {
     if (code == EN_CHANGE && !updating_) (f.*change)(WindowText(from));
-  } else if (control == TControl::CheckBox1) {
-    if (code == BN_CLICKED)
-      f.CheckBox1Click(::SendMessageW(from, BM_GETCHECK, 0, 0) == BST_CHECKED);
-  } else if (control == TControl::ComboBox1) {
-    if (code == CBN_SELCHANGE) {
-      f.ComboBox1Select(static_cast<int>(::SendMessageW(from, CB_GETCURSEL, 0, 0)));
-    }
+  } else if (IsCheckBox(control)) {
+    const bool checked = ::SendMessageW(from, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    if (code == BN_CLICKED && control == TControl::CheckBox1) f.CheckBox1Click(checked);
+    if (code == BN_CLICKED && control == TControl::CheckBox2) f.CheckBox2Click(checked);
+  } else if (IsComboBox(control)) {
+    const int index = static_cast<int>(::SendMessageW(from, CB_GETCURSEL, 0, 0));
+    if (code == CBN_SELCHANGE && control == TControl::ComboBox1) f.ComboBox1Select(index);
+    if (code == CBN_SELCHANGE && control == TControl::ComboBox2) f.ComboBox2Select(index);
   } else if (control == TControl::ListBox1) {
     if (code == LBN_SELCHANGE && !updating_)
       f.ListBox1Select(static_cast<int>(::SendMessageW(from, LB_GETCURSEL, 0, 0)));

@@ -63,6 +63,7 @@ class TFormWindow : public window::TFormView {
   // --- TFormView ----------------------------------------------------------------
   void SetText(window::TControl control, const std::u16string& text) override;
   void SetArrangement(int index) override;
+  void SetPaper(int index) override;
   void SetChecked(window::TControl control, bool checked) override;
   void SetFiles(const std::vector<std::u16string>& files, int selected) override;
   void SelectRow(int row) override;

@@ -27,6 +27,19 @@ std::u16string MoreProblemsLine(std::size_t count) {
          u" 件";
 }
 
+// One line each, after a line break; a message box does not scroll: past
+// kMaxProblemLines the rest is counted.
+void AppendProblemLines(std::u16string& text, const std::vector<std::u16string>& items) {
+  for (std::size_t i = 0; i < items.size() && i < kMaxProblemLines; ++i) {
+    text += u'\n';
+    text += items[i];
+  }
+  if (items.size() > kMaxProblemLines) {
+    text += u"\n";
+    text += MoreProblemsLine(items.size() - kMaxProblemLines);
+  }
+}
+
 }  // namespace
 
 // --- Controls ----------------------------------------------------------------------
@@ -38,6 +51,8 @@ const std::vector<TControlSpec>& Controls() {
       {TControl::Edit2, "Edit2", u"10", 8},
       {TControl::Edit3, "Edit3", u"10", 8},
       {TControl::CheckBox1, "CheckBox1", kOwnTileSizeCaption, 0},
+      {TControl::ComboBox2, "ComboBox2", u"", 0},
+      {TControl::CheckBox2, "CheckBox2", kOwnLayerGroupsCaption, 0},
       {TControl::Button1, "Button1", u"参照 (&B)", 0},
       {TControl::ListBox1, "ListBox1", u"", 0},
       {TControl::Button2, "Button2", u"追加 (&A)", 0},
@@ -54,6 +69,7 @@ const std::vector<TControlSpec>& Controls() {
       {TControl::Label4, "Label4", kGapXCaption, 0},
       {TControl::Label5, "Label5", kGapYCaption, 0},
       {TControl::Label6, "Label6", u"[図寸mm]", 0},
+      {TControl::Label7, "Label7", kPaperChoiceCaption, 0},
       {TControl::Label3, "Label3", u"ベース図面：", 0},
       {TControl::LabelBase, "LabelBase", kNoBaseCaption, 0},
       {TControl::StatusBar1, "StatusBar1", u"", 0},
@@ -115,7 +131,7 @@ TChangeHandler ChangeHandler(TControl control) {
 std::vector<TRect> LayoutControls(int width, int height, const TLayoutMetrics& m) {
   // Design pixels; the scale makes them screen pixels.
   const auto px = [&m](double v) { return static_cast<int>(v * m.scale + 0.5); };
-  constexpr int kTopBar = 56, kBaseRow = 29, kBottomBar = 40;
+  constexpr int kTopBar = 82, kBaseRow = 29, kBottomBar = 40;
   constexpr int kButtonColumn = 89, kBasePanel = 80, kFieldHeight = 23, kLabelHeight = 17;
   std::vector<TRect> r(Controls().size());
   auto at = [&r](TControl c, int x, int y, int w, int h) {
@@ -139,6 +155,12 @@ std::vector<TRect> LayoutControls(int width, int height, const TLayoutMetrics& m
   // Beside the gaps: how the tiles are stepped.
   at(TControl::CheckBox1, px(300) + m.text_width(TControl::Label6) + px(10), px(33),
      m.text_width(TControl::CheckBox1), px(kLabelHeight + 4));
+  // The paper and the layer groups: what becomes of the result as a whole.
+  label_at(TControl::Label7, 8, 61);
+  const int paper_w = std::max(px(89), m.text_width(TControl::ComboBox2));
+  at(TControl::ComboBox2, px(72), px(56), paper_w, px(kFieldHeight));
+  at(TControl::CheckBox2, std::max(px(168), px(72) + paper_w + px(10)), px(59),
+     m.text_width(TControl::CheckBox2), px(kLabelHeight + 4));
   // Base row: label, path filling the row, button in a right-aligned panel.
   const int base_y = px(kTopBar);
   const int label3_w = m.text_width(TControl::Label3);
@@ -455,6 +477,10 @@ void TForm1::LoadSettings(const std::u16string& path) {
   SavePath = s.save_path;
   own_tile_size_ = s.own_tile_size;
   view_.SetChecked(TControl::CheckBox1, own_tile_size_);
+  own_layer_groups_ = s.own_layer_groups;
+  view_.SetChecked(TControl::CheckBox2, own_layer_groups_);
+  paper_ = s.paper;
+  view_.SetPaper(paper_);
   preview_frame_ = {s.preview_left, s.preview_top, s.preview_width, s.preview_height};
   if (read) {
     label_base_ = BaseFile.empty() ? kNoBaseCaption : BaseFile;
@@ -478,6 +504,8 @@ void TForm1::SaveSettings(const std::u16string& path) {
   s.zumen_path = ZumenPath;
   s.save_path = SavePath;
   s.own_tile_size = own_tile_size_;
+  s.own_layer_groups = own_layer_groups_;
+  s.paper = paper_;
   s.preview_left = preview_frame_.left;
   s.preview_top = preview_frame_.top;
   s.preview_width = preview_frame_.width;
@@ -494,6 +522,8 @@ TFieldChoices TForm1::CurrentInputs() const {
   in.inputs.base_file = BaseFile;
   in.inputs.order = OrderOfArrangement(arrangement_);
   in.inputs.tile_size = own_tile_size_ ? TTileSize::kOwn : TTileSize::kBase;
+  in.inputs.layer_groups = own_layer_groups_ ? TLayerGroups::kOwn : TLayerGroups::kBase;
+  in.inputs.paper = PaperChoiceOf(paper_);
   in.count_label = CountLabelOf(arrangement_);
   const std::optional<std::int32_t> count = TypedInteger(count_text_);
   const std::optional<double> gap_x = TypedNumber(gap_x_text_);
@@ -529,6 +559,16 @@ void TForm1::ComboBox1Select(int index) {
 
 void TForm1::CheckBox1Click(bool checked) {
   own_tile_size_ = checked;
+  SchedulePreview();
+}
+
+void TForm1::ComboBox2Select(int index) {
+  paper_ = index >= 0 && static_cast<std::size_t>(index) < std::size(kPaperItems) ? index : 0;
+  SchedulePreview();
+}
+
+void TForm1::CheckBox2Click(bool checked) {
+  own_layer_groups_ = checked;
   SchedulePreview();
 }
 
@@ -846,16 +886,19 @@ bool TForm1::IsRunInput(const std::u16string& fn) const {
 
 bool TForm1::SaveDespiteWarnings() {
   if (!Engine || Engine->Report().warnings.empty()) return true;
-  // A message box does not scroll: past kMaxProblemLines the rest is counted.
-  const std::vector<TTileWarning>& warnings = Engine->Report().warnings;
-  std::u16string text = kProblemsHeading;
-  for (std::size_t i = 0; i < warnings.size() && i < kMaxProblemLines; ++i) {
-    text += u'\n';
-    text += WarningLine(warnings[i]);
+  // Group notices alone ask nothing; asked, the user also sees where each
+  // drawing's scales went, as the result will show them in Jw_cad.
+  std::vector<std::u16string> problems, groups;
+  for (const TTileWarning& w : Engine->Report().warnings)
+    problems.push_back(WarningLine(w));
+  for (const TTileWarning& n : Engine->Report().notices) {
+    if (n.kind == TTileWarning::kGroups) groups.push_back(WarningLine(n));
   }
-  if (warnings.size() > kMaxProblemLines) {
+  std::u16string text = kProblemsHeading;
+  AppendProblemLines(text, problems);
+  if (!groups.empty()) {
     text += u"\n";
-    text += MoreProblemsLine(warnings.size() - kMaxProblemLines);
+    AppendProblemLines(text, groups);
   }
   text += u"\n\n";
   text += kSaveAnywayQuestion;

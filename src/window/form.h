@@ -40,15 +40,19 @@ inline constexpr char16_t kNoImageFolders[] =
     u"画像用の一時フォルダを作成できません。図面に埋め込まれた画像は結合されません。";
 inline constexpr char16_t kMergeFailed[] = u"図面の結合中にエラーが発生しました。";
 inline constexpr char16_t kOwnTileSizeCaption[] = u"各図面の用紙で配置";
+inline constexpr char16_t kOwnLayerGroupsCaption[] = u"縮尺ごとにレイヤグループを分ける";
+inline constexpr char16_t kPaperChoiceCaption[] = u"用紙：";
 inline constexpr char16_t kPreviewTitle[] = u"プレビュー";
 inline constexpr char16_t kPreviewReading[] = u"図面を読み込み中…";
 // The hint of the file list and the base drawing's label.
 inline constexpr char16_t kOpenInJwCadHint[] = u"ダブルクリックで図面を Jw_cad で開きます";
 // Asked after a merge that did not take every drawing whole, before the save
-// dialog: the lines of what went wrong stand between the two.
+// dialog: the lines of what went wrong stand between the two, then where the
+// drawings' layer groups went.
 inline constexpr char16_t kProblemsHeading[] = u"結合した図面には次の問題があります。";
 inline constexpr char16_t kSaveAnywayQuestion[] = u"このまま保存しますか？";
-// The question lists this many problems at most, then "ほか N 件".
+// The question lists this many problems (and as many layer group lines) at
+// most, then "ほか N 件".
 inline constexpr std::size_t kMaxProblemLines = 20;
 // The status bar while a close waits for the run.
 inline constexpr char16_t kClosingAfterMerge[] = u"結合を中止して終了します…";
@@ -72,6 +76,8 @@ enum class TControl {
   Edit2,
   Edit3,
   CheckBox1,
+  ComboBox2,
+  CheckBox2,
   Button1,
   ListBox1,
   Button2,
@@ -88,6 +94,7 @@ enum class TControl {
   Label4,
   Label5,
   Label6,
+  Label7,
   Label3,
   LabelBase,
   StatusBar1,
@@ -139,9 +146,11 @@ struct TLayoutMetrics {
   double scale = 1.0;
 };
 // The rectangle of every control (indexed by TControl) in a client area of
-// `width` by `height` pixels, as the design lays them out: a top bar, the
-// base row, the list with the button column at its right, the bottom bar and
-// the status bar.
+// `width` by `height` pixels, as the design lays them out: a top bar (the
+// arrangement and count, the gaps and the tile size, the paper and the layer
+// groups), the base row, the list with the button column at its right, the
+// bottom bar and the status bar. A drop-down's text width is that of its
+// longest item.
 std::vector<TRect> LayoutControls(int width, int height, const TLayoutMetrics& metrics);
 
 // Where the window should be for a stored placement (outer bounds, frame
@@ -182,6 +191,7 @@ class TFormView {
   // Controls.
   virtual void SetText(TControl control, const std::u16string& text) = 0;
   virtual void SetArrangement(int index) = 0;  // -1: none selected
+  virtual void SetPaper(int index) = 0;        // the item of kPaperItems
   virtual void SetChecked(TControl control, bool checked) = 0;
   // The file list's entries and its selected row (-1: none).
   virtual void SetFiles(const std::vector<std::u16string>& files, int selected) = 0;
@@ -351,6 +361,11 @@ class TForm1 {
   void ComboBox1Select(int index);
   // Tiles stepped by each drawing's own paper (checked) or the base drawing's.
   void CheckBox1Click(bool checked);
+  // The combined drawing's paper: the item of kPaperItems.
+  void ComboBox2Select(int index);
+  // Each scale in a layer group of its own (checked) or every drawing in the
+  // base drawing's groups.
+  void CheckBox2Click(bool checked);
   void Edit1Change(const std::u16string& text);
   void Edit2Change(const std::u16string& text);
   void Edit3Change(const std::u16string& text);
@@ -381,6 +396,8 @@ class TForm1 {
   int SelectedRow() const { return selected_; }
   int Arrangement() const { return arrangement_; }
   bool OwnTileSize() const { return own_tile_size_; }
+  bool OwnLayerGroups() const { return own_layer_groups_; }
+  int Paper() const { return paper_; }
   const std::u16string& CountText() const { return count_text_; }
   const std::u16string& GapXText() const { return gap_x_text_; }
   const std::u16string& GapYText() const { return gap_y_text_; }
@@ -427,6 +444,8 @@ class TForm1 {
   int selected_ = -1;
   int arrangement_ = 0;
   bool own_tile_size_ = false;
+  bool own_layer_groups_ = false;
+  int paper_ = 0;  // the item of kPaperItems
   std::u16string count_text_ = u"3", gap_x_text_ = u"10", gap_y_text_ = u"10";
   std::u16string label_base_ = kNoBaseCaption, label_pap_ = kNoPaperCaption, status_;
   bool shown_ = false;

@@ -1,5 +1,7 @@
 #include "window/settings.h"
 
+#include <iterator>
+
 #include "platform/file_system.h"
 #include "util/numbers.h"
 #include "util/text.h"
@@ -25,7 +27,20 @@ bool HasLineBreak(const std::u16string& s) {
   return s.find_first_of(u"\r\n") != std::u16string::npos;
 }
 
+std::u16string PaperName(int index) {
+  const bool known = index >= 0 && static_cast<std::size_t>(index) < std::size(kPaperItems);
+  return kPaperItems[known ? index : 0].name;
+}
+
 }  // namespace
+
+TPaperChoice PaperChoiceOf(int index) {
+  TPaperChoice choice;
+  if (index < 0 || static_cast<std::size_t>(index) >= std::size(kPaperItems)) return choice;
+  choice.kind = kPaperItems[index].kind;
+  choice.nZumen = kPaperItems[index].nZumen;
+  return choice;
+}
 
 TSettings DefaultSettings(const std::u16string& exe_path) {
   TSettings s;
@@ -82,8 +97,14 @@ void ApplySettingsLines(const std::vector<std::u16string>& lines, TSettings& s) 
       *texts[i - 5] = lines[i];
     } else if (i == 11) {
       s.own_tile_size = StrToIntOr0(lines[i]) != 0;
-    } else {
+    } else if (i < 16) {
       *preview[i - 12] = StrToIntOr0(lines[i]);
+    } else if (i == 16) {
+      s.own_layer_groups = StrToIntOr0(lines[i]) != 0;
+    } else {
+      for (std::size_t p = 0; p < std::size(kPaperItems); ++p) {
+        if (lines[i] == kPaperItems[p].name) s.paper = static_cast<int>(p);
+      }
     }
   }
 }
@@ -104,7 +125,9 @@ std::vector<std::u16string> SettingsLines(const TSettings& s) {
                                        IntStr(s.preview_left),
                                        IntStr(s.preview_top),
                                        IntStr(s.preview_width),
-                                       IntStr(s.preview_height)};
+                                       IntStr(s.preview_height),
+                                       s.own_layer_groups ? u"1" : u"0",
+                                       PaperName(s.paper)};
   for (std::u16string& line : lines) {
     if (HasLineBreak(line)) line.clear();
   }

@@ -212,17 +212,25 @@ TEST(CliTile, RefusedAndStrictRunsWriteNothing) {
   EXPECT_TRUE(std::filesystem::exists(out));
 }
 
+const std::string kSite = kExamples + "/site-a2.jww", kDetail = kExamples + "/detail-a4.jww";
+
+// Sheet 1 as the base, then sheet 1, the A2 site plan, the A4 detail and
+// sheet 2, with a preview.
+CliRun TileMixedPapers(const std::string& out, const std::string& svg,
+                       const std::vector<std::string>& options) {
+  std::vector<std::string> args = {"tile", "--base", Example(1), "-o", out, "--preview", svg};
+  args.insert(args.end(), options.begin(), options.end());
+  for (const std::string& f : {Example(1), kSite, kDetail, Example(2)})
+    args.push_back(f);
+  return RunArgs(args);
+}
+
 TEST(CliTile, TileSizeOwnKeepsMixedPapersApartAndBaseWarnsAboutThem) {
   testing::TempDir dir, tmp;
   ScopedTempRoot env(tmp.path());
   const std::string out = dir.file("out.jww"), svg = dir.file("out.svg");
-  const std::string site = kExamples + "/site-a2.jww", detail = kExamples + "/detail-a4.jww";
-  auto tile = [&](std::vector<std::string> options) {
-    std::vector<std::string> args = {"tile", "--base", Example(1), "-o", out, "--preview", svg};
-    args.insert(args.end(), options.begin(), options.end());
-    for (const std::string& f : {Example(1), site, detail, Example(2)})
-      args.push_back(f);
-    return RunArgs(args);
+  auto tile = [&](const std::vector<std::string>& options) {
+    return TileMixedPapers(out, svg, options);
   };
   auto picture = [&] {
     std::ifstream in(svg);
@@ -237,7 +245,7 @@ TEST(CliTile, TileSizeOwnKeepsMixedPapersApartAndBaseWarnsAboutThem) {
 
   const CliRun base = tile({});
   EXPECT_EQ(base.code, 0) << base.err;
-  EXPECT_NE(base.err.find("warning: 図面ファイル「" + site +
+  EXPECT_NE(base.err.find("warning: 図面ファイル「" + kSite +
                           "」の用紙（A2）はベース図面の用紙（A3）と異なります。 (paper 594 x "
                           "420 mm, tiles 420 x 297 mm)\n"),
             std::string::npos)
@@ -250,9 +258,56 @@ TEST(CliTile, TileSizeOwnKeepsMixedPapersApartAndBaseWarnsAboutThem) {
   std::filesystem::remove(out);
   const CliRun strict = tile({"--tile-size", "base", "--strict"});
   EXPECT_EQ(strict.code, 1);
-  EXPECT_NE(strict.err.find("error: 図面ファイル「" + site + "」の用紙（A2）"), std::string::npos);
+  EXPECT_NE(strict.err.find("error: 図面ファイル「" + kSite + "」の用紙（A2）"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(out));
   EXPECT_EQ(tile({"--tile-size", "large"}).code, 2);
+}
+
+TEST(CliTile, LayerGroupsPaperAndReductionAreSaidAndBadValuesRefused) {
+  testing::TempDir dir, tmp;
+  ScopedTempRoot env(tmp.path());
+  const std::string out = dir.file("out.jww"), svg = dir.file("out.svg");
+  auto tile = [&](const std::vector<std::string>& options) {
+    return TileMixedPapers(out, svg, options);
+  };
+  const struct {
+    std::vector<std::string> options;
+    std::string says;  // what the success message adds
+    std::string frame;
+  } cases[] = {
+      {{"--tile-size", "own", "--paper", "fit", "--layer-groups", "own"},
+       "用紙（2A）に配置しました。\n",
+       "用紙（2A）"},
+      {{"--paper", "A1", "--tile-size", "own"},
+       "用紙（A1）に配置しました。\n縮小 1/2（[0] 1/2、",
+       "用紙（A1）"},
+      {{"--reduce", "0.25", "--paper", "A3"},
+       "用紙（A3）に配置しました。\n縮小 1/4（[0] 1/4、",
+       "用紙（A3）"},
+  };
+  for (const auto& c : cases) {
+    const CliRun r = tile(c.options);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("図面ファイル「" + out + "」を保存しました。\n" + c.says, 0), 0u)
+        << r.out;
+    std::ifstream in(svg);
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(in), {}).find(c.frame), std::string::npos);
+  }
+  // Without the options nothing is said about the paper.
+  EXPECT_EQ(tile({}).out, "図面ファイル「" + out + "」を保存しました。\n");
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--paper", "B5"},
+                                              {"--paper", ""},
+                                              {"--layer-groups", "mine"},
+                                              {"--reduce", "0"},
+                                              {"--reduce", "1.5"},
+                                              {"--reduce", "half"},
+                                              {"--reduce", "nan"}}) {
+    std::filesystem::remove(out);
+    const CliRun r = tile(bad);
+    EXPECT_EQ(r.code, 2) << bad[0] << " " << bad[1];
+    EXPECT_NE(r.err.find(bad[0] == "--reduce" ? "--reduce" : bad[1]), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
 }
 
 }  // namespace

@@ -135,6 +135,27 @@ TEST(TilingMessages, EveryItemKindIsWorded) {
   cases.push_back({Item(K::kSameAsBase),
                    drawing + u"はベース図面と同じファイルのため、重ねて追加しませんでした。", "",
                    u""});
+  {
+    TTileWarning w = Item(K::kGroups);
+    w.placed = {{0, 2, 200}, {1, 1, 100}};
+    cases.push_back({w, drawing + u"のレイヤグループ：[0]→[2] 1/200、[1]→[1] 1/100",
+                     "group 0 to 2 at 1/200, group 1 to 1 at 1/100", u""});
+    w.kind = K::kNoFreeGroup;
+    w.scales = {{0, 116, 100}};
+    cases.push_back(
+        {w,
+         drawing + u"のレイヤグループ[0] 1/116は、空いているレイヤグループが残っていないため、"
+                   u"縮尺の異なる同じ番号のグループに置きました。",
+         "no free layer group left: group 0 at 1/116, base 1/100", u"空きグループなし"});
+  }
+  {
+    TTileWarning w = Item(K::kPaperTooSmall);
+    w.file.clear();
+    w.paper.nZumen = 4;
+    w.reduction = 0.1;
+    cases.push_back({w, u"用紙（A4）には縮小 1/10 でも収まりません。",
+                     "the arrangement does not fit even reduced by 1/10", u""});
+  }
 
   std::set<TTileWarning::Kind> kinds;
   for (const Case& c : cases) {
@@ -144,7 +165,7 @@ TEST(TilingMessages, EveryItemKindIsWorded) {
     EXPECT_EQ(WarningReason(c.w), c.reason);
     EXPECT_EQ(WarningNote(c.w.kind), c.note);
   }
-  EXPECT_EQ(kinds.size(), static_cast<std::size_t>(K::kSameAsBase) + 1);  // every kind
+  EXPECT_EQ(kinds.size(), static_cast<std::size_t>(K::kPaperTooSmall) + 1);  // every kind
 }
 
 TEST(TilingMessages, RefusalsPapersAndFields) {
@@ -217,6 +238,34 @@ TEST(TilingMessages, SavesSayWhereAndWhy) {
                                             WarningLine(report.notices[0]) + u"\n" +
                                             WarningLine(report.warnings[0]));
   EXPECT_EQ(SaveMessage(saved, {}), SavedLine(saved.file));
+}
+
+TEST(TilingMessages, PaperAndReductionLines) {
+  const struct {
+    double k;
+    std::u16string text;
+  } factors[] = {{1, u"1"},      {2.0 / 3, u"2/3"}, {0.5, u"1/2"},
+                 {0.4, u"2/5"},  {1.0 / 3, u"1/3"}, {0.125, u"1/8"},
+                 {0.1, u"1/10"}, {0.37, u"0.37"},   {0.0123, u"0.0123"}};
+  for (const auto& f : factors)
+    EXPECT_EQ(FactorText(f.k), f.text) << f.k;
+
+  TTilingReport report;
+  EXPECT_EQ(PaperLines(report), u"");
+  report.paper = TPaperFit{};
+  report.paper->nZumen = 8;
+  EXPECT_EQ(PaperLines(report), u"用紙（2A）に配置しました。");
+  report.paper->nZumen = 1;
+  report.paper->k = 0.5;
+  report.reduced_scales = {{0, 200, 100}, {3, 1.5, 0.75}};
+  EXPECT_EQ(PaperLines(report), u"用紙（A1）に配置しました。\n縮小 1/2（[0] 1/200、[3] 1/1.5）");
+  EXPECT_EQ(SheetLabel(*report.paper), u"用紙（A1） 縮小 1/2");
+  report.paper->k = 1;
+  EXPECT_EQ(SheetLabel(*report.paper), u"用紙（A1）");
+  // Groups that stayed are not named; one the drawing's groups share, once.
+  EXPECT_EQ(GroupsNote({{0, 2, 200}, {1, 2, 200}, {3, 4, 50}, {5, 5, 100}}),
+            u"[2] 1/200、[4] 1/50");
+  EXPECT_EQ(GroupsNote({{5, 5, 100}}), u"");
 }
 
 }  // namespace

@@ -152,5 +152,36 @@ TEST(CanvasTest, EveryShapeMakesItsCallAndTheFramesComeLast) {
                            }));
 }
 
+// A scene reduced by k for a reduced sheet: its points, radii, text sizes
+// and base lines shrink about the place it is moved to.
+TEST(CanvasTest, AReducedSceneIsDrawnSmallerAboutItsPlace) {
+  auto scene = std::make_shared<TScene>();
+  TShape line = Shape(TShapeKind::kLine, 0x0000FF);
+  line.a = {0, 0};
+  line.b = {200, 100};
+  TShape circle = Shape(TShapeKind::kArc, 0x00FF00);
+  circle.full = true;
+  circle.a = {50, 50};
+  circle.rx = 30;
+  circle.ry = 20;
+  TShape text = Shape(TShapeKind::kText, 0);
+  text.text = "図面ab";
+  text.a = {100, 10};
+  text.height = 10;
+  text.length = 60;
+  scene->shapes = {line, circle, text};
+  TPreviewPicture picture;
+  picture.scenes.push_back({100, 0, scene, 0.5});
+  picture.extents.Add(0, 0);
+  picture.extents.Add(200, 100);
+  RecordingPainter painter;
+  PaintPreview(picture, 224, 124, 11, painter);
+  EXPECT_EQ(painter.calls, (std::vector<std::string>{
+                               "line #ff 112,112 212,62",
+                               "ellipse #ff00 137,87 15x10 0",
+                               "text #0 162,107 4 chars 5px 0deg x0.75",
+                           }));
+}
+
 }  // namespace
 }  // namespace plattero::render

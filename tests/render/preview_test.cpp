@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -15,6 +16,9 @@
 #include <thread>
 
 #include "drawing_builder.h"
+#include "messages/tiling_messages.h"
+#include "tiling/tiling_engine.h"
+#include "util/text.h"
 
 namespace plattero::render {
 namespace {
@@ -201,6 +205,172 @@ TEST(PreviewPicture, OwnPapersPlaceTheTilesAndWarningsMarkThem) {
   ASSERT_EQ(picture.frames.size(), 3u);
   EXPECT_EQ(picture.frames[0].label, u"1: a4.jww");
   EXPECT_EQ(picture.frames[2].label, u"2: a2.jww（重なり・用紙違い・縮尺違い）");
+}
+
+// What the run would make, shown before it: with groups of their own each
+// drawing's label says where its scales went, as the run places them in list
+// order (1:200 twice sharing one group); with a paper chosen everything lies
+// reduced and centred on it, and its frame is shown.
+TEST(PreviewPicture, GroupsOfTheirOwnAndAChosenPaperShowAsTheRunMakesThem) {
+  TempDir dir;
+  auto write = [&](const std::string& name, double scale) {
+    DrawingSpec spec;
+    spec.lines = 1;
+    spec.scale = scale;
+    spec.groups = 1;
+    EXPECT_TRUE(WriteDrawing(spec, dir.file(name)));
+    return dir.ufile(name);
+  };
+  TTilingInputs in;
+  in.base_file = write("base.jww", 100);
+  in.files = {write("same.jww", 100), write("site.jww", 200), write("detail.jww", 50),
+              write("site2.jww", 200)};
+  std::unordered_map<std::u16string, TPreviewScene> scenes;
+  for (const auto& f : {in.base_file, in.files[0], in.files[1], in.files[2], in.files[3]})
+    scenes[f] = ReadPreviewScene(f, 1000);
+  const TPaperSize a3 = PaperSizeOf(3);
+
+  const std::u16string own[] = {u"1: same.jww", u"2: site.jww [1] 1/200", u"3: detail.jww [2] 1/50",
+                                u"4: site2.jww [1] 1/200"};
+  const std::u16string base[] = {u"1: same.jww", u"2: site.jww（縮尺違い）",
+                                 u"3: detail.jww（縮尺違い）", u"4: site2.jww（縮尺違い）"};
+  // Four A3 sheets, three to a row: 1280 x 604 mm around (430, 153.5).
+  const struct {
+    const char* name;
+    TLayerGroups groups;
+    TPaperChoice paper;
+    const std::u16string* labels;
+    const char16_t* sheet;  // the paper's frame label; null: no frame
+    bool fits;
+    double k, x0, y0;  // every drawing's reduction; where the first tile's origin lies
+  } cases[] = {
+      {"groups only", TLayerGroups::kOwn, {}, own, nullptr, true, 1, 0, 0},
+      {"nothing chosen", TLayerGroups::kBase, {}, base, nullptr, true, 1, 0, 0},
+      {"fit: 2A",
+       TLayerGroups::kOwn,
+       {TPaperChoice::kFit, 3, std::nullopt},
+       own,
+       u"用紙（2A）",
+       true,
+       1,
+       -430,
+       -153.5},
+      // At 1/4 the sheets are 105 x 74.25 mm, the gaps still 10 mm.
+      {"A3: reduced",
+       TLayerGroups::kBase,
+       {TPaperChoice::kNamed, 3, std::nullopt},
+       base,
+       u"用紙（A3） 縮小 1/4",
+       true,
+       0.25,
+       -115,
+       -42.125},
+      {"a factor too weak for the base paper",
+       TLayerGroups::kOwn,
+       {TPaperChoice::kBase, 3, 0.5},
+       own,
+       u"用紙（A3） 縮小 1/2",
+       false,
+       0.5,
+       -220,
+       -79.25},
+  };
+  for (const auto& c : cases) {
+    in.layer_groups = c.groups;
+    in.paper = c.paper;
+    const TPreviewPicture picture = ComposePreview(in, LayoutPreview(in, &a3), scenes);
+    const std::size_t tiles = in.files.size();
+    ASSERT_EQ(picture.frames.size(), tiles + (c.sheet ? 1 : 0)) << c.name;
+    for (std::size_t i = 0; i < tiles; ++i)
+      EXPECT_EQ(picture.frames[i].label, c.labels[i]) << c.name << " " << i;
+    // The first tile's paper frame, reduced, around its origin.
+    EXPECT_DOUBLE_EQ(picture.frames[0].x, c.x0 - 210 * c.k) << c.name;
+    EXPECT_DOUBLE_EQ(picture.frames[0].width, 420 * c.k) << c.name;
+    if (c.sheet) {
+      const TPaperFrame& sheet = picture.frames.back();
+      EXPECT_TRUE(sheet.sheet) << c.name;
+      EXPECT_EQ(sheet.label, c.sheet) << c.name;
+      EXPECT_EQ(sheet.warn, !c.fits) << c.name;
+      EXPECT_EQ(sheet.x, -sheet.width / 2) << c.name;
+      EXPECT_EQ(sheet.y, -sheet.height / 2) << c.name;
+    }
+    // The base drawing and the first tile lie where the first tile's origin
+    // is, everything reduced alike; the last tile (4) starts the second row.
+    ASSERT_EQ(picture.scenes.size(), tiles + 1) << c.name;
+    for (const TPlacedScene& s : picture.scenes)
+      EXPECT_EQ(s.k, c.k) << c.name;
+    EXPECT_DOUBLE_EQ(picture.scenes[0].dx, c.x0) << c.name;
+    EXPECT_DOUBLE_EQ(picture.scenes[0].dy, c.y0) << c.name;
+    EXPECT_DOUBLE_EQ(picture.scenes[1].dx, c.x0) << c.name;
+    EXPECT_DOUBLE_EQ(picture.scenes[4].dx, c.x0) << c.name;
+    EXPECT_DOUBLE_EQ(picture.scenes[4].dy, c.y0 + 297 * c.k + 10) << c.name;
+    EXPECT_DOUBLE_EQ(picture.scenes[2].dx, c.x0 + 420 * c.k + 10) << c.name;
+  }
+}
+
+// On the real drawings, tiled by groups of their own on the paper that fits
+// and reduced onto A1: every drawing read whole is labelled with the groups
+// the run sends it to, and everything lies where the run puts it.
+TEST(PreviewCorpus, TheRunsGroupsAndPaperAreThoseThePreviewShows) {
+  std::vector<std::u16string> files;
+  std::error_code ec;
+  if (fs::is_directory(PLATTERO_CORPUS_DIR, ec)) {
+    for (auto& e : fs::recursive_directory_iterator(PLATTERO_CORPUS_DIR, ec)) {
+      if (e.is_regular_file() && e.path().extension() == ".jww")
+        files.push_back(e.path().u16string());
+    }
+  }
+  if (files.empty()) GTEST_SKIP() << "no corpus at " << PLATTERO_CORPUS_DIR;
+  std::sort(files.begin(), files.end());
+  TTilingInputs in;
+  in.files = files;
+  in.base_file = files[0];
+  in.count = 5;
+  in.layer_groups = TLayerGroups::kOwn;
+  std::unordered_map<std::u16string, TPreviewScene> scenes;
+  for (const std::u16string& f : files)
+    scenes[f] = ReadPreviewScene(f, 200000);
+  ASSERT_TRUE(scenes[in.base_file].traits);
+  const TPaperSize paper = PaperSizeOf(scenes[in.base_file].traits->nZumen);
+  const std::vector<std::u16string> names = TileLabels(files);
+  for (const TPaperChoice& choice : {TPaperChoice{TPaperChoice::kFit, 3, std::nullopt},
+                                     TPaperChoice{TPaperChoice::kNamed, 1, std::nullopt}}) {
+    in.paper = choice;
+    const TPreviewPicture picture = ComposePreview(in, LayoutPreview(in, &paper), scenes);
+    std::vector<std::u16string> labels;
+    for (const TPaperFrame& f : picture.frames) {
+      if (!f.cell && !f.sheet) labels.push_back(f.label);
+    }
+    ASSERT_EQ(labels.size(), files.size());
+    TempDir tmp, tmp2;
+    TTilingEngine engine(tmp.upath(), tmp2.upath());
+    ASSERT_FALSE(engine.Merge(in).has_value());
+    std::vector<std::u16string> notes(files.size());
+    for (const TTileWarning& n : engine.Report().notices) {
+      std::vector<TGroupPlaced> moved;
+      for (const TGroupPlaced& g : n.placed) {
+        if (g.to != g.from) moved.push_back(g);
+      }
+      if (n.kind == TTileWarning::kGroups)
+        notes[static_cast<std::size_t>(n.tile)] = GroupsNote(moved);
+    }
+    std::size_t checked = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      const TPreviewScene& s = scenes[files[i]];
+      if (s.state != TPreviewState::kRead || !s.traits || s.scene->cut) continue;
+      const std::u16string expected = names[i] + (notes[i].empty() ? u"" : u" " + notes[i]);
+      EXPECT_TRUE(labels[i] == expected || labels[i].rfind(expected + u"（", 0) == 0)
+          << Utf16ToUtf8(labels[i]) << " / " << Utf16ToUtf8(expected);
+      ++checked;
+    }
+    EXPECT_GT(checked, files.size() / 2);
+    const auto& fit = engine.Report().paper;
+    ASSERT_TRUE(fit.has_value());
+    EXPECT_EQ(fit->k, picture.scenes[0].k);
+    EXPECT_EQ(fit->dx, picture.scenes[0].dx);
+    EXPECT_EQ(fit->dy, picture.scenes[0].dy);
+    EXPECT_EQ(picture.frames.back().label, SheetLabel(*fit));
+  }
 }
 
 TEST(PreviewPicture, ViewFitsTheBoxWithYUp) {

@@ -177,6 +177,7 @@ class Builder {
       a.nPenWidth = static_cast<std::uint16_t>(rng_.Between(1, 30000));
     a.nLayer = static_cast<std::uint16_t>(rng_.Below(16));
     a.nGLayer = static_cast<std::uint16_t>(rng_.Below(16));
+    if (spec_.groups) a.nGLayer %= spec_.groups;
     if (rng_.OneIn(8)) a.sFlg = static_cast<std::uint16_t>(rng_.Next());
     return a;
   }
@@ -780,6 +781,10 @@ void InitDrawing(TJwwData& doc, std::int32_t version, std::int32_t paper) {
 
 void BuildDrawing(const DrawingSpec& spec, TJwwData& doc) {
   if (!HoldsDrawingOf(doc, spec.version)) InitDrawing(doc, spec.version, spec.paper);
+  if (spec.scale != 1) {
+    for (TEntJwwLayerGroup& g : doc.EntLgrp)
+      g.adScale = spec.scale;
+  }
   Builder(spec, doc).Run();
 }
 
@@ -790,6 +795,21 @@ bool WriteDrawing(const DrawingSpec& spec, const std::string& path) {
   BuildDrawing(spec, doc);
   doc.SetFileOutOption(spec.utf16 ? 32 : 0);
   return doc.FileOut(Utf8ToUtf16(path), spec.version);
+}
+
+bool WriteSampleSheets(const std::string& folder) {
+  DrawingSpec spec;
+  spec.lines = 10;
+  for (const auto& [name, scale] : {std::pair{"配置図.jww", 200},
+                                    {"1階平面図.jww", 100},
+                                    {"2階平面図.jww", 100},
+                                    {"立面図.jww", 100},
+                                    {"断面図.jww", 50}}) {
+    spec.scale = scale;
+    spec.groups = 1;
+    if (!WriteDrawing(spec, folder + name)) return false;
+  }
+  return true;
 }
 
 TempDir::TempDir() : path_(MakeScratchFolder()) {}

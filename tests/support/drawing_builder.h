@@ -23,7 +23,9 @@ void InitDrawing(TJwwData& doc, std::int32_t version = 700, std::int32_t paper =
 
 struct DrawingSpec {
   std::int32_t version = 700;
-  std::int32_t paper = 3;  // nZumen, 3 = A3
+  std::int32_t paper = 3;    // nZumen, 3 = A3
+  double scale = 1;          // every layer group's scale (100 is 1:100)
+  std::uint16_t groups = 0;  // entities on the first `groups` layer groups only (0: all 16)
   std::size_t lines = 0, arcs = 0, points = 0, texts = 0, dimensions = 0, solids = 0;
   std::size_t block_defs = 0;     // definitions, each holding a few entities
   std::size_t block_refs = 0;     // top-level references spread over the definitions
@@ -61,6 +63,11 @@ void BuildDrawing(const DrawingSpec& spec, TJwwData& doc);
 // Builds and writes a drawing file of spec.version; returns FileOut's result.
 // Images, if any, are made in a scratch folder that is removed afterwards.
 bool WriteDrawing(const DrawingSpec& spec, const std::string& path);
+
+// The drawings the window's pictures list, into `folder` (ending with "/"):
+// 配置図.jww, a 1:200 site plan, then 1階平面図.jww, 2階平面図.jww and
+// 立面図.jww at 1:100 and 断面図.jww at 1:50, ten lines each on A3.
+bool WriteSampleSheets(const std::string& folder);
 
 // A scratch folder, removed with everything in it when the object dies.
 class TempDir {

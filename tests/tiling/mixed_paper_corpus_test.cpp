@@ -1,15 +1,20 @@
 // Real drawings of papers A0 to A4 and scales 1:1 to 1:200 tiled together:
 // by their own papers no two sheets overlap in the written result; by the
-// base drawing's paper every drawing that overlaps or changes scale is named.
+// base drawing's paper every drawing that overlaps or changes scale is named;
+// with layer groups of their own every line keeps its scale, on a fitted
+// paper every tile lies on the sheet, and on a reduced one every line still
+// measures what it measured.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <filesystem>
 #include <set>
 
 #include "drawing_builder.h"
+#include "tiling/layer_groups.h"
 #include "tiling/text_types.h"
 #include "tiling/tiling_engine.h"
 
@@ -62,12 +67,15 @@ struct Tiled {
   TJwwData result;
 };
 
-void TileAll(const std::vector<std::u16string>& files, TTileSize size, Tiled& t) {
+void TileAll(const std::vector<std::u16string>& files, TTileSize size, Tiled& t,
+             TLayerGroups groups = TLayerGroups::kBase, TPaperChoice paper = {}) {
   TTilingInputs in;
   in.files = files;
   in.base_file = files[0];
   in.count = 5;
   in.tile_size = size;
+  in.layer_groups = groups;
+  in.paper = paper;
   TTilingRun run(t.engine);
   ASSERT_FALSE(t.engine.Merge(in).has_value());
   ASSERT_TRUE(t.engine.Save(t.out.ufile("out.jww")).ok);
@@ -170,6 +178,94 @@ TEST(MixedPaperCorpus, BasePapersNameEveryDrawingThatOverlapsOrChangesScale) {
     }
   }
   EXPECT_GT(expected, 0u);  // the corpus mixes scales, and one drawing leaves its paper
+}
+
+// Every line of every drawing and the same line in the result of tiling
+// them all: whether its group's scale there, times the run's reduction, is
+// the scale it had, and its real length (on paper times that scale) in both.
+struct TRealLength {
+  std::size_t tile = 0;
+  double own = 0, written = 0;
+  bool same_scale = false;
+};
+
+double ScaleOf(const TJwwData& d, const TEntJwwLine& l) {
+  return l.att.nGLayer < 16 ? d.EntLgrp[l.att.nGLayer].adScale : 1.0;
+}
+
+double RealLength(const TJwwData& d, const TEntJwwLine& l) {
+  return std::hypot(l.end_x - l.start_x, l.end_y - l.start_y) * ScaleOf(d, l);
+}
+
+std::vector<TRealLength> RealLengths(const std::vector<std::u16string>& files, const Tiled& t) {
+  const double k = t.engine.Report().paper ? t.engine.Report().paper->k : 1.0;
+  std::vector<TRealLength> lengths;
+  // The base drawing's lines come first; listed first, it is not added again.
+  std::size_t line = 0;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    TJwwData d;
+    EXPECT_TRUE(d.FileIn(files[i]));
+    const std::size_t first = i == 0 ? 0 : line;
+    for (std::size_t n = 0; n < d.EntLine.size() && first + n < t.result.EntLine.size(); ++n) {
+      const TEntJwwLine& own = d.EntLine[n];
+      const TEntJwwLine& written = t.result.EntLine[first + n];
+      lengths.push_back({i, RealLength(d, own), RealLength(t.result, written),
+                         SameScale(ScaleOf(d, own), ScaleOf(t.result, written) * k)});
+    }
+    line += d.EntLine.size();
+  }
+  EXPECT_EQ(line, t.result.EntLine.size());
+  return lengths;
+}
+
+TEST(ScalesCorpus, OwnGroupsOnAFittedPaperKeepEveryScaleAndHoldEveryTile) {
+  const auto files = CorpusDrawings();
+  if (files.empty()) GTEST_SKIP() << "no corpus at " << PLATTERO_CORPUS_DIR;
+  Tiled t;
+  TileAll(files, TTileSize::kOwn, t, TLayerGroups::kOwn, {TPaperChoice::kFit});
+  if (HasFatalFailure()) return;
+  const TTilingReport& rep = t.engine.Report();
+  ASSERT_TRUE(rep.paper.has_value());
+  EXPECT_EQ(rep.paper->k, 1);
+  EXPECT_TRUE(rep.paper->fits);
+  EXPECT_EQ(t.result.Enthd.nZumen, rep.paper->nZumen);
+  for (const TTileWarning& w : rep.warnings) {
+    EXPECT_NE(w.kind, TTileWarning::kScale);
+    EXPECT_NE(w.kind, TTileWarning::kNoFreeGroup);
+  }
+  const TPaperSize paper = PaperSizeOf(rep.paper->nZumen);
+  const Box sheet = Frame(0, 0, paper.papx, paper.papy);
+  for (const TTilePlace& p : rep.places) {
+    const Box cell = Frame(p.x, p.y, p.cell_w, p.cell_h);
+    EXPECT_TRUE(cell[0] >= sheet[0] - 1e-9 && cell[2] <= sheet[2] + 1e-9 &&
+                cell[1] >= sheet[1] - 1e-9 && cell[3] <= sheet[3] + 1e-9);
+  }
+  std::size_t lines = 0;
+  for (const TRealLength& l : RealLengths(files, t)) {
+    EXPECT_TRUE(l.same_scale) << l.tile;
+    ++lines;
+  }
+  EXPECT_GT(lines, 1000u);
+}
+
+TEST(ScalesCorpus, AReducedSheetKeepsEveryLinesRealLength) {
+  const auto files = CorpusDrawings();
+  if (files.empty()) GTEST_SKIP() << "no corpus at " << PLATTERO_CORPUS_DIR;
+  Tiled t;
+  TileAll(files, TTileSize::kOwn, t, TLayerGroups::kOwn, {TPaperChoice::kNamed, 1});
+  if (HasFatalFailure()) return;
+  const TTilingReport& rep = t.engine.Report();
+  ASSERT_TRUE(rep.paper.has_value());
+  EXPECT_LT(rep.paper->k, 1);
+  EXPECT_EQ(t.result.Enthd.nZumen, 1);
+  std::size_t measured = 0;
+  for (const TRealLength& l : RealLengths(files, t)) {
+    EXPECT_TRUE(l.same_scale) << l.tile;
+    if (l.own == 0) continue;
+    EXPECT_NEAR(l.written / l.own, 1, 1e-9) << l.tile;
+    ++measured;
+  }
+  EXPECT_GT(measured, 1000u);
 }
 
 }  // namespace

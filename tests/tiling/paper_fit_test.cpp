@@ -38,13 +38,12 @@ TEST(PaperFit, ChoicesOverArrangements) {
       // Four sheets, three per row or column: 1280 x 604 or 850 x 911 mm,
       // both only on 2A; centred in each order's own direction.
       {"fit, right-up", Choice(TPaperChoice::kFit), A3Sheets(4, 0, 3), 8, 1, -430, -153.5, true},
-      {"fit, right-down", Choice(TPaperChoice::kFit), A3Sheets(4, 1, 3), 8, 1, -430, 153.5,
-       true},
+      {"fit, right-down", Choice(TPaperChoice::kFit), A3Sheets(4, 1, 3), 8, 1, -430, 153.5, true},
       {"fit, up-right", Choice(TPaperChoice::kFit), A3Sheets(4, 2, 3), 8, 1, -215, -307, true},
       {"fit, down-right", Choice(TPaperChoice::kFit), A3Sheets(4, 3, 3), 8, 1, -215, 307, true},
       {"fit, one sheet", Choice(TPaperChoice::kFit), A3Sheets(1, 0, 3), 3, 1, 0, 0, true},
-      {"fit, two sheets side by side: 850 mm, A0", Choice(TPaperChoice::kFit), A3Sheets(2, 0, 3),
-       0, 1, -215, 0, true},
+      {"fit, two sheets side by side: 850 mm, A0", Choice(TPaperChoice::kFit), A3Sheets(2, 0, 3), 0,
+       1, -215, 0, true},
       {"fit beyond 5A", Choice(TPaperChoice::kFit),
        [](double) {
          return TCellBox{0, 0, 6000, 10};
@@ -58,19 +57,19 @@ TEST(PaperFit, ChoicesOverArrangements) {
       {"named A1 needs a half", Choice(TPaperChoice::kNamed, 1), A3Sheets(4, 0, 3), 1, 0.5, -220,
        -79.25, true},
       // Ten sheets, five per row, on A4: 302.5 mm wide at 1/8, 250 at 1/10.
-      {"named A4 needs a tenth", Choice(TPaperChoice::kNamed, 4), A3Sheets(10, 0, 5), 4, 0.1,
-       -104, -19.85, true},
+      {"named A4 needs a tenth", Choice(TPaperChoice::kNamed, 4), A3Sheets(10, 0, 5), 4, 0.1, -104,
+       -19.85, true},
       // Twelve, six per row: 302 mm at 1/10, still too wide.
       {"named A4 too small", Choice(TPaperChoice::kNamed, 4), A3Sheets(12, 0, 6), 4, 0.1, -130,
        -19.85, false},
-      {"named unknown paper reads as A0", Choice(TPaperChoice::kNamed, 6), A3Sheets(1, 0, 3), 0,
-       1, 0, 0, true},
-      {"factor on the fitting paper", Choice(TPaperChoice::kFit, 3, 0.5), A3Sheets(4, 0, 3), 1,
-       0.5, -220, -79.25, true},
-      {"factor on the base paper", Choice(TPaperChoice::kBase, 3, 0.5), A3Sheets(4, 0, 3), 3,
-       0.5, -220, -79.25, false},
-      {"factor on a named paper", Choice(TPaperChoice::kNamed, 2, 0.25), A3Sheets(4, 0, 3), 2,
-       0.25, -115, -42.125, true},
+      {"named unknown paper reads as A0", Choice(TPaperChoice::kNamed, 6), A3Sheets(1, 0, 3), 0, 1,
+       0, 0, true},
+      {"factor on the fitting paper", Choice(TPaperChoice::kFit, 3, 0.5), A3Sheets(4, 0, 3), 1, 0.5,
+       -220, -79.25, true},
+      {"factor on the base paper", Choice(TPaperChoice::kBase, 3, 0.5), A3Sheets(4, 0, 3), 3, 0.5,
+       -220, -79.25, false},
+      {"factor on a named paper", Choice(TPaperChoice::kNamed, 2, 0.25), A3Sheets(4, 0, 3), 2, 0.25,
+       -115, -42.125, true},
   };
   for (const Case& c : cases) {
     const TPaperFit fit = FitPaper(c.choice, 3, c.arrangement);

@@ -150,6 +150,7 @@ TEST_F(FormTest, ControlsHaveTheirCaptionsLimitsAndFocusOrder) {
       {"Button5", u" ▼  (&D)"},        {"Button6", u"並替 (&S)"},
       {"Button7", u"開始 (&G)"},       {"Button8", u"終了 (&X)"},
       {"Button9", u"プレビュー (&P)"}, {"CheckBox1", u"各図面の用紙で配置"},
+      {"Label7", u"用紙："},           {"CheckBox2", u"縮尺ごとにレイヤグループを分ける"},
   };
   for (const auto& [name, caption] : captions) {
     QWidget* w = form->findChild<QWidget*>(name);
@@ -165,6 +166,14 @@ TEST_F(FormTest, ControlsHaveTheirCaptionsLimitsAndFocusOrder) {
       u"右→上右→下上→右下→右");
   EXPECT_EQ(combo->currentIndex(), 0);
   EXPECT_FALSE(combo->isEditable());
+  auto* paper = form->findChild<QComboBox*>("ComboBox2");
+  ASSERT_TRUE(paper);
+  std::u16string papers;
+  for (int i = 0; i < paper->count(); ++i)
+    papers += U(paper->itemText(i)) + u"/";
+  EXPECT_EQ(papers, u"ベース図面/自動/A4/A3/A2/A1/A0/2A/3A/4A/5A/");
+  EXPECT_EQ(paper->currentIndex(), 0);
+  EXPECT_FALSE(paper->isEditable());
   const std::tuple<const char*, int, const char16_t*> edits[] = {
       {"Edit1", 3, u"3"}, {"Edit2", 8, u"10"}, {"Edit3", 8, u"10"}};
   for (const auto& [name, limit, text] : edits) {
@@ -182,8 +191,9 @@ TEST_F(FormTest, ControlsHaveTheirCaptionsLimitsAndFocusOrder) {
 
   // Focus moves through the controls in their designed order.
   const std::vector<std::string> expected = {
-      "ComboBox1", "Edit1",   "Edit2",   "Edit3",   "CheckBox1", "Button1", "ListBox1", "Button2",
-      "Button3",   "Button4", "Button5", "Button6", "Button7",   "Button8", "Button9"};
+      "ComboBox1", "Edit1",   "Edit2",    "Edit3",   "CheckBox1", "ComboBox2",
+      "CheckBox2", "Button1", "ListBox1", "Button2", "Button3",   "Button4",
+      "Button5",   "Button6", "Button7",  "Button8", "Button9"};
   const std::set<std::string> named(expected.begin(), expected.end());
   std::vector<std::string> chain;
   QWidget* w = form->ComboBox1;
@@ -195,11 +205,11 @@ TEST_F(FormTest, ControlsHaveTheirCaptionsLimitsAndFocusOrder) {
 
   // The designed layout at the designed size.
   form->resize(window::kDesignWidth, window::kDesignHeight);
-  EXPECT_EQ(form->ListBox1->geometry().topLeft(), QPoint(0, 85));
+  EXPECT_EQ(form->ListBox1->geometry().topLeft(), QPoint(0, 111));
   EXPECT_EQ(form->ListBox1->width(), 437);
-  EXPECT_EQ(form->Button2->geometry(), QRect(445, 93, 75, 30));
-  EXPECT_EQ(form->Button6->geometry(), QRect(445, 221, 75, 30));
-  EXPECT_EQ(form->Button1->geometry(), QRect(451, 58, 70, 25));
+  EXPECT_EQ(form->Button2->geometry(), QRect(445, 119, 75, 30));
+  EXPECT_EQ(form->Button6->geometry(), QRect(445, 247, 75, 30));
+  EXPECT_EQ(form->Button1->geometry(), QRect(451, 84, 70, 25));
   EXPECT_EQ(form->StatusBar1->geometry().bottom(), window::kDesignHeight - 1);
   EXPECT_EQ(form->Button7->geometry().bottom() + 1 + 6 + form->StatusBar1->height(),
             window::kDesignHeight);
@@ -212,6 +222,16 @@ TEST_F(FormTest, ControlsHaveTheirCaptionsLimitsAndFocusOrder) {
   // The check box beside the gaps, whole within the designed width.
   EXPECT_GT(form->CheckBox1->geometry().left(), form->Label6->geometry().right());
   EXPECT_LE(form->CheckBox1->geometry().right(), window::kDesignWidth);
+  // The paper and the layer groups in a row of their own below the gaps: the
+  // drop-down under the arrangement's, wide enough for its items, the check
+  // box beside it, whole within the designed width.
+  EXPECT_EQ(form->ComboBox2->geometry().left(), form->ComboBox1->geometry().left());
+  EXPECT_GT(form->ComboBox2->geometry().top(), form->Edit2->geometry().bottom());
+  EXPECT_LT(form->ComboBox2->geometry().bottom(), form->Label3->geometry().top());
+  EXPECT_GE(form->ComboBox2->width(), form->ComboBox2->sizeHint().width());
+  EXPECT_GT(form->CheckBox2->geometry().left(), form->ComboBox2->geometry().right());
+  EXPECT_LE(form->CheckBox2->geometry().right(), window::kDesignWidth);
+  EXPECT_GE(form->CheckBox2->width(), form->CheckBox2->sizeHint().width());
 }
 
 TEST_F(FormTest, AFlawedPlacementStillGivesAUsableWindow) {
@@ -238,7 +258,7 @@ TEST_F(FormTest, TheControlsAndTheFormAgree) {
   EXPECT_EQ(U(form->Edit1->text()), u"123456");  // longer than typing allows, shown in full
   EXPECT_EQ(U(form->LabelBase->text()), base);
   EXPECT_EQ(U(form->LabelPap->text()), u"（A3）");
-  EXPECT_EQ(f.MemoT.size(), 16u);
+  EXPECT_EQ(f.MemoT.size(), 18u);
 
   const std::u16string a = u"/d/a.jww", b = u"/d/b.jww", c = u"/e/c.jww";
   dialogs.open_answers = {{a, b, c}};
@@ -257,6 +277,13 @@ TEST_F(FormTest, TheControlsAndTheFormAgree) {
   emit form->ComboBox1->activated(1);
   EXPECT_EQ(f.Arrangement(), 1);
   EXPECT_EQ(U(form->Label2->text()), u"横数：");
+  form->ComboBox2->setCurrentIndex(5);
+  emit form->ComboBox2->activated(5);
+  EXPECT_EQ(f.Paper(), 5);
+  EXPECT_EQ(f.CurrentInputs().inputs.paper.nZumen, 1);  // A1
+  form->CheckBox2->click();
+  EXPECT_TRUE(f.OwnLayerGroups());
+  EXPECT_EQ(f.CurrentInputs().inputs.layer_groups, TLayerGroups::kOwn);
   form->Button6->click();
   EXPECT_EQ(f.ListBox2.size(), 3u);
 
@@ -294,6 +321,15 @@ TEST_F(FormTest, TheControlsAndTheFormAgree) {
   EXPECT_EQ(f.SelectedRow(), 1);
   QCoreApplication::sendEvent(form->ListBox1, &del);
   EXPECT_EQ(f.Files(), (std::vector<std::u16string>{before[0], before[3]}));
+
+  // The paper and the layer groups are kept in lines 17 and 18 and come back.
+  form->close();
+  const std::string saved = ReadText(dir.file("plattero.dat"));
+  EXPECT_NE(saved.find("\r\n1\r\nA1\r\n"), std::string::npos) << saved;
+  form = MakeForm();
+  EXPECT_EQ(form->ComboBox2->currentIndex(), 5);
+  EXPECT_TRUE(form->CheckBox2->isChecked());
+  EXPECT_EQ(form->Form().CurrentInputs().inputs.paper.nZumen, 1);
 }
 
 TEST_F(FormTest, DoubleClicksStartJwCadWithTheChosenDrawing) {
@@ -524,7 +560,7 @@ TEST_F(FormTest, ThePreviewIsAWindowOfItsOwnBesideTheMainOneAndTheMouseMovesIt) 
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);)
     lines.push_back(line);
-  ASSERT_EQ(lines.size(), 16u);
+  ASSERT_EQ(lines.size(), 18u);
   EXPECT_EQ(lines[12] + lines[13] + lines[14] + lines[15],
             std::to_string(frame.x()) + "\r" + std::to_string(frame.y()) + "\r" +
                 std::to_string(frame.width()) + "\r" + std::to_string(frame.height()) + "\r");

@@ -1,11 +1,14 @@
 // Draws the main window at its designed size with a few drawings listed and
-// saves it as a PNG, and with a second name the arrangement preview too:
-// `ui_screenshot OUT.png [PREVIEW.png]` (run under Xvfb or with
-// QT_QPA_PLATFORM=offscreen). `ui_screenshot --desktop OUT.png`, run under a
-// window manager, saves the whole screen with the main window and the preview
-// where it opens beside it.
+// saves it as a PNG, with a second name the arrangement preview too, and with
+// a third the preview of the same on an A1 sheet, reduced:
+// `ui_screenshot OUT.png [PREVIEW.png [REDUCED.png]]` (run under Xvfb or with
+// QT_QPA_PLATFORM=offscreen). The drawings are of three scales, each given
+// layer groups of its own, on the paper that holds them. `ui_screenshot --desktop OUT.png`, run
+// under a window manager, saves the whole screen with the main window and the preview where it
+// opens beside it.
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <QPushButton>
@@ -24,8 +27,8 @@ using namespace plattero;
 
 int main(int argc, char** argv) {
   const bool desktop = argc == 3 && std::string(argv[1]) == "--desktop";
-  if (argc != 2 && argc != 3) {
-    std::cerr << "usage: ui_screenshot OUT.png [PREVIEW.png] | --desktop OUT.png\n";
+  if (argc < 2 || argc > 4) {
+    std::cerr << "usage: ui_screenshot OUT.png [PREVIEW.png [REDUCED.png]] | --desktop OUT.png\n";
     return 2;
   }
   QApplication app(argc, argv);
@@ -33,19 +36,14 @@ int main(int argc, char** argv) {
   testing::TempDir dir;
   const std::string folder = dir.file("図面/");
   std::filesystem::create_directory(folder);
-  testing::DrawingSpec spec;
-  spec.lines = 10;
-  for (const char* name :
-       {"配置図.jww", "1階平面図.jww", "2階平面図.jww", "立面図.jww", "断面図.jww"}) {
-    if (!testing::WriteDrawing(spec, folder + name)) return 1;
-  }
+  if (!testing::WriteSampleSheets(folder)) return 1;
   // Settings that give the designed client size (no window frame under Xvfb).
   std::ofstream(dir.file("plattero.dat"), std::ios::binary)
       << "\xEF\xBB\xBF"
          "40\r\n40\r\n526\r\n458\r\n0\r\n3\r\n10\r\n10\r\n"
       << folder << "配置図.jww\r\n"
       << folder << "\r\n"
-      << folder << "\r\n";
+      << folder << "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n1\r\nfit\r\n";
   int status = 0;
   {
     ui::TQtForm form(ui::TFormOptions{dir.ufile("plattero"), nullptr});
@@ -75,14 +73,16 @@ int main(int argc, char** argv) {
       return status;
     }
     if (!form.grab().save(QString::fromLocal8Bit(argv[1]), "PNG")) status = 1;
-    if (argc == 3) {
+    if (argc >= 3) {
       form.Button9->click();
-      QElapsedTimer timer;
-      timer.start();
-      while ((form.Form().Preview()->IsReading() || timer.elapsed() < 300) &&
-             timer.elapsed() < 30000)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
+      settle(300);
       if (!form.PreviewDialog->grab().save(QString::fromLocal8Bit(argv[2]), "PNG")) status = 1;
+    }
+    if (argc == 4) {
+      form.ComboBox2->setCurrentIndex(5);  // A1
+      emit form.ComboBox2->activated(5);
+      settle(500);
+      if (!form.PreviewDialog->grab().save(QString::fromLocal8Bit(argv[3]), "PNG")) status = 1;
     }
     form.close();
   }

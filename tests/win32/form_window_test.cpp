@@ -78,10 +78,18 @@ class FormWindowTest : public ::testing::Test {
   static void Type(TTestWindow& w, TControl c, const char16_t* text) {
     ::SetWindowTextW(w.Control(c), W(text).c_str());  // EN_CHANGE follows
   }
-  static void Choose(TTestWindow& w, int arrangement) {
-    ::SendMessageW(w.Control(TControl::ComboBox1), CB_SETCURSEL, static_cast<WPARAM>(arrangement),
-                   0);
-    Notify(w, TControl::ComboBox1, CBN_SELCHANGE);
+  static void Choose(TTestWindow& w, int item, TControl combo = TControl::ComboBox1) {
+    ::SendMessageW(w.Control(combo), CB_SETCURSEL, static_cast<WPARAM>(item), 0);
+    Notify(w, combo, CBN_SELCHANGE);
+  }
+  static std::u16string Items(HWND combo) {
+    std::u16string items;
+    for (int i = 0; i < ::SendMessageW(combo, CB_GETCOUNT, 0, 0); ++i) {
+      wchar_t item[32] = {};
+      ::SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+      items += U(item) + u"/";
+    }
+    return items;
   }
   static bool WaitForRun(TTestWindow& w, const std::function<void()>& each = nullptr) {
     return PumpUntil([&w] { return !w.Form().IsRunning(); }, each);
@@ -104,8 +112,8 @@ TEST_F(FormWindowTest, ControlsHaveTheirCaptionsLimitsFontAndFocusOrder) {
   for (const window::TControlSpec& spec : window::Controls()) {
     const HWND h = w->Control(spec.control);
     ASSERT_TRUE(h) << spec.name;
-    if (spec.control != TControl::ComboBox1 && spec.control != TControl::ListBox1 &&
-        spec.control != TControl::StatusBar1) {
+    if (spec.control != TControl::ComboBox1 && spec.control != TControl::ComboBox2 &&
+        spec.control != TControl::ListBox1 && spec.control != TControl::StatusBar1) {
       EXPECT_EQ(WindowText(h), spec.caption) << spec.name;
     }
     if (spec.limit > 0) {
@@ -115,16 +123,14 @@ TEST_F(FormWindowTest, ControlsHaveTheirCaptionsLimitsFontAndFocusOrder) {
       if (ime) ::ImmReleaseContext(h, ime);
     }
   }
-  const HWND combo = w->Control(TControl::ComboBox1);
-  std::u16string items;
-  for (int i = 0; i < ::SendMessageW(combo, CB_GETCOUNT, 0, 0); ++i) {
-    wchar_t item[32] = {};
-    ::SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
-    items += U(item);
+  for (const auto& [c, items] :
+       {std::pair{TControl::ComboBox1, u"右→上/右→下/上→右/下→右/"},
+        std::pair{TControl::ComboBox2, u"ベース図面/自動/A4/A3/A2/A1/A0/2A/3A/4A/5A/"}}) {
+    const HWND combo = w->Control(c);
+    EXPECT_EQ(Items(combo), items);
+    EXPECT_EQ(::SendMessageW(combo, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(::GetWindowLongPtrW(combo, GWL_STYLE) & CBS_DROPDOWNLIST, CBS_DROPDOWNLIST);
   }
-  EXPECT_EQ(items, u"右→上右→下上→右下→右");
-  EXPECT_EQ(::SendMessageW(combo, CB_GETCURSEL, 0, 0), 0);
-  EXPECT_EQ(::GetWindowLongPtrW(combo, GWL_STYLE) & CBS_DROPDOWNLIST, CBS_DROPDOWNLIST);
   EXPECT_FALSE(::GetWindowLongPtrW(w->Control(TControl::ListBox1), GWL_STYLE) &
                (LBS_MULTIPLESEL | LBS_EXTENDEDSEL | LBS_SORT));
 
@@ -139,10 +145,11 @@ TEST_F(FormWindowTest, ControlsHaveTheirCaptionsLimitsFontAndFocusOrder) {
 
   // Tab moves through the controls in their designed order.
   const std::vector<TControl> expected = {
-      TControl::ComboBox1, TControl::Edit1,   TControl::Edit2,    TControl::Edit3,
-      TControl::CheckBox1, TControl::Button1, TControl::ListBox1, TControl::Button2,
-      TControl::Button3,   TControl::Button4, TControl::Button5,  TControl::Button6,
-      TControl::Button7,   TControl::Button8, TControl::Button9};
+      TControl::ComboBox1, TControl::Edit1,     TControl::Edit2,     TControl::Edit3,
+      TControl::CheckBox1, TControl::ComboBox2, TControl::CheckBox2, TControl::Button1,
+      TControl::ListBox1,  TControl::Button2,   TControl::Button3,   TControl::Button4,
+      TControl::Button5,   TControl::Button6,   TControl::Button7,   TControl::Button8,
+      TControl::Button9};
   std::vector<TControl> chain;
   HWND at = w->Control(TControl::ComboBox1);
   do {
@@ -170,11 +177,11 @@ TEST_F(FormWindowTest, ControlsHaveTheirCaptionsLimitsFontAndFocusOrder) {
   ::GetClientRect(w->Handle(), &client);
   ASSERT_EQ(client.right, px(window::kDesignWidth));
   EXPECT_EQ(RectOf(w->Control(TControl::ListBox1), true).left, 0);
-  EXPECT_EQ(RectOf(w->Control(TControl::ListBox1), true).top, px(85));
+  EXPECT_EQ(RectOf(w->Control(TControl::ListBox1), true).top, px(111));
   EXPECT_EQ(RectOf(w->Control(TControl::Button2), true),
-            (window::TRect{px(526) - px(89) + px(8), px(85) + px(8), px(75), px(30)}));
+            (window::TRect{px(526) - px(89) + px(8), px(111) + px(8), px(75), px(30)}));
   EXPECT_EQ(RectOf(w->Control(TControl::Button1), true),
-            (window::TRect{px(526) - px(80) + px(5), px(58), px(70), px(25)}));
+            (window::TRect{px(526) - px(80) + px(5), px(84), px(70), px(25)}));
   const window::TRect status = RectOf(w->Control(TControl::StatusBar1), true);
   EXPECT_EQ(status.top + status.height, client.bottom);
   const window::TRect start = RectOf(w->Control(TControl::Button7), true);
@@ -188,6 +195,17 @@ TEST_F(FormWindowTest, ControlsHaveTheirCaptionsLimitsFontAndFocusOrder) {
   const window::TRect mm = RectOf(w->Control(TControl::Label6), true);
   EXPECT_GE(own.left, mm.left + mm.width);
   EXPECT_LE(own.left + own.width, client.right);
+  // The paper and the layer groups in a row of their own below the gaps: the
+  // drop-down under the arrangement's, the check box beside it, whole within
+  // the designed width.
+  const window::TRect paper = RectOf(w->Control(TControl::ComboBox2), true);
+  const window::TRect groups = RectOf(w->Control(TControl::CheckBox2), true);
+  const window::TRect gap = RectOf(w->Control(TControl::Edit2), true);
+  EXPECT_EQ(paper.left, RectOf(w->Control(TControl::ComboBox1), true).left);
+  EXPECT_GE(paper.top, gap.top + gap.height);
+  EXPECT_GE(groups.left, paper.left + paper.width);
+  EXPECT_LE(groups.left + groups.width, client.right);
+  EXPECT_LE(groups.top + groups.height, RectOf(w->Control(TControl::Label3), true).top);
 }
 
 TEST_F(FormWindowTest, AFlawedPlacementStillGivesAUsableWindow) {
@@ -250,7 +268,7 @@ TEST_F(FormWindowTest, ANewDpiScalesFontAndLayout) {
     RECT client{};
     ::GetClientRect(w->Handle(), &client);
     EXPECT_EQ(RectOf(w->Control(TControl::Button2), true),
-              (window::TRect{client.right - px(89) + px(8), px(85) + px(8), px(75), px(30)}))
+              (window::TRect{client.right - px(89) + px(8), px(111) + px(8), px(75), px(30)}))
         << dpi;
   }
 }
@@ -272,7 +290,7 @@ TEST_F(FormWindowTest, TheControlsAndTheFormAgree) {
   EXPECT_EQ(WindowText(w->Control(TControl::Edit1)), u"123456");  // longer than typing allows
   EXPECT_EQ(WindowText(w->Control(TControl::LabelBase)), base);
   EXPECT_EQ(WindowText(w->Control(TControl::LabelPap)), u"（A3）");
-  EXPECT_EQ(f.MemoT.size(), 16u);
+  EXPECT_EQ(f.MemoT.size(), 18u);
 
   const HWND list = w->Control(TControl::ListBox1);
   const std::u16string a = u"D:\\図面\\a.jww", b = u"D:\\図面\\b.jww", c = u"E:\\c.jww";
@@ -345,7 +363,7 @@ TEST_F(FormWindowTest, TheControlsAndTheFormAgree) {
   EXPECT_EQ(f.Files(), (std::vector<std::u16string>{c, dropped}));
 }
 
-// Settings written when the window closes, as eleven lines, and a window
+// Settings written when the window closes, as eighteen lines, and a window
 // opened afterwards where the last one was, with the same choices.
 TEST_F(FormWindowTest, SettingsAreWrittenOnCloseAndReadBack) {
   const std::u16string base = Drawing("ベース 図面.jww");
@@ -354,6 +372,8 @@ TEST_F(FormWindowTest, SettingsAreWrittenOnCloseAndReadBack) {
     w->open_answers = {{base}};
     Click(*w, TControl::Button1);
     Choose(*w, 3);
+    Choose(*w, 2, TControl::ComboBox2);
+    Click(*w, TControl::CheckBox2);
     Type(*w, TControl::Edit1, u"4");
     Type(*w, TControl::Edit2, u"12.5");
     ::SetWindowPos(w->Handle(), nullptr, 60, 70, 610, 540, SWP_NOZORDER);
@@ -365,12 +385,16 @@ TEST_F(FormWindowTest, SettingsAreWrittenOnCloseAndReadBack) {
             "\xEF\xBB\xBF"
             "60\r\n70\r\n610\r\n540\r\n3\r\n4\r\n12.5\r\n10\r\n" +
                 Utf16ToUtf8(base) + "\r\n" + folder + "\r\n" + folder +
-                "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n");
+                "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n1\r\nA4\r\n");
   EXPECT_FALSE(fs::exists(fs::path(dir.ufile("TEMP"))));
 
   auto again = MakeWindow();
   EXPECT_EQ(RectOf(again->Handle()), (window::TRect{60, 70, 610, 540}));
   EXPECT_EQ(::SendMessageW(again->Control(TControl::ComboBox1), CB_GETCURSEL, 0, 0), 3);
+  EXPECT_EQ(::SendMessageW(again->Control(TControl::ComboBox2), CB_GETCURSEL, 0, 0), 2);
+  EXPECT_EQ(::SendMessageW(again->Control(TControl::CheckBox2), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(again->Form().CurrentInputs().inputs.paper.nZumen, 4);
+  EXPECT_EQ(again->Form().CurrentInputs().inputs.layer_groups, TLayerGroups::kOwn);
   EXPECT_EQ(WindowText(again->Control(TControl::Edit1)), u"4");
   EXPECT_EQ(WindowText(again->Control(TControl::Edit2)), u"12.5");
   EXPECT_EQ(WindowText(again->Control(TControl::LabelBase)), base);

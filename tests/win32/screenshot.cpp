@@ -1,7 +1,9 @@
 // Draws the Windows window at its designed size with a few drawings listed
 // and saves it as a PNG, and with a second name the arrangement preview too:
 // `win32_screenshot OUT.png [PREVIEW.png]` (under Wine, on a display, in a
-// virtual desktop for the windows' frames: scripts/screenshot).
+// virtual desktop for the windows' frames: scripts/screenshot). The drawings
+// are of three scales, each given layer groups of its own, on the paper that
+// holds them.
 
 #include <windows.h>
 #include <zlib.h>
@@ -91,12 +93,7 @@ int wmain(int argc, wchar_t** argv) {
   testing::TempDir dir;
   const std::string folder = dir.file("図面/");
   std::filesystem::create_directory(testing::FsPath(folder));
-  testing::DrawingSpec spec;
-  spec.lines = 10;
-  for (const char* name :
-       {"配置図.jww", "1階平面図.jww", "2階平面図.jww", "立面図.jww", "断面図.jww"}) {
-    if (!testing::WriteDrawing(spec, folder + name)) return 1;
-  }
+  if (!testing::WriteSampleSheets(folder)) return 1;
   const std::u16string drawings = testing::NativePath(Utf8ToUtf16(folder));
   // Settings that give the designed client size with the frame around it.
   const UINT dpi = win32::DpiOf(nullptr);
@@ -111,7 +108,7 @@ int wmain(int argc, wchar_t** argv) {
       << outer.cy << "\r\n0\r\n3\r\n10\r\n10\r\n"
       << Utf16ToUtf8(drawings) << "配置図.jww\r\n"
       << Utf16ToUtf8(drawings) << "\r\n"
-      << Utf16ToUtf8(drawings) << "\r\n";
+      << Utf16ToUtf8(drawings) << "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n1\r\nfit\r\n";
   int status = 0;
   {
     win32::TFormWindow form(win32::TFormOptions{dir.ufile("plattero.exe"), false});

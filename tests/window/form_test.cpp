@@ -74,6 +74,7 @@ class FakeView : public TFormView {
  public:
   void SetText(TControl c, const std::u16string& text) override { texts[c] = text; }
   void SetArrangement(int index) override { arrangement = index; }
+  void SetPaper(int index) override { paper = index; }
   void SetChecked(TControl c, bool on) override { checked[c] = on; }
   void SetFiles(const Files& f, int selected) override {
     files = f;
@@ -150,6 +151,7 @@ class FakeView : public TFormView {
   std::map<TControl, std::u16string> texts;
   std::map<TControl, bool> checked;
   int arrangement = 0;
+  int paper = 0;
   Files files;
   std::vector<int> rows;
   std::vector<std::u16string> messages, questions;
@@ -216,9 +218,9 @@ TEST_F(FormTest, FirstStartMakesTheFoldersAndCloseWritesTheDefaults) {
   const std::string expected =
       "\xEF\xBB\xBF"
       "10\r\n20\r\n510\r\n420\r\n0\r\n3\r\n10\r\n10\r\n\r\n" +
-      dir.path() + "\r\n" + dir.path() + "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n";
+      dir.path() + "\r\n" + dir.path() + "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\nbase\r\n";
   EXPECT_EQ(ReadText(dir.file("plattero.dat")), expected);
-  EXPECT_EQ(f.MemoT.size(), 16u);
+  EXPECT_EQ(f.MemoT.size(), 18u);
   EXPECT_FALSE(fs::exists(dir.file("TEMP")));
   EXPECT_FALSE(fs::exists(dir.file("TEMP2")));
 }
@@ -286,6 +288,73 @@ TEST_F(FormTest, TheTileSizeChoiceIsKeptInTheSettings) {
   EXPECT_TRUE(view2.checked[TControl::CheckBox1]);
   EXPECT_TRUE(again.OwnTileSize());
   again.Button8Click();
+}
+
+// The layer groups and the paper come from the settings, reach the run and
+// are kept. Where the groups went is listed when the run asks before saving
+// (it asks for a missing drawing here, never for the groups alone), and the
+// saved message names the paper.
+TEST_F(FormTest, TheLayerGroupsAndThePaperReachTheRunAndAreKept) {
+  DrawingSpec at100, at200;
+  at100.scale = 100;
+  at100.groups = at200.groups = 1;
+  at200.scale = 200;
+  const std::u16string base = Drawing("base.jww", at100), site = Drawing("site.jww", at200);
+  WriteSettings("24\n24\n500\n400\n0\n3\n10\n10\n" + Utf16ToUtf8(base) +
+                "\n/z/\n/s/\n0\n0\n0\n0\n0\n1\nfit\n");
+  TForm1& f = Show();
+  EXPECT_TRUE(view.checked[TControl::CheckBox2]);
+  EXPECT_EQ(view.paper, 1);
+  TTilingInputs in = f.CurrentInputs().inputs;
+  EXPECT_EQ(in.layer_groups, TLayerGroups::kOwn);
+  EXPECT_EQ(in.paper.kind, TPaperChoice::kFit);
+  f.CheckBox2Click(false);
+  f.ComboBox2Select(5);
+  in = f.CurrentInputs().inputs;
+  EXPECT_EQ(in.layer_groups, TLayerGroups::kBase);
+  EXPECT_EQ(in.paper.kind, TPaperChoice::kNamed);
+  EXPECT_EQ(in.paper.nZumen, 1);  // A1
+  f.ComboBox2Select(-1);          // no item: the base drawing's paper
+  EXPECT_EQ(f.CurrentInputs().inputs.paper.kind, TPaperChoice::kBase);
+  f.CheckBox2Click(true);
+  f.ComboBox2Select(1);
+
+  // Two A3 sheets side by side fit A0 only; site.jww's 1:200 group goes to
+  // group 1, the first free one.
+  TempDir out;
+  view.open_answers = {{site, dir.ufile("missing.jww")}};
+  f.Button2Click();
+  view.save_answer = out.ufile("combined.jww");
+  f.Button7Click();
+  ASSERT_TRUE(WaitForRun());
+  TTileWarning missing, groups;
+  missing.file = dir.ufile("missing.jww");
+  groups.kind = TTileWarning::kGroups;
+  groups.file = site;
+  groups.placed = {{0, 1, 200}};
+  ASSERT_EQ(view.questions.size(), 1u);
+  EXPECT_EQ(view.questions[0], std::u16string(kProblemsHeading) + u"\n" + WarningLine(missing) +
+                                   u"\n\n" + WarningLine(groups) + u"\n\n" + kSaveAnywayQuestion);
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_NE(view.messages[0].find(u"\n用紙（A0）に配置しました。\n"), std::u16string::npos)
+      << Utf16ToUtf8(view.messages[0]);
+  TJwwData result;
+  ASSERT_TRUE(result.FileIn(out.ufile("combined.jww")));
+  EXPECT_EQ(result.Enthd.nZumen, 0);
+  EXPECT_EQ(result.EntLgrp[1].adScale, 200);
+
+  // Without a problem the groups alone ask nothing.
+  f.ListBox1Select(1);
+  f.Button3Click();
+  ASSERT_EQ(f.Files(), Files{site});
+  view.questions.clear();
+  f.Button7Click();
+  ASSERT_TRUE(WaitForRun());
+  EXPECT_TRUE(view.questions.empty());
+
+  f.Button8Click();
+  const std::string saved = ReadText(dir.file("plattero.dat"));
+  EXPECT_NE(saved.find("\r\n1\r\nfit\r\n"), std::string::npos) << saved;
 }
 
 TEST_F(FormTest, RestoredArrangementSetsTheCountLabelAndShortFilesKeepDefaults) {

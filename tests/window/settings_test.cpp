@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "drawing_builder.h"
+#include "messages/tiling_messages.h"
 #include "util/text.h"
 
 namespace plattero::window {
@@ -38,7 +39,7 @@ std::string ReadText(const std::string& path) {
   return ss.str();
 }
 
-TEST(SettingsTest, DefaultsAreWrittenAsSixteenLinesWithBomAndCrLf) {
+TEST(SettingsTest, DefaultsAreWrittenAsEighteenLinesWithBomAndCrLf) {
   TSettings s = DefaultSettings(u"/opt/p/");
   s.left = 10;
   s.top = -5;
@@ -47,7 +48,7 @@ TEST(SettingsTest, DefaultsAreWrittenAsSixteenLinesWithBomAndCrLf) {
   EXPECT_EQ(EncodeSettingsLines(SettingsLines(s)),
             ToBytes("\xEF\xBB\xBF"
                     "10\r\n-5\r\n542\r\n497\r\n0\r\n3\r\n10\r\n10\r\n\r\n/opt/p/\r\n/opt/p/\r\n"
-                    "0\r\n0\r\n0\r\n0\r\n0\r\n"));
+                    "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\nbase\r\n"));
 }
 
 TEST(SettingsTest, EncodingsAndLineEndsReadAlike) {
@@ -108,17 +109,20 @@ TEST(SettingsTest, ShortAndDamagedFilesKeepTheRestAtTheirDefaults) {
   EXPECT_EQ(s.zumen_path, u"/exe/");
   EXPECT_EQ(s.save_path, u"/exe/");
 
-  // Lines after the sixteenth are ignored; an empty line is a line.
+  // Lines after the eighteenth are ignored; an empty line is a line.
   EXPECT_EQ(DecodeSettingsLines(ToBytes("a\r\n\r\nb")),
             (std::vector<std::u16string>{u"a", u"", u"b"}));
   EXPECT_TRUE(DecodeSettingsLines({}).empty());
   TSettings t = DefaultSettings(u"/exe/");
   std::vector<std::u16string> many(20, u"9");
-  many[16] = u"77";
+  many[17] = u"A1";
+  many[18] = u"A2";
   ApplySettingsLines(many, t);
   EXPECT_EQ(t.save_path, u"9");
   EXPECT_TRUE(t.own_tile_size);
   EXPECT_EQ(t.preview_height, 9);
+  EXPECT_TRUE(t.own_layer_groups);
+  EXPECT_EQ(t.paper, 5);
 }
 
 // Lines 12 to 16, the tile-size choice and the preview's frame, came after
@@ -161,12 +165,62 @@ TEST(SettingsTest, TheTileSizeChoiceAndThePreviewsFrameFollowTheFirstElevenLines
     EXPECT_EQ(s.preview_height, c.preview[3]) << c.name;
 
     const std::vector<std::u16string> lines = SettingsLines(s);
-    ASSERT_EQ(lines.size(), 16u) << c.name;
+    ASSERT_EQ(lines.size(), 18u) << c.name;
     EXPECT_EQ(lines[11], c.own_tile_size ? u"1" : u"0") << c.name;
     TSettings back = DefaultSettings(u"/other/");
     ApplySettingsLines(DecodeSettingsLines(EncodeSettingsLines(lines)), back);
     EXPECT_EQ(SettingsLines(back), lines) << c.name;
   }
+}
+
+// Lines 17 and 18, the layer groups and the paper, came after the sixteen
+// lines of the version before: its files keep both at their defaults; a paper
+// that is no item's name keeps the base drawing's; what is written reads back.
+TEST(SettingsTest, TheLayerGroupsAndThePaperFollowTheSixteenLines) {
+  const std::string sixteen = "1\n2\n300\n400\n1\n3\n10\n10\n/b.jww\n/z/\n/s/\n1\n5\n6\n640\n520\n";
+  const struct {
+    std::string more;  // after line 16
+    bool own_layer_groups;
+    int paper;
+    const char16_t* paper_line;
+  } cases[] = {
+      {"", false, 0, u"base"},        {"1\n", true, 0, u"base"},
+      {"0\nfit\n", false, 1, u"fit"}, {"1\nA4\n", true, 2, u"A4"},
+      {"2\n5A\r\n", true, 10, u"5A"}, {"0\n2A\n", false, 7, u"2A"},
+      {"x\na3\n", false, 0, u"base"},  // names are as written
+      {"1\nA5\n", true, 0, u"base"},   // no such paper
+      {"1\n A1\n", true, 0, u"base"}, {"0\n\n", false, 0, u"base"},
+  };
+  for (const auto& c : cases) {
+    TSettings s = DefaultSettings(u"/exe/");
+    ApplySettingsLines(DecodeSettingsLines(ToBytes(sixteen + c.more)), s);
+    EXPECT_EQ(s.preview_height, 520) << c.more;
+    EXPECT_EQ(s.own_layer_groups, c.own_layer_groups) << c.more;
+    EXPECT_EQ(s.paper, c.paper) << c.more;
+    const std::vector<std::u16string> lines = SettingsLines(s);
+    ASSERT_EQ(lines.size(), 18u);
+    EXPECT_EQ(lines[16], c.own_layer_groups ? u"1" : u"0") << c.more;
+    EXPECT_EQ(lines[17], c.paper_line) << c.more;
+    TSettings back = DefaultSettings(u"/exe/");
+    ApplySettingsLines(DecodeSettingsLines(EncodeSettingsLines(lines)), back);
+    EXPECT_EQ(SettingsLines(back), lines) << c.more;
+  }
+  // Every item of the drop-down is kept by its name and makes its choice.
+  for (int i = 0; i < static_cast<int>(std::size(kPaperItems)); ++i) {
+    TSettings s = DefaultSettings(u"/exe/");
+    s.paper = i;
+    TSettings back = DefaultSettings(u"/exe/");
+    ApplySettingsLines(SettingsLines(s), back);
+    EXPECT_EQ(back.paper, i);
+    const TPaperChoice choice = PaperChoiceOf(i);
+    EXPECT_EQ(choice.kind, kPaperItems[i].kind);
+    if (choice.kind == TPaperChoice::kNamed) {
+      EXPECT_EQ(PaperCaption(choice.nZumen), u"（" + std::u16string(kPaperItems[i].name) + u"）");
+    }
+    EXPECT_FALSE(choice.reduce);
+  }
+  EXPECT_EQ(PaperChoiceOf(-1).kind, TPaperChoice::kBase);
+  EXPECT_EQ(PaperChoiceOf(99).kind, TPaperChoice::kBase);
 }
 
 // A line longer than its item takes is refused whole and the item keeps its
