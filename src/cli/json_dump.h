@@ -24,14 +24,10 @@ Json Num(double v);
 // Text as UTF-8 (a lone surrogate becomes U+FFFD).
 Json Text(const std::u16string& s);
 
-Json AttrJson(const TEntJwwAttr& a);
-Json LineJson(const TEntJwwLine& e);
-Json EnkoJson(const TEntJwwEnko& e);
-Json TenJson(const TEntJwwTen& e);
-Json MojiJson(const TEntJwwMoji& e);
-Json SunpoJson(const TEntJwwSunpo& e);
-Json SolidJson(const TEntJwwSolid& e);
-Json BlockJson(const TEntJwwBlock& e);
+// The fields of an entity record (one of the seven) under their own names in
+// file order, every optional part shown.
+template <class E>
+Json FieldsJson(const E& e);
 
 // The entity that entry `index` of the document's EntNo designates, as
 // {"type": class name, "index": index, fields...}. An entry that designates

@@ -42,7 +42,7 @@ TEST(JsonNumber, NonFiniteBecomeStringsAndKeepTheLineValid) {
   line.start_y = Lim::infinity();
   line.end_x = -Lim::infinity();
   line.end_y = -Lim::quiet_NaN();
-  const Json back = Json::parse(JsonLine(LineJson(line)));
+  const Json back = Json::parse(JsonLine(FieldsJson(line)));
   EXPECT_EQ(back["start_x"], "nan");
   EXPECT_EQ(back["start_y"], "inf");
   EXPECT_EQ(back["end_x"], "-inf");
