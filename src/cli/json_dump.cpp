@@ -12,6 +12,7 @@
 #include "jww/entity_fields.h"
 #include "jww/entity_lists.h"
 #include "jww/entity_visit.h"
+#include "jww/extents.h"
 #include "util/text.h"
 
 namespace plattero::cli {
@@ -84,45 +85,6 @@ Json EntityJson(const EntityLists& lists, std::size_t index) {
   }
   return j;
 }
-
-// Grows the box by one point unless a coordinate is not finite.
-struct Box {
-  bool any = false;
-  Extents e{};
-  void Add(double x, double y) {
-    if (!std::isfinite(x) || !std::isfinite(y)) return;
-    if (!any) {
-      e = {x, y, x, y};
-      any = true;
-      return;
-    }
-    e.min_x = std::min(e.min_x, x);
-    e.min_y = std::min(e.min_y, y);
-    e.max_x = std::max(e.max_x, x);
-    e.max_y = std::max(e.max_y, y);
-  }
-  void Add(const TEntJwwLine& e) {
-    Add(e.start_x, e.start_y);
-    Add(e.end_x, e.end_y);
-  }
-  void Add(const TEntJwwEnko& e) {
-    Add(e.start_x - e.dHankei, e.start_y - e.dHankei);
-    Add(e.start_x + e.dHankei, e.start_y + e.dHankei);
-  }
-  void Add(const TEntJwwTen& e) { Add(e.start_x, e.start_y); }
-  void Add(const TEntJwwMoji& e) {
-    Add(e.start_x, e.start_y);
-    Add(e.end_x, e.end_y);
-  }
-  void Add(const TEntJwwSunpo& e) { Add(e.Sen); }
-  void Add(const TEntJwwSolid& e) {
-    Add(e.start_x, e.start_y);
-    Add(e.end_x, e.end_y);
-    Add(e.DPoint2_x, e.DPoint2_y);
-    Add(e.DPoint3_x, e.DPoint3_y);
-  }
-  void Add(const TEntJwwBlock& e) { Add(e.DPKijunTen_x, e.DPKijunTen_y); }
-};
 
 }  // namespace
 
@@ -218,13 +180,9 @@ void WriteDump(const TJwwData& doc, std::ostream& out) {
 }
 
 std::optional<Extents> TopLevelExtents(const TJwwData& doc) {
-  Box box;
-  const EntityLists lists = TopLevelLists(doc);
-  for (const TEntJwwNo& no : doc.EntNo) {
-    VisitEntity(no, lists, [&](const auto& e) { box.Add(e); });
-  }
-  if (!box.any) return std::nullopt;
-  return box.e;
+  const TExtents box = ExtentsOf(TopLevelLists(doc));
+  if (box.empty) return std::nullopt;
+  return Extents{box.min_x, box.min_y, box.max_x, box.max_y};
 }
 
 Json InfoJson(const TJwwData& doc, const std::string& file, bool read_ok) {

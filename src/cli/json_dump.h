@@ -42,14 +42,11 @@ Json BlockDefJson(const TEntJwwBlockDef& b, std::size_t index);
 // block definition.
 void WriteDump(const TJwwData& doc, std::ostream& out);
 
-// The smallest rectangle holding the defining points of the top-level entities.
+// The extents of the top-level entities (ExtentsOf); empty when no entity
+// has a finite point that counts.
 struct Extents {
   double min_x, min_y, max_x, max_y;
 };
-// Line ends, arc centre ± radius, point positions, text start and end,
-// dimension line ends, solid corners and block insertion points of the
-// entities EntNo designates; points with a non-finite coordinate are left out.
-// Empty when no point is left.
 std::optional<Extents> TopLevelExtents(const TJwwData& doc);
 
 // The summary of `info`. `file` is the path as shown (UTF-8); the read status comes
