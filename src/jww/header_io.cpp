@@ -211,25 +211,13 @@ class HeaderWriter {
   ArchiveWriter& w_;
 };
 
+// Clamps, default names and the replacements Jw_cad expects of version `ver`.
 // The header and its tables as written: a copy of the document's, with the
 // extended tables `ex`, normalised for version `ver`.
-struct HeaderRecord {
-  TEntJwwHeader Enthd;
-  std::vector<TEntJwwLayerGroup> EntLgrp;
-  std::vector<TEntJwwLayer> EntLay;
-  std::vector<TEntJwwColorNo> EntCol;
-  std::vector<TEntJwwLineTypeNo> EntLtp1;
-  std::vector<TEntJwwRandomLineNo> EntLtp2;
-  std::vector<TEntJwwLineTypeNo> EntLtp3;
-  std::vector<TEntJwwMojiType> EntMoj;
-  std::vector<TEntJwwColorExNo> EntColS;
-  std::vector<TEntJwwLineTypeExNo> EntLtpS;
-};
-
-// Clamps, default names and the replacements Jw_cad expects of version `ver`.
-HeaderRecord NormalizeHeader(const TJwwData& doc, const ExTables& ex, std::int32_t ver) {
-  HeaderRecord d{doc.Enthd,   doc.EntLgrp, doc.EntLay, doc.EntCol, doc.EntLtp1,
-                 doc.EntLtp2, doc.EntLtp3, doc.EntMoj, ex.colors,  ex.line_types};
+TJwwHeaderTables NormalizeHeader(const TJwwData& doc, const ExTables& ex, std::int32_t ver) {
+  TJwwHeaderTables d = doc;
+  d.EntColS = ex.colors;
+  d.EntLtpS = ex.line_types;
   TEntJwwHeader& h = d.Enthd;
   if (ver <= 420 && h.nMaxDrawWid < -101) h.nMaxDrawWid = -101;
   for (TEntJwwLayer& ly : d.EntLay)
@@ -282,7 +270,7 @@ bool ReadHeader(ArchiveReader& r, TJwwData& doc, TJwwReadStatus* where) {
 void WriteHeader(ArchiveWriter& w, const TJwwData& doc, const ExTables& ex, std::int32_t ver) {
   w.Write(kSignature, 8);
   w.WriteI32(ver);
-  HeaderRecord d = NormalizeHeader(doc, ex, ver);
+  const TJwwHeaderTables d = NormalizeHeader(doc, ex, ver);
   HeaderWriter io(w);
   TransferHeader(io, d, ver);
 }
