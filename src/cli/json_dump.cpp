@@ -4,9 +4,15 @@
 #include <cmath>
 #include <cstdio>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
+#include "jww/archive.h"
+#include "jww/entity_fields.h"
 #include "jww/entity_lists.h"
+#include "jww/entity_visit.h"
+#include "jww/extents.h"
 #include "util/text.h"
 
 namespace plattero::cli {
@@ -15,103 +21,59 @@ namespace {
 
 using EntityLists = EntityListsIn;
 
-template <class T>
-bool InList(std::int32_t i, const std::vector<T>& list) {
-  return i >= 0 && static_cast<std::size_t>(i) < list.size();
-}
+// Builds a record's JSON object by walking its description: every field
+// under its own name in file order, every optional part shown, values as
+// stored (no writer's normalisation).
+class JsonIo {
+ public:
+  static constexpr bool kReads = false;
+  explicit JsonIo(Json& out) : out_(out) {}
 
-// Calls f with the record an order entry designates; false when it designates
-// nothing (kind outside 1..7 or index outside its list).
-template <class F>
-bool VisitEntity(const TEntJwwNo& no, const EntityLists& l, F&& f) {
-  const std::int32_t i = no.EntNo;
-  switch (no.EntType) {
-    case kEntLine:
-      if (!InList(i, l.line)) return false;
-      f(l.line[i]);
-      return true;
-    case kEntEnko:
-      if (!InList(i, l.enko)) return false;
-      f(l.enko[i]);
-      return true;
-    case kEntTen:
-      if (!InList(i, l.ten)) return false;
-      f(l.ten[i]);
-      return true;
-    case kEntMoji:
-      if (!InList(i, l.moji)) return false;
-      f(l.moji[i]);
-      return true;
-    case kEntSunpo:
-      if (!InList(i, l.sunpo)) return false;
-      f(l.sunpo[i]);
-      return true;
-    case kEntSolid:
-      if (!InList(i, l.solid)) return false;
-      f(l.solid[i]);
-      return true;
-    case kEntBlock:
-      if (!InList(i, l.block)) return false;
-      f(l.block[i]);
-      return true;
-    default:
-      return false;
+  bool Present() const { return true; }
+  bool When(bool) const { return true; }
+  void Enter(const char* name) { nested_.push_back({name, Json()}); }
+  void Leave() {
+    auto [name, j] = std::move(nested_.back());
+    nested_.pop_back();
+    Top()[name] = std::move(j);
   }
-}
 
-// Record -> (class name, fields).
-const char* ClassName(const TEntJwwLine&) {
-  return "CDataSen";
-}
-const char* ClassName(const TEntJwwEnko&) {
-  return "CDataEnko";
-}
-const char* ClassName(const TEntJwwTen&) {
-  return "CDataTen";
-}
-const char* ClassName(const TEntJwwMoji&) {
-  return "CDataMoji";
-}
-const char* ClassName(const TEntJwwSunpo&) {
-  return "CDataSunpou";
-}
-const char* ClassName(const TEntJwwSolid&) {
-  return "CDataSolid";
-}
-const char* ClassName(const TEntJwwBlock&) {
-  return "CDataBlock";
-}
-Json Fields(const TEntJwwLine& e) {
-  return LineJson(e);
-}
-Json Fields(const TEntJwwEnko& e) {
-  return EnkoJson(e);
-}
-Json Fields(const TEntJwwTen& e) {
-  return TenJson(e);
-}
-Json Fields(const TEntJwwMoji& e) {
-  return MojiJson(e);
-}
-Json Fields(const TEntJwwSunpo& e) {
-  return SunpoJson(e);
-}
-Json Fields(const TEntJwwSolid& e) {
-  return SolidJson(e);
-}
-Json Fields(const TEntJwwBlock& e) {
-  return BlockJson(e);
-}
+  void Attr(const char* name, const TEntJwwAttr& a, int) {
+    Enter(name);
+    TransferAttr(*this, a, kEveryPart);
+    Leave();
+  }
+  void U8(const char* name, std::uint8_t v) { Top()[name] = v; }
+  void U16(const char* name, std::uint16_t v) { Top()[name] = v; }
+  void U32(const char* name, std::uint32_t v) { Top()[name] = v; }
+  void I32(const char* name, std::int32_t v) { Top()[name] = v; }
+  void F64(const char* name, double v) { Top()[name] = Num(v); }
+  void Size(const char* name, double v) { F64(name, v); }
+  void Spacing(const char* name, double v) { F64(name, v); }
+  void BlockNo(const char* name, std::uint32_t v) { U32(name, v); }
+  void Reserved(const char*, std::size_t) {}
+  void Name(const char* name, const std::u16string& s) { Top()[name] = cli::Text(s); }
+  void Text(const char* name, const std::u16string& s, int) { Name(name, s); }
+  void FileName(const char* name, const std::u16string& s) { Name(name, s); }
+
+  // The version the description is walked for: one that has every field.
+  static constexpr std::int32_t kEveryPart = 700;
+
+ private:
+  Json& Top() { return nested_.empty() ? out_ : nested_.back().second; }
+
+  Json& out_;
+  std::vector<std::pair<const char*, Json>> nested_;
+};
 
 Json EntityJson(const EntityLists& lists, std::size_t index) {
   const TEntJwwNo& no = lists.order[index];
   Json j;
   bool found = VisitEntity(no, lists, [&](const auto& e) {
-    j["type"] = ClassName(e);
+    j["type"] = std::string(kClassNames[KindOf<std::remove_cvref_t<decltype(e)>>()]);
     j["index"] = index;
-    Json fields = Fields(e);
-    for (auto it = fields.begin(); it != fields.end(); ++it)
-      j[it.key()] = std::move(*it);
+    JsonIo io(j);
+    Transfer(io, e, JsonIo::kEveryPart);
   });
   if (!found) {
     j["type"] = nullptr;
@@ -123,45 +85,6 @@ Json EntityJson(const EntityLists& lists, std::size_t index) {
   }
   return j;
 }
-
-// Grows the box by one point unless a coordinate is not finite.
-struct Box {
-  bool any = false;
-  Extents e{};
-  void Add(double x, double y) {
-    if (!std::isfinite(x) || !std::isfinite(y)) return;
-    if (!any) {
-      e = {x, y, x, y};
-      any = true;
-      return;
-    }
-    e.min_x = std::min(e.min_x, x);
-    e.min_y = std::min(e.min_y, y);
-    e.max_x = std::max(e.max_x, x);
-    e.max_y = std::max(e.max_y, y);
-  }
-  void Add(const TEntJwwLine& e) {
-    Add(e.start_x, e.start_y);
-    Add(e.end_x, e.end_y);
-  }
-  void Add(const TEntJwwEnko& e) {
-    Add(e.start_x - e.dHankei, e.start_y - e.dHankei);
-    Add(e.start_x + e.dHankei, e.start_y + e.dHankei);
-  }
-  void Add(const TEntJwwTen& e) { Add(e.start_x, e.start_y); }
-  void Add(const TEntJwwMoji& e) {
-    Add(e.start_x, e.start_y);
-    Add(e.end_x, e.end_y);
-  }
-  void Add(const TEntJwwSunpo& e) { Add(e.Sen); }
-  void Add(const TEntJwwSolid& e) {
-    Add(e.start_x, e.start_y);
-    Add(e.end_x, e.end_y);
-    Add(e.DPoint2_x, e.DPoint2_y);
-    Add(e.DPoint3_x, e.DPoint3_y);
-  }
-  void Add(const TEntJwwBlock& e) { Add(e.DPKijunTen_x, e.DPKijunTen_y); }
-};
 
 }  // namespace
 
@@ -175,112 +98,21 @@ Json Text(const std::u16string& s) {
   return Utf16ToUtf8(s);
 }
 
-Json AttrJson(const TEntJwwAttr& a) {
+template <class E>
+Json FieldsJson(const E& e) {
   Json j;
-  j["lGroup"] = a.lGroup;
-  j["nPenStyle"] = a.nPenStyle;
-  j["nPenColor"] = a.nPenColor;
-  j["nPenWidth"] = a.nPenWidth;
-  j["nLayer"] = a.nLayer;
-  j["nGLayer"] = a.nGLayer;
-  j["sFlg"] = a.sFlg;
+  JsonIo io(j);
+  Transfer(io, e, JsonIo::kEveryPart);
   return j;
 }
 
-Json LineJson(const TEntJwwLine& e) {
-  Json j;
-  j["att"] = AttrJson(e.att);
-  j["start_x"] = Num(e.start_x);
-  j["start_y"] = Num(e.start_y);
-  j["end_x"] = Num(e.end_x);
-  j["end_y"] = Num(e.end_y);
-  return j;
-}
-
-Json EnkoJson(const TEntJwwEnko& e) {
-  Json j;
-  j["att"] = AttrJson(e.att);
-  j["start_x"] = Num(e.start_x);
-  j["start_y"] = Num(e.start_y);
-  j["dHankei"] = Num(e.dHankei);
-  j["radKaishiKaku"] = Num(e.radKaishiKaku);
-  j["radEnkoKaku"] = Num(e.radEnkoKaku);
-  j["radKatamukiKaku"] = Num(e.radKatamukiKaku);
-  j["dHenpeiRitsu"] = Num(e.dHenpeiRitsu);
-  j["bZenEnFlg"] = e.bZenEnFlg;
-  return j;
-}
-
-Json TenJson(const TEntJwwTen& e) {
-  Json j;
-  j["att"] = AttrJson(e.att);
-  j["start_x"] = Num(e.start_x);
-  j["start_y"] = Num(e.start_y);
-  j["bKariten"] = e.bKariten;
-  j["nCode"] = e.nCode;
-  j["radKaitenKaku"] = Num(e.radKaitenKaku);
-  j["dBairitsu"] = Num(e.dBairitsu);
-  return j;
-}
-
-Json MojiJson(const TEntJwwMoji& e) {
-  Json j;
-  j["att"] = AttrJson(e.att);
-  j["start_x"] = Num(e.start_x);
-  j["start_y"] = Num(e.start_y);
-  j["end_x"] = Num(e.end_x);
-  j["end_y"] = Num(e.end_y);
-  j["nMojiShu"] = e.nMojiShu;
-  j["dSizeX"] = Num(e.dSizeX);
-  j["dSizeY"] = Num(e.dSizeY);
-  j["dKankaku"] = Num(e.dKankaku);
-  j["degKakudo"] = Num(e.degKakudo);
-  j["strFontName"] = Text(e.strFontName);
-  j["str"] = Text(e.str);
-  return j;
-}
-
-Json SunpoJson(const TEntJwwSunpo& e) {
-  Json j;
-  j["att"] = AttrJson(e.att);
-  j["Sen"] = LineJson(e.Sen);
-  j["Moji"] = MojiJson(e.Moji);
-  j["bSxfMode"] = e.bSxfMode;
-  j["Ho1"] = LineJson(e.Ho1);
-  j["Ho2"] = LineJson(e.Ho2);
-  j["Te1"] = TenJson(e.Te1);
-  j["Te2"] = TenJson(e.Te2);
-  j["Kt1"] = TenJson(e.Kt1);
-  j["Kt2"] = TenJson(e.Kt2);
-  return j;
-}
-
-Json SolidJson(const TEntJwwSolid& e) {
-  Json j;
-  j["att"] = AttrJson(e.att);
-  j["start_x"] = Num(e.start_x);
-  j["start_y"] = Num(e.start_y);
-  j["end_x"] = Num(e.end_x);
-  j["end_y"] = Num(e.end_y);
-  j["DPoint2_x"] = Num(e.DPoint2_x);
-  j["DPoint2_y"] = Num(e.DPoint2_y);
-  j["DPoint3_x"] = Num(e.DPoint3_x);
-  j["DPoint3_y"] = Num(e.DPoint3_y);
-  j["Color"] = e.Color;
-  return j;
-}
-
-Json BlockJson(const TEntJwwBlock& e) {
-  Json j;
-  j["att"] = AttrJson(e.att);
-  j["DPKijunTen_x"] = Num(e.DPKijunTen_x);
-  j["DPKijunTen_y"] = Num(e.DPKijunTen_y);
-  j["dBairitsuX"] = Num(e.dBairitsuX);
-  j["dBairitsuY"] = Num(e.dBairitsuY);
-  j["radKaitenKaku"] = Num(e.radKaitenKaku);
-  j["nNumber"] = e.nNumber;
-  return j;
-}
+template Json FieldsJson(const TEntJwwLine&);
+template Json FieldsJson(const TEntJwwEnko&);
+template Json FieldsJson(const TEntJwwTen&);
+template Json FieldsJson(const TEntJwwMoji&);
+template Json FieldsJson(const TEntJwwSunpo&);
+template Json FieldsJson(const TEntJwwSolid&);
+template Json FieldsJson(const TEntJwwBlock&);
 
 Json TopLevelEntityJson(const TJwwData& doc, std::size_t index) {
   return EntityJson(TopLevelLists(doc), index);
@@ -290,11 +122,8 @@ Json BlockDefJson(const TEntJwwBlockDef& b, std::size_t index) {
   Json j;
   j["type"] = "CDataList";
   j["index"] = index;
-  j["att"] = AttrJson(b.att);
-  j["nNumber"] = b.nNumber;
-  j["bRefferd"] = b.bRefferd;
-  j["dtime"] = b.dtime;
-  j["strName"] = Text(b.strName);
+  JsonIo io(j);
+  TransferBlockDefHead(io, b, JsonIo::kEveryPart);
   j["N"] = b.mNo.size();
   j["ref_flag"] = b.ref_flag;
   j["ref_no"] = b.ref_no;
@@ -351,13 +180,9 @@ void WriteDump(const TJwwData& doc, std::ostream& out) {
 }
 
 std::optional<Extents> TopLevelExtents(const TJwwData& doc) {
-  Box box;
-  const EntityLists lists = TopLevelLists(doc);
-  for (const TEntJwwNo& no : doc.EntNo) {
-    VisitEntity(no, lists, [&](const auto& e) { box.Add(e); });
-  }
-  if (!box.any) return std::nullopt;
-  return box.e;
+  const TExtents box = ExtentsOf(TopLevelLists(doc));
+  if (box.empty) return std::nullopt;
+  return Extents{box.min_x, box.min_y, box.max_x, box.max_y};
 }
 
 Json InfoJson(const TJwwData& doc, const std::string& file, bool read_ok) {

@@ -24,14 +24,10 @@ Json Num(double v);
 // Text as UTF-8 (a lone surrogate becomes U+FFFD).
 Json Text(const std::u16string& s);
 
-Json AttrJson(const TEntJwwAttr& a);
-Json LineJson(const TEntJwwLine& e);
-Json EnkoJson(const TEntJwwEnko& e);
-Json TenJson(const TEntJwwTen& e);
-Json MojiJson(const TEntJwwMoji& e);
-Json SunpoJson(const TEntJwwSunpo& e);
-Json SolidJson(const TEntJwwSolid& e);
-Json BlockJson(const TEntJwwBlock& e);
+// The fields of an entity record (one of the seven) under their own names in
+// file order, every optional part shown.
+template <class E>
+Json FieldsJson(const E& e);
 
 // The entity that entry `index` of the document's EntNo designates, as
 // {"type": class name, "index": index, fields...}. An entry that designates
@@ -46,14 +42,11 @@ Json BlockDefJson(const TEntJwwBlockDef& b, std::size_t index);
 // block definition.
 void WriteDump(const TJwwData& doc, std::ostream& out);
 
-// The smallest rectangle holding the defining points of the top-level entities.
+// The extents of the top-level entities (ExtentsOf); empty when no entity
+// has a finite point that counts.
 struct Extents {
   double min_x, min_y, max_x, max_y;
 };
-// Line ends, arc centre ± radius, point positions, text start and end,
-// dimension line ends, solid corners and block insertion points of the
-// entities EntNo designates; points with a non-finite coordinate are left out.
-// Empty when no point is left.
 std::optional<Extents> TopLevelExtents(const TJwwData& doc);
 
 // The summary of `info`. `file` is the path as shown (UTF-8); the read status comes

@@ -1,15 +1,20 @@
 #pragma once
 
-// The fields of each entity record, described once. Transfer(io, record, ver)
-// walks a record's fields in file order; `io` is the reader, the writer, the
-// skipper or the dump, and decides what a field means to it:
+// The fields of each entity record, and of the records around the entity
+// lists (the head of a block definition, a row of the image section),
+// described once. Transfer(io, record, ver) walks a record's fields in file
+// order; `io` is the reader, the writer, the skipper or the dump, and decides
+// what a field means to it:
 //   io.Attr(name, att, kind)    the attribute block of an element of `kind`
-//   io.U16/U32/F64(name, v)     a fixed field
+//   io.U8/U16/U32/I32/F64(name, v)  a fixed field
+//   io.Reserved(name, n)        n bytes nothing reads (written as zeros)
 //   io.Size(name, v)            a text width or height (read: a non-finite
 //                               value becomes 3; written: ClampTextSize)
 //   io.Spacing(name, v)         a text spacing (read: non-finite becomes 0)
 //   io.BlockNo(name, v)         a block number (written through ChangeBlockNo)
-//   io.Name(name, s)            a font name; io.Text(name, s, kind) a text
+//   io.Name(name, s)            a font or block name; io.Text(name, s, kind)
+//                               a text; io.FileName(name, s) an image's file
+//                               name (written as it is; a reader notes a NUL)
 //   io.Enter(name), io.Leave()  around a record nested in this one
 //   io.Present()                false when a reader finds no byte left: the
 //                               record is dropped
@@ -180,6 +185,25 @@ bool TransferBlock(Io& io, E& e, std::int32_t) {
   io.F64("radKaitenKaku", e.radKaitenKaku);
   io.BlockNo("nNumber", e.nNumber);
   return true;
+}
+
+// The head of a block definition, up to the nested entity list. A time stamp
+// with bit 31 set is the long form: 8 more bytes follow it.
+template <class Io, class B>
+void TransferBlockDefHead(Io& io, B& b, std::int32_t) {
+  io.Attr("att", b.att, kEntBlockDef);
+  io.BlockNo("nNumber", b.nNumber);
+  io.U32("bRefferd", b.bRefferd);
+  io.U32("dtime", b.dtime);
+  if (io.When(b.dtime >= 0x80000000u)) io.Reserved("dtime_long", 8);
+  io.Name("strName", b.strName);
+}
+
+// A row of the image section; the file's bytes follow it.
+template <class Io, class R>
+void TransferImageRow(Io& io, R& row) {
+  io.FileName("Fname", row.Fname);
+  io.I32("Fsize", row.Fsize);
 }
 
 // One entry point per record type, so a walker can take any record.

@@ -85,7 +85,9 @@ class ReaderIoT {
   void U8(const char*, std::uint8_t& v) { v = r_.ReadU8(); }
   void U16(const char*, std::uint16_t& v) { v = r_.ReadU16(); }
   void U32(const char*, std::uint32_t& v) { v = r_.ReadU32(); }
+  void I32(const char*, std::int32_t& v) { v = r_.ReadI32(); }
   void F64(const char*, double& v) { v = r_.ReadF64(); }
+  void Reserved(const char*, std::size_t n) { r_.Skip(n); }
   void Size(const char*, double& v) { v = FiniteOr(r_.ReadF64(), 3.0); }
   void Spacing(const char*, double& v) { v = FiniteOr(r_.ReadF64(), 0.0); }
   void BlockNo(const char*, std::uint32_t& v) { v = r_.ReadU32(); }
@@ -97,6 +99,9 @@ class ReaderIoT {
     }
   }
   void Text(const char* name, std::u16string& s, int) { Name(name, s); }
+  void FileName(const char*, std::u16string& s) { s = r_.ReadName(&held_nul_); }
+  // True when the last file name held a NUL among its bytes.
+  bool HeldNul() const { return held_nul_; }
 
  private:
   static double FiniteOr(double v, double fallback) { return IsFiniteNumber(v) ? v : fallback; }
@@ -105,6 +110,7 @@ class ReaderIoT {
   std::int32_t ver_;
   double point_scale_;
   int depth_ = 0;
+  bool held_nul_ = false;
 };
 using ReaderIo = ReaderIoT<false>;
 using SkipperIo = ReaderIoT<true>;
@@ -140,6 +146,11 @@ class WriterIo {
     Fit(4);
     PutU32(p_, v);
   }
+  void I32(const char* name, std::int32_t v) { U32(name, static_cast<std::uint32_t>(v)); }
+  void Reserved(const char* name, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+      U8(name, 0);
+  }
   void F64(const char*, double v) {
     Fit(8);
     PutF64(p_, v);
@@ -156,6 +167,7 @@ class WriterIo {
       String(s);
     }
   }
+  void FileName(const char*, const std::u16string& s) { String(s); }
   // A text passes the writer's text options; of them only the "%%"
   // substitution applies to a dimension's text.
   void Text(const char*, const std::u16string& s, int kind) {
@@ -277,6 +289,35 @@ void WriteAttr(ArchiveWriter& w, std::int32_t ver, const TEntJwwAttr& att, int k
   ctx.ver = ver;
   WriterIo io(w, ctx);
   io.Attr("att", att, kind);
+}
+
+void ReadBlockDefHead(ArchiveReader& r, std::int32_t ver, std::uint32_t index, TEntJwwBlockDef& b) {
+  ReaderIo io(r, ver, 0.0);
+  TransferBlockDefHead(io, b, ver);
+  RepairBlockDefTime(b, index);
+}
+
+void RepairBlockDefTime(TEntJwwBlockDef& b, std::uint32_t index) {
+  if (b.dtime >= 0x80000000u) b.dtime = index + 1;
+}
+
+void WriteBlockDefHead(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwBlockDef& b) {
+  WriterIo io(w, ctx);
+  TransferBlockDefHead(io, b, ctx.ver);
+}
+
+TBindImageType ReadImageRow(ArchiveReader& r, bool& held_nul) {
+  TBindImageType row;
+  ReaderIo io(r, 700, 0.0);
+  TransferImageRow(io, row);
+  held_nul = io.HeldNul();
+  return row;
+}
+
+void WriteImageRow(ArchiveWriter& w, const TBindImageType& row) {
+  const EntityWriteContext ctx;
+  WriterIo io(w, ctx);
+  TransferImageRow(io, row);
 }
 
 template <class E>

@@ -51,6 +51,23 @@ bool ReadBody(ArchiveReader& r, std::int32_t ver, E& e, double point_scale = 1.0
 template <class E>
 void WriteBody(ArchiveWriter& w, const EntityWriteContext& ctx, const E& e);
 
+// The head of block definition `index` (from 0): its attributes, number,
+// flag, time stamp and name. A time stamp in the long form is passed over
+// with its 8 bytes and repaired (RepairBlockDefTime).
+void ReadBlockDefHead(ArchiveReader& r, std::int32_t ver, std::uint32_t index, TEntJwwBlockDef& b);
+// A time stamp in the long form (bit 31 set) becomes the definition's
+// position from 1.
+void RepairBlockDefTime(TEntJwwBlockDef& b, std::uint32_t index);
+// Writes the head with the attributes for kind 8, the number through
+// ctx.block_no and the name without break marks.
+void WriteBlockDefHead(ArchiveWriter& w, const EntityWriteContext& ctx, const TEntJwwBlockDef& b);
+
+// One row of the image section: the file's name and size. `held_nul` tells
+// whether the name held a NUL among its bytes (it was cut there).
+TBindImageType ReadImageRow(ArchiveReader& r, bool& held_nul);
+// Writes the row's name as it is (not cleaned) and its size.
+void WriteImageRow(ArchiveWriter& w, const TBindImageType& row);
+
 // The text of a CDataMoji on its way into the file (after RemoveBreakMarks):
 // "%%" substitution (0x10), "%temp%" removal (0x08), file-name reduction (0x01).
 std::u16string MojiTextForWriting(const std::u16string& str, std::int32_t options,

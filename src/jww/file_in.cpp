@@ -72,15 +72,7 @@ bool ReadBlockDefs(ArchiveReader& r, ClassTable& classes, TJwwData& doc) {
       return false;
     }
     TEntJwwBlockDef& b = doc.EntBlockDef.emplace_back();
-    b.att = ReadAttr(r, ver);
-    b.nNumber = r.ReadU32();
-    b.bRefferd = r.ReadU32();
-    b.dtime = r.ReadU32();
-    if (b.dtime >= 0x80000000u) {
-      r.Skip(8);
-      b.dtime = i + 1;
-    }
-    b.strName = r.ReadName();
+    ReadBlockDefHead(r, ver, i, b);
     std::uint32_t n = r.ReadCount();
     ++classes.counter;  // the definition's own index, before its entities
     if (!ReadEntityList(r, classes, ver, n, true, "block definition entities", NestedLists(b))) {
@@ -111,10 +103,8 @@ bool ReadImageSection(ArchiveReader& r, TJwwData& doc) {
       r.Fail("images: data ends before the list");
       return false;
     }
-    TBindImageType row;
     bool held_nul = false;
-    row.Fname = r.ReadName(&held_nul);
-    row.Fsize = r.ReadI32();
+    TBindImageType row = ReadImageRow(r, held_nul);
     if (row.Fname.empty() || row.Fsize <= 0) {
       doc.BindImage.push_back(std::move(row));
       if (keep) doc.BindImageBytes.emplace_back();

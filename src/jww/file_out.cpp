@@ -39,11 +39,7 @@ void WriteBlockDefs(ArchiveWriter& w, ClassTable& classes, const TJwwData& doc,
   for (const TEntJwwBlockDef& b : doc.EntBlockDef) {
     if (!b.ref_flag) continue;
     w.WriteClassTag(classes, kEntBlockDef, schema);
-    WriteAttr(w, ctx.ver, b.att, kEntBlockDef);
-    w.WriteU32(ctx.block_no(b.nNumber));
-    w.WriteU32(b.bRefferd);
-    w.WriteU32(b.dtime);
-    w.WriteCString(RemoveBreakMarks(b.strName));
+    WriteBlockDefHead(w, ctx, b);
     EntityListsIn lists = NestedLists(b);
     w.WriteCount(CountEntityObjects(ctx, lists));
     ++classes.counter;  // the definition's own index, before its entities
@@ -138,8 +134,10 @@ bool WriteImageSection(ArchiveWriter& w, TJwwData& doc) {
   w.WriteI32(static_cast<std::int32_t>(images.size()));
   for (OpenImage& img : images) {
     if (!ok) break;
-    w.WriteCString(doc.BindImage[img.row].Fname);
-    w.WriteI32(static_cast<std::int32_t>(img.size));
+    // The size is the file's now, which may differ from the row's.
+    TBindImageType row = doc.BindImage[img.row];
+    row.Fsize = static_cast<std::int32_t>(img.size);
+    WriteImageRow(w, row);
     ok = CopyImage(w, img);
   }
   return ok;

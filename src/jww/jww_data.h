@@ -57,7 +57,21 @@ struct TJwwDrawingInfo {
 
 class ByteSink;
 
-class TJwwData {
+// The header and its tables: what the header section of a drawing holds.
+struct TJwwHeaderTables {
+  TEntJwwHeader Enthd;
+  std::vector<TEntJwwLayerGroup> EntLgrp;
+  std::vector<TEntJwwLayer> EntLay;
+  std::vector<TEntJwwColorNo> EntCol;
+  std::vector<TEntJwwLineTypeNo> EntLtp1;
+  std::vector<TEntJwwRandomLineNo> EntLtp2;
+  std::vector<TEntJwwLineTypeNo> EntLtp3;
+  std::vector<TEntJwwColorExNo> EntColS;
+  std::vector<TEntJwwLineTypeExNo> EntLtpS;
+  std::vector<TEntJwwMojiType> EntMoj;
+};
+
+class TJwwData : public TJwwHeaderTables {
  public:
   TJwwData();
   TJwwData(const TJwwData&) = delete;
@@ -128,18 +142,7 @@ class TJwwData {
   void BindImageDeleteGzFile();
   void BindImageDeleteNonGzFile();
 
-  // --- Fields ---------------------------------------------------------------
-  TEntJwwHeader Enthd;
-  std::vector<TEntJwwLayerGroup> EntLgrp;
-  std::vector<TEntJwwLayer> EntLay;
-  std::vector<TEntJwwColorNo> EntCol;
-  std::vector<TEntJwwLineTypeNo> EntLtp1;
-  std::vector<TEntJwwRandomLineNo> EntLtp2;
-  std::vector<TEntJwwLineTypeNo> EntLtp3;
-  std::vector<TEntJwwColorExNo> EntColS;
-  std::vector<TEntJwwLineTypeExNo> EntLtpS;
-  std::vector<TEntJwwMojiType> EntMoj;
-
+  // --- Fields (the header and its tables: TJwwHeaderTables) ----------------
   std::vector<TEntJwwNo> EntNo;  // file order of the top-level entities (Enthd.n1 = size)
   std::vector<TEntJwwLine> EntLine;
   std::vector<TEntJwwEnko> EntEnko;

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <new>
 #include <stdexcept>
+#include <type_traits>
 
+#include "jww/entity_visit.h"
 #include "tiling/entity_attrs.h"
 #include "tiling/text_types.h"
 #include "util/memory.h"
@@ -45,6 +47,69 @@ void MoveBy(TEntJwwMoji& m, double x, double y) {
   m.end_x += x;
   m.end_y += y;
 }
+
+// Makes an entity of an appended drawing one of the combined drawing: moved
+// by (x, y), its text type matched to the combined table and a block
+// reference pointed at its definition's row. False for a text the merge
+// leaves out.
+struct TPlaceEntity {
+  double x, y;
+  const std::vector<TEntJwwMojiType>& text_types;
+  TBlockNameTable& blocks;
+
+  bool operator()(TEntJwwLine& e) const {
+    MoveBy(e, x, y);
+    return true;
+  }
+  bool operator()(TEntJwwEnko& e) const {
+    e.start_x += x;
+    e.start_y += y;
+    return true;
+  }
+  bool operator()(TEntJwwTen& e) const {
+    MoveBy(e, x, y);
+    return true;
+  }
+  bool operator()(TEntJwwMoji& e) const {
+    if (IsFilteredText(e)) return false;
+    MatchTextType(text_types, e);
+    MoveBy(e, x, y);
+    return true;
+  }
+  bool operator()(TEntJwwSunpo& e) const {
+    MatchTextType(text_types, e.Moji);
+    MoveBy(e.Sen, x, y);
+    MoveBy(e.Moji, x, y);
+    if (e.bSxfMode != 0) {
+      MoveBy(e.Ho1, x, y);
+      MoveBy(e.Ho2, x, y);
+      for (TEntJwwTen* p : {&e.Te1, &e.Te2, &e.Kt1, &e.Kt2})
+        MoveBy(*p, x, y);
+    }
+    return true;
+  }
+  bool operator()(TEntJwwSolid& e) const {
+    e.start_x += x;
+    e.start_y += y;
+    // From style 101 on the other pairs hold radius, flattening and angles
+    // of a circular solid, not points.
+    if (e.att.nPenStyle < 101) {
+      e.end_x += x;
+      e.end_y += y;
+      e.DPoint2_x += x;
+      e.DPoint2_y += y;
+      e.DPoint3_x += x;
+      e.DPoint3_y += y;
+    }
+    return true;
+  }
+  bool operator()(TEntJwwBlock& e) const {
+    e.DPKijunTen_x += x;
+    e.DPKijunTen_y += y;
+    e.nNumber = blocks.GetBlockNumberNo2(e.nNumber);
+    return true;
+  }
+};
 
 // Appends a record to a list and its entry to the order. When memory runs out
 // the entity is dropped and both lists stay as they were.
@@ -165,80 +230,15 @@ void AppendDrawing(TJwwData& combined, TJwwData& added, double x, double y, TBlo
   RenumberCopies(combined, first_copy, blocks, curves);
 
   AddEntRoom(combined, &added, drawings_ahead);
+  const TPlaceEntity place{x, y, combined.EntMoj, blocks};
   EntityListsOut src = TopLevelLists(added);
+  EntityListsOut dst = TopLevelLists(combined);
   for (const TEntJwwNo& no : added.EntNo) {
-    TEntJwwAttr* att = AttrOf(src, no);
-    if (!att) continue;
-    const std::size_t j = static_cast<std::size_t>(no.EntNo);
-    curves.JWW2SetCrvNo1(att->lGroup);
-    switch (no.EntType) {
-      case kEntLine: {
-        TEntJwwLine& e = added.EntLine[j];
-        MoveBy(e, x, y);
-        Append(combined.EntLine, combined.EntNo, kEntLine, std::move(e));
-        break;
-      }
-      case kEntEnko: {
-        TEntJwwEnko& e = added.EntEnko[j];
-        e.start_x += x;
-        e.start_y += y;
-        Append(combined.EntEnko, combined.EntNo, kEntEnko, std::move(e));
-        break;
-      }
-      case kEntTen: {
-        TEntJwwTen& e = added.EntTen[j];
-        MoveBy(e, x, y);
-        Append(combined.EntTen, combined.EntNo, kEntTen, std::move(e));
-        break;
-      }
-      case kEntMoji: {
-        TEntJwwMoji& e = added.EntMoji[j];
-        if (IsFilteredText(e)) break;
-        MatchTextType(combined.EntMoj, e);
-        MoveBy(e, x, y);
-        Append(combined.EntMoji, combined.EntNo, kEntMoji, std::move(e));
-        break;
-      }
-      case kEntSunpo: {
-        TEntJwwSunpo& e = added.EntSunpo[j];
-        MatchTextType(combined.EntMoj, e.Moji);
-        MoveBy(e.Sen, x, y);
-        MoveBy(e.Moji, x, y);
-        if (e.bSxfMode != 0) {
-          MoveBy(e.Ho1, x, y);
-          MoveBy(e.Ho2, x, y);
-          for (TEntJwwTen* p : {&e.Te1, &e.Te2, &e.Kt1, &e.Kt2})
-            MoveBy(*p, x, y);
-        }
-        Append(combined.EntSunpo, combined.EntNo, kEntSunpo, std::move(e));
-        break;
-      }
-      case kEntSolid: {
-        TEntJwwSolid& e = added.EntSolid[j];
-        e.start_x += x;
-        e.start_y += y;
-        // From style 101 on the other pairs hold radius, flattening and
-        // angles of a circular solid, not points.
-        if (e.att.nPenStyle < 101) {
-          e.end_x += x;
-          e.end_y += y;
-          e.DPoint2_x += x;
-          e.DPoint2_y += y;
-          e.DPoint3_x += x;
-          e.DPoint3_y += y;
-        }
-        Append(combined.EntSolid, combined.EntNo, kEntSolid, std::move(e));
-        break;
-      }
-      case kEntBlock: {
-        TEntJwwBlock& e = added.EntBlock[j];
-        e.DPKijunTen_x += x;
-        e.DPKijunTen_y += y;
-        e.nNumber = blocks.GetBlockNumberNo2(e.nNumber);
-        Append(combined.EntBlock, combined.EntNo, kEntBlock, std::move(e));
-        break;
-      }
-    }
+    VisitEntity(no, src, [&](auto& e) {
+      using E = std::remove_reference_t<decltype(e)>;
+      curves.JWW2SetCrvNo1(e.att.lGroup);
+      if (place(e)) Append(ListOf<E>(dst), dst.order, KindOf<E>(), std::move(e));
+    });
   }
 }
 

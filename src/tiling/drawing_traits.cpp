@@ -1,8 +1,10 @@
 #include "tiling/drawing_traits.h"
 
-#include <algorithm>
-#include <cmath>
+#include <type_traits>
 
+#include "jww/entity_lists.h"
+#include "jww/entity_visit.h"
+#include "jww/extents.h"
 #include "tiling/layer_groups.h"
 #include "tiling/text_types.h"
 
@@ -10,32 +12,9 @@ namespace plattero {
 
 namespace {
 
-struct TBoxAdder {
-  TDrawingTraits& t;
-  void operator()(double x, double y) const {
-    if (!std::isfinite(x) || !std::isfinite(y)) return;
-    if (t.content_empty) {
-      t.min_x = t.max_x = x;
-      t.min_y = t.max_y = y;
-      t.content_empty = false;
-      return;
-    }
-    t.min_x = std::min(t.min_x, x);
-    t.max_x = std::max(t.max_x, x);
-    t.min_y = std::min(t.min_y, y);
-    t.max_y = std::max(t.max_y, y);
-  }
-};
-
 void Use(TDrawingTraits& t, const TEntJwwAttr& att) {
   if (att.nGLayer < kTraitGroups && att.nLayer < 16)
     t.layers_used[att.nGLayer * 16 + att.nLayer] = true;
-}
-
-template <class T>
-const T* At(const std::vector<T>& list, std::int32_t i) {
-  return i >= 0 && static_cast<std::size_t>(i) < list.size() ? &list[static_cast<std::size_t>(i)]
-                                                             : nullptr;
 }
 
 TTileWarning Make(TTileWarning::Kind kind, const std::u16string& file, std::size_t tile) {
@@ -86,69 +65,21 @@ TDrawingTraits TraitsOf(const TJwwData& doc) {
   }
   for (int i = 0; i < kTraitLayers && static_cast<std::size_t>(i) < doc.EntLay.size(); ++i)
     t.layers_shown[i] = doc.EntLay[i].aanLay != 0;
-  const TBoxAdder add{t};
-  for (const TEntJwwNo& no : doc.EntNo) {
-    switch (no.EntType) {
-      case kEntLine:
-        if (const auto* e = At(doc.EntLine, no.EntNo)) {
-          Use(t, e->att);
-          add(e->start_x, e->start_y);
-          add(e->end_x, e->end_y);
-        }
-        break;
-      case kEntEnko:
-        if (const auto* e = At(doc.EntEnko, no.EntNo)) {
-          Use(t, e->att);
-          // The box of the whole circle: enough to tell whether it leaves
-          // its paper.
-          const double r = std::fabs(e->dHankei) * std::max(1.0, std::fabs(e->dHenpeiRitsu));
-          add(e->start_x - r, e->start_y - r);
-          add(e->start_x + r, e->start_y + r);
-        }
-        break;
-      case kEntTen:
-        if (const auto* e = At(doc.EntTen, no.EntNo)) {
-          Use(t, e->att);
-          if (e->bKariten == 0) add(e->start_x, e->start_y);
-        }
-        break;
-      case kEntMoji:
-        if (const auto* e = At(doc.EntMoji, no.EntNo); e && !IsFilteredText(*e)) {
-          Use(t, e->att);
-          add(e->start_x, e->start_y);
-          add(e->end_x, e->end_y);
-        }
-        break;
-      case kEntSunpo:
-        if (const auto* e = At(doc.EntSunpo, no.EntNo)) {
-          Use(t, e->att);
-          add(e->Sen.start_x, e->Sen.start_y);
-          add(e->Sen.end_x, e->Sen.end_y);
-          add(e->Moji.start_x, e->Moji.start_y);
-          add(e->Moji.end_x, e->Moji.end_y);
-        }
-        break;
-      case kEntSolid:
-        if (const auto* e = At(doc.EntSolid, no.EntNo)) {
-          Use(t, e->att);
-          add(e->start_x, e->start_y);
-          if (e->att.nPenStyle < 101) {
-            add(e->end_x, e->end_y);
-            add(e->DPoint2_x, e->DPoint2_y);
-            add(e->DPoint3_x, e->DPoint3_y);
-          }
-        }
-        break;
-      case kEntBlock:
-        if (const auto* e = At(doc.EntBlock, no.EntNo)) {
-          Use(t, e->att);
-          add(e->DPKijunTen_x, e->DPKijunTen_y);
-        }
-        break;
-      default:
-        break;
+  // Texts the merge leaves out neither use a layer nor take room.
+  TExtents box;
+  const EntityListsIn lists = TopLevelLists(doc);
+  ForEachEntity(lists, [&](const auto& e) {
+    if constexpr (std::is_same_v<std::remove_cvref_t<decltype(e)>, TEntJwwMoji>) {
+      if (IsFilteredText(e)) return;
     }
-  }
+    Use(t, e.att);
+    AddExtents(box, e);
+  });
+  t.content_empty = box.empty;
+  t.min_x = box.min_x;
+  t.min_y = box.min_y;
+  t.max_x = box.max_x;
+  t.max_y = box.max_y;
   return t;
 }
 

@@ -42,7 +42,7 @@ TEST(JsonNumber, NonFiniteBecomeStringsAndKeepTheLineValid) {
   line.start_y = Lim::infinity();
   line.end_x = -Lim::infinity();
   line.end_y = -Lim::quiet_NaN();
-  const Json back = Json::parse(JsonLine(LineJson(line)));
+  const Json back = Json::parse(JsonLine(FieldsJson(line)));
   EXPECT_EQ(back["start_x"], "nan");
   EXPECT_EQ(back["start_y"], "inf");
   EXPECT_EQ(back["end_x"], "-inf");
@@ -66,22 +66,25 @@ TEST(TopLevelExtents, CoversTheDefiningPointsOfDesignatedEntities) {
   const double nan = Lim::quiet_NaN(), inf = Lim::infinity();
   const ExtentsCase cases[] = {
       {"empty", [](TJwwData&) {}, std::nullopt},
-      {"line and arc centre plus and minus radius",
+      {"line and the box of an ellipse's whole circle",
        [](TJwwData& d) {
          AddLine(d, 0, 0, 10, 5);
          TEntJwwEnko a;
-         a.start_x = 20, a.start_y = 20, a.dHankei = 5;
+         a.start_x = 20, a.start_y = 20, a.dHankei = -5, a.dHenpeiRitsu = 2;
          d.EntEnko.push_back(a);
          d.EntNo.push_back({kEntEnko, 0});
        },
-       Extents{0, 0, 25, 25}},
-      {"points with a non-finite coordinate are left out",
+       Extents{0, 0, 30, 30}},
+      {"non-finite coordinates and temporary points are left out",
        [=](TJwwData& d) {
          AddLine(d, nan, 0, 1, 2);
          TEntJwwTen t;
          t.start_x = inf, t.start_y = 100;
          d.EntTen.push_back(t);
          d.EntNo.push_back({kEntTen, 0});
+         t.start_x = -100, t.bKariten = 1;
+         d.EntTen.push_back(t);
+         d.EntNo.push_back({kEntTen, 1});
        },
        Extents{1, 2, 1, 2}},
       {"only non-finite points give none", [=](TJwwData& d) { AddLine(d, nan, 0, 0, -inf); },
@@ -95,25 +98,28 @@ TEST(TopLevelExtents, CoversTheDefiningPointsOfDesignatedEntities) {
          d.EntNo.push_back({12, 1});        // no such kind
        },
        Extents{0, 0, 1, 1}},
-      {"text, dimension line, solid corners, block insertion point",
+      {"text, dimension line and text, solid corners, block insertion point",
        [](TJwwData& d) {
          TEntJwwMoji m;
          m.start_x = -1, m.start_y = 2, m.end_x = 3, m.end_y = 2;
          d.EntMoji.push_back(m);
          TEntJwwSunpo s;
          s.Sen = {{}, 0, 7, 0, 8};
-         s.Moji.start_x = 1000;  // the text of a dimension is not a defining point
+         s.Moji.start_x = 10;
          d.EntSunpo.push_back(s);
          TEntJwwSolid so;
          so.start_x = 1, so.start_y = 1, so.end_x = 2, so.end_y = -4;
          so.DPoint2_x = 5, so.DPoint2_y = 1, so.DPoint3_x = 1, so.DPoint3_y = 9;
          d.EntSolid.push_back(so);
+         so.att.nPenStyle = 101;  // round: only its centre is a point
+         so.start_x = 0, so.end_x = 500;
+         d.EntSolid.push_back(so);
          TEntJwwBlock b;
          b.DPKijunTen_x = -6, b.DPKijunTen_y = 0;
          d.EntBlock.push_back(b);
-         d.EntNo = {{kEntMoji, 0}, {kEntSunpo, 0}, {kEntSolid, 0}, {kEntBlock, 0}};
+         d.EntNo = {{kEntMoji, 0}, {kEntSunpo, 0}, {kEntSolid, 0}, {kEntSolid, 1}, {kEntBlock, 0}};
        },
-       Extents{-6, -4, 5, 9}},
+       Extents{-6, -4, 10, 9}},
   };
   for (const ExtentsCase& c : cases) {
     TJwwData doc;

@@ -173,6 +173,33 @@ TEST(FileInOut, RichDrawingRoundTripsInEveryVersionThatKeepsIt) {
   }
 }
 
+// A time stamp with bit 31 set is the long form, 8 bytes longer; a reader
+// takes the definition's position from 1 in its place.
+TEST(FileInOut, LongTimeStampsOfBlockDefinitions) {
+  TJwwData d;
+  MakeEmptyDrawing(d);
+  for (std::uint32_t n = 1; n <= 3; ++n) {
+    TEntJwwBlock b;
+    b.nNumber = n;
+    d.EntNo.push_back({kEntBlock, static_cast<std::int32_t>(n - 1)});
+    d.EntBlock.push_back(b);
+    TEntJwwBlockDef def;
+    def.nNumber = n;
+    def.dtime = n == 2 ? 77 : 0xFFFFFFFFu;
+    def.strName = u"B" + std::u16string(1, static_cast<char16_t>(u'0' + n));
+    d.EntBlockDef.push_back(def);
+  }
+  d.MakeBlockTree();
+  const Bytes bytes = WriteToBytes(d, 700);
+  TJwwData back;
+  ASSERT_TRUE(back.FileInBytes(bytes.data(), bytes.size()));
+  ASSERT_EQ(back.EntBlockDef.size(), 3u);
+  EXPECT_EQ(back.EntBlockDef[0].dtime, 1u);
+  EXPECT_EQ(back.EntBlockDef[1].dtime, 77u);
+  EXPECT_EQ(back.EntBlockDef[2].dtime, 3u);
+  EXPECT_EQ(back.EntBlockDef[2].strName, u"B3");
+}
+
 TEST(FileInOut, OldVersionsSplitExtendedDimensions) {
   TJwwData d;
   MakeRichDrawing(d);
