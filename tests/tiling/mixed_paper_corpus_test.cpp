@@ -222,7 +222,8 @@ TEST(ScalesCorpus, OwnGroupsOnAFittedPaperKeepEveryScaleAndHoldEveryTile) {
   const auto files = CorpusDrawings();
   if (files.empty()) GTEST_SKIP() << "no corpus at " << PLATTERO_CORPUS_DIR;
   Tiled t;
-  TileAll(files, TTileSize::kOwn, t, TLayerGroups::kOwn, {TPaperChoice::kFit});
+  TileAll(files, TTileSize::kOwn, t, TLayerGroups::kOwn,
+          TPaperChoice{TPaperChoice::kFit, 3, std::nullopt});
   if (HasFatalFailure()) return;
   const TTilingReport& rep = t.engine.Report();
   ASSERT_TRUE(rep.paper.has_value());
@@ -252,7 +253,8 @@ TEST(ScalesCorpus, AReducedSheetKeepsEveryLinesRealLength) {
   const auto files = CorpusDrawings();
   if (files.empty()) GTEST_SKIP() << "no corpus at " << PLATTERO_CORPUS_DIR;
   Tiled t;
-  TileAll(files, TTileSize::kOwn, t, TLayerGroups::kOwn, {TPaperChoice::kNamed, 1});
+  TileAll(files, TTileSize::kOwn, t, TLayerGroups::kOwn,
+          TPaperChoice{TPaperChoice::kNamed, 1, std::nullopt});
   if (HasFatalFailure()) return;
   const TTilingReport& rep = t.engine.Report();
   ASSERT_TRUE(rep.paper.has_value());

@@ -994,7 +994,9 @@ TEST_F(FormTest, ThePreviewComposesAFewTimesASecondWhileManyDrawingsAreRead) {
   TPreviewModel model(pane);
   const auto start = std::chrono::steady_clock::now();
   TFieldChoices in;
-  in.inputs = {files, base, TOrder::kRightUp, 40, 10, 10};
+  in.inputs.files = files;
+  in.inputs.base_file = base;
+  in.inputs.count = 40;
   model.SetInputs(in, TPaperSize{420, 297, 3});
   while (model.IsLooking() && std::chrono::steady_clock::now() - start < std::chrono::minutes(2))
     queue.RunSome(std::chrono::milliseconds(10));
@@ -1020,12 +1022,8 @@ TEST_F(FormTest, ThePreviewsStatusLineSaysWhichDrawingsAreShownAsFramesOnly) {
   FakePreview pane(queue);
   TPreviewModel model(pane, each * 2 + each / 2);  // the base and one more
   TFieldChoices in;
-  in.inputs = {{Drawing("a.jww", spec), Drawing("b.jww", spec), Drawing("c.jww", spec)},
-               base,
-               TOrder::kRightUp,
-               3,
-               10,
-               10};
+  in.inputs.files = {Drawing("a.jww", spec), Drawing("b.jww", spec), Drawing("c.jww", spec)};
+  in.inputs.base_file = base;
   model.SetInputs(in, TPaperSize{420, 297, 3});
   auto pump = [&] {
     for (int i = 0; i < 3000 && model.IsLooking(); ++i)
