@@ -31,18 +31,16 @@ TTileWarning Item(TTileWarning::Kind kind, const std::u16string& file) {
 // Every top-level entity of `doc` into the group the assignment sends its
 // group to; a dimension with its parts, a block reference with its reference.
 void RegroupEntities(const TGroupAssignment& a, TJwwData& doc) {
-  for (TEntJwwLine& e : doc.EntLine)
-    Regroup(a, e.att);
-  for (TEntJwwEnko& e : doc.EntEnko)
-    Regroup(a, e.att);
-  for (TEntJwwTen& e : doc.EntTen)
-    Regroup(a, e.att);
-  for (TEntJwwMoji& e : doc.EntMoji)
-    Regroup(a, e.att);
-  for (TEntJwwSolid& e : doc.EntSolid)
-    Regroup(a, e.att);
-  for (TEntJwwBlock& e : doc.EntBlock)
-    Regroup(a, e.att);
+  const auto each = [&a](auto& list) {
+    for (auto& e : list)
+      Regroup(a, e.att);
+  };
+  each(doc.EntLine);
+  each(doc.EntEnko);
+  each(doc.EntTen);
+  each(doc.EntMoji);
+  each(doc.EntSolid);
+  each(doc.EntBlock);
   for (TEntJwwSunpo& e : doc.EntSunpo)
     Regroup(a, e);
 }

@@ -15,6 +15,7 @@
 #include <system_error>
 #include <vector>
 
+#include "jww/header_fields.h"
 #include "util/numbers.h"
 #include "util/text.h"
 
@@ -60,23 +61,6 @@ void PaperSize(std::int32_t code, double& w, double& h) {
 
 std::u16string Num(std::size_t n) {
   return IntStr(static_cast<std::int32_t>(n));
-}
-
-// Derived from the line width mode exactly as a reader derives them.
-void DeriveLineWidthMode(TEntJwwHeader& h) {
-  const std::int32_t w = h.nMaxDrawWid;
-  h.bSenHaba100 = false;
-  h.nMaxDrawWidBak = w;
-  if (w <= -101) {
-    h.bSenHaba100 = true;
-    if (w >= -500 && w <= -401) {
-      h.nMaxDrawWidBak = 400 + w;
-    } else if (w >= -300 && w <= -201) {
-      h.nMaxDrawWidBak = -w - 200;
-    } else {
-      h.nMaxDrawWidBak = -100;
-    }
-  }
 }
 
 // Names of the first 17 extended colours and of the extended line types, as a
