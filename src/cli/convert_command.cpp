@@ -5,6 +5,7 @@
 #include "cli/drawing_reader.h"
 #include "cli/json_dump.h"
 #include "cli/temp_dir.h"
+#include "messages/format_messages.h"
 #include "messages/tiling_messages.h"
 #include "platform/arguments.h"
 #include "platform/file_system.h"
@@ -67,7 +68,9 @@ int RunConvert(const ConvertOptions& opt, std::ostream& /*out*/, std::ostream& e
   doc.SetFileOutOption(opt.utf16 ? 0x20 : 0);
   doc.MakeBlockTree();
   if (!doc.FileOut(output, opt.version)) {
-    err << ErrorLine("cannot write", output, platform::FileErrorText(doc.WriteStatus())) << '\n';
+    err << ErrorLine("cannot write", output,
+                     WriteFailureText(doc.WriteFailure(), doc.WriteStatus()))
+        << '\n';
     return kExitWriteFailed;
   }
   return kExitOk;

@@ -2,6 +2,7 @@
 
 #include "cli/cli_app.h"
 #include "cli/json_dump.h"
+#include "messages/format_messages.h"
 #include "platform/file_system.h"
 #include "util/text.h"
 
@@ -34,7 +35,8 @@ ReadResult ReadDrawing(const std::u16string& path, TJwwData& doc,
   doc.BindImageExr = true;
   if (doc.FileIn(path)) return ReadResult::kComplete;
   const TJwwReadStatus& status = doc.Status();
-  err << ErrorLine("cannot read", path, status.reason + " at byte " + std::to_string(status.offset))
+  err << ErrorLine("cannot read", path,
+                   ReadFailureText(status) + " at byte " + std::to_string(status.offset))
       << '\n';
   return ReadResult::kPartial;
 }

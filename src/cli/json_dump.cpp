@@ -13,6 +13,7 @@
 #include "jww/entity_lists.h"
 #include "jww/entity_visit.h"
 #include "jww/extents.h"
+#include "messages/format_messages.h"
 #include "util/text.h"
 
 namespace plattero::cli {
@@ -190,7 +191,7 @@ Json InfoJson(const TJwwData& doc, const std::string& file, bool read_ok) {
   j["file"] = file;
   j["read_ok"] = read_ok;
   if (!read_ok) {
-    j["error"] = {{"offset", doc.Status().offset}, {"reason", doc.Status().reason}};
+    j["error"] = {{"offset", doc.Status().offset}, {"reason", ReadFailureText(doc.Status())}};
   }
   j["version"] = doc.Enthd.jwVer;
   j["paper"] = doc.Enthd.nZumen;

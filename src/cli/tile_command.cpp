@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/drawing_reader.h"
 #include "cli/temp_dir.h"
+#include "messages/format_messages.h"
 #include "messages/tiling_messages.h"
 #include "platform/arguments.h"
 #include "platform/file_system.h"
@@ -163,8 +164,8 @@ int RunTile(const TileOptions& opt, std::ostream& out, std::ostream& err) {
   if (auto refused = engine.Merge(in)) {
     err << Utf16ToUtf8(RefusalMessage(*refused, CountLabel(in.order)));
     const TJwwReadStatus& base = engine.Report().base_read;
-    if (*refused == TRefusal::kBaseNotDrawing && !base.header && !base.reason.empty()) {
-      err << " (" << Shown(in.base_file) << ": " << base.reason << ")";
+    if (*refused == TRefusal::kBaseNotDrawing && !base.header && !base.ok) {
+      err << " (" << Shown(in.base_file) << ": " << ReadFailureText(base) << ")";
     }
     err << '\n';
     return kExitReadFailed;
@@ -187,7 +188,7 @@ int RunTile(const TileOptions& opt, std::ostream& out, std::ostream& err) {
   if (!saved.ok) {
     // The window's fixed message, then the reason in the command line's form.
     err << Utf16ToUtf8(SaveFailedLine(output)) << '\n'
-        << ErrorLine("cannot write", output, platform::FileErrorText(saved.status)) << '\n';
+        << ErrorLine("cannot write", output, WriteFailureText(saved.failure, saved.status)) << '\n';
     return kExitWriteFailed;
   }
   if (!preview_file.empty() && !WriteTextFile(preview_file, preview, err)) return kExitWriteFailed;

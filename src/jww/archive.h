@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "jww/io_status.h"
+
 namespace plattero {
 
 // The eight classes of a drawing. Entity kinds 1..7 and the block definition
@@ -101,17 +103,19 @@ class ArchiveReader {
   bool SawUtf16() const { return saw_utf16_; }
 
   // Remembers the first failure.
-  void Fail(std::string reason) { Fail(pos_, std::move(reason)); }
-  void Fail(std::size_t offset, std::string reason) {
+  void Fail(TReadFailure failure, TReadSection section) { Fail(pos_, failure, section); }
+  void Fail(std::size_t offset, TReadFailure failure, TReadSection section) {
     if (!failed_) {
       failed_ = true;
       fail_offset_ = offset;
-      fail_reason_ = std::move(reason);
+      fail_kind_ = failure;
+      fail_section_ = section;
     }
   }
   bool Failed() const { return failed_; }
   std::size_t FailOffset() const { return fail_offset_; }
-  const std::string& FailReason() const { return fail_reason_; }
+  TReadFailure FailKind() const { return fail_kind_; }
+  TReadSection FailSection() const { return fail_section_; }
 
  private:
   template <std::size_t N>
@@ -142,7 +146,8 @@ class ArchiveReader {
   bool saw_utf16_ = false;
   bool failed_ = false;
   std::size_t fail_offset_ = 0;
-  std::string fail_reason_;
+  TReadFailure fail_kind_ = TReadFailure::kNone;
+  TReadSection fail_section_ = TReadSection::kFile;
 };
 
 // Little-endian stores through a cursor that moves past what it stored.

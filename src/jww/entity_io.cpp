@@ -423,7 +423,7 @@ std::array<std::size_t, 8> CountKinds(const ArchiveReader& from, ClassTable clas
 }  // namespace
 
 bool ReadEntityList(ArchiveReader& r, ClassTable& classes, std::int32_t ver, std::uint32_t count,
-                    bool nested, const char* where, EntityListsOut lists) {
+                    bool nested, TReadSection section, EntityListsOut lists) {
   const double point_scale = nested ? 0.0 : 1.0;
   {
     const std::array<std::size_t, 8> n = CountKinds(r, classes, ver, count);
@@ -440,17 +440,17 @@ bool ReadEntityList(ArchiveReader& r, ClassTable& classes, std::int32_t ver, std
     TagRead tag = ReadTag(r);
     switch (tag.kind) {
       case TagRead::kEnd:
-        r.Fail(tag_offset, std::string(where) + ": data ends before the list");
+        r.Fail(tag_offset, TReadFailure::kEndsBeforeList, section);
         return false;
       case TagRead::kNameTooLong:
-        r.Fail(tag_offset, std::string(where) + ": class name too long");
+        r.Fail(tag_offset, TReadFailure::kClassNameTooLong, section);
         return false;
       default:
         break;
     }
     const int kind = KindOfTag(tag, classes);
     if (kind < 0) {
-      r.Fail(tag_offset, std::string(where) + ": unknown class name");
+      r.Fail(tag_offset, TReadFailure::kUnknownClass, section);
       return false;
     }
     if (kind == 0) continue;  // designates nothing: read the next tag

@@ -102,7 +102,7 @@ struct EntityListsIn {
 // set) on a class name other than the seven entity classes, or when the data
 // ends before the list does; what was read stays.
 bool ReadEntityList(ArchiveReader& r, ClassTable& classes, std::int32_t ver, std::uint32_t count,
-                    bool nested, const char* where, EntityListsOut lists);
+                    bool nested, TReadSection section, EntityListsOut lists);
 
 // True when an order entry designates a record.
 bool DesignatesRecord(const TEntJwwNo& no, const EntityListsIn& lists);

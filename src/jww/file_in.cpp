@@ -62,20 +62,21 @@ bool ReadBlockDefs(ArchiveReader& r, ClassTable& classes, TJwwData& doc) {
     const std::size_t tag_offset = r.Position();
     TagRead tag = ReadTag(r);
     if (tag.kind == TagRead::kNameTooLong) {
-      r.Fail(tag_offset, "block definitions: class name too long");
+      r.Fail(tag_offset, TReadFailure::kClassNameTooLong, TReadSection::kBlockDefs);
       return false;
     }
     // Every object of this list is a definition, whatever its tag says.
     if (tag.kind == TagRead::kNewClass) classes.index[kEntBlockDef] = classes.counter++;
     if (r.AtEnd()) {
-      r.Fail("block definitions: data ends before the list");
+      r.Fail(TReadFailure::kEndsBeforeList, TReadSection::kBlockDefs);
       return false;
     }
     TEntJwwBlockDef& b = doc.EntBlockDef.emplace_back();
     ReadBlockDefHead(r, ver, i, b);
     std::uint32_t n = r.ReadCount();
     ++classes.counter;  // the definition's own index, before its entities
-    if (!ReadEntityList(r, classes, ver, n, true, "block definition entities", NestedLists(b))) {
+    if (!ReadEntityList(r, classes, ver, n, true, TReadSection::kBlockDefEntities,
+                        NestedLists(b))) {
       return false;
     }
     TrimLists(NestedLists(b));
@@ -100,7 +101,7 @@ bool ReadImageSection(ArchiveReader& r, TJwwData& doc) {
   if (keep) doc.BindImageBytes.reserve(rows);
   for (std::int32_t i = 0; i < n; ++i) {
     if (r.AtEnd()) {
-      r.Fail("images: data ends before the list");
+      r.Fail(TReadFailure::kEndsBeforeList, TReadSection::kImages);
       return false;
     }
     bool held_nul = false;
@@ -136,7 +137,7 @@ bool ReadImageSection(ArchiveReader& r, TJwwData& doc) {
     }
     if (!complete) {
       doc.BindImageLeftOut.push_back({TImageLeftOut::kCut, row.Fname, {}});
-      r.Fail(offset, "images: data ends inside an image");
+      r.Fail(offset, TReadFailure::kEndsInImage, TReadSection::kImages);
       return false;
     }
   }
@@ -155,11 +156,12 @@ bool ReadDrawing(ArchiveReader& r, TJwwData& doc, const std::u16string& name, bo
   const std::size_t count_offset = r.Position();
   std::uint32_t count = r.ReadCount(&delivered);
   if (!delivered) {
-    r.Fail(count_offset, "entity list: data ends before the count");
+    r.Fail(count_offset, TReadFailure::kEndsBeforeCount, TReadSection::kEntityList);
     return false;
   }
   ClassTable classes;
-  bool ok = ReadEntityList(r, classes, ver, count, false, "entity list", TopLevelLists(doc));
+  bool ok =
+      ReadEntityList(r, classes, ver, count, false, TReadSection::kEntityList, TopLevelLists(doc));
   TrimLists(TopLevelLists(doc));
   if (!ok) return false;
   where.block_defs = r.Position();
@@ -176,10 +178,22 @@ bool ReadDrawing(ArchiveReader& r, TJwwData& doc, const std::u16string& name, bo
   // Every value a complete drawing holds was there: a read that found fewer
   // bytes than it asked for means the file was cut, though what was read stays.
   if (r.ShortRead()) {
-    r.Fail(r.ShortReadOffset(), "data ends early (the file is cut)");
+    r.Fail(r.ShortReadOffset(), TReadFailure::kCut, TReadSection::kFile);
     return false;
   }
   return true;
+}
+
+// The status of a read the reader stopped: where, why and in which part. A
+// read that stopped without a recorded failure is put down to `fallback`.
+void SetFailure(TJwwReadStatus& status, const ArchiveReader& r, const TEntJwwHeader& h,
+                TReadSection fallback = TReadSection::kFile) {
+  status.ok = false;
+  status.offset = r.FailOffset();
+  status.failure = r.Failed() ? r.FailKind() : TReadFailure::kUnknown;
+  status.section = r.Failed() ? r.FailSection() : fallback;
+  status.version = h.jwVer;
+  status.no_signature = h.jwID != u"JwwData.";
 }
 
 }  // namespace
@@ -191,6 +205,14 @@ bool TJwwData::FileInBytes(const std::uint8_t* data, std::size_t size) {
   return ok;
 }
 
+void TJwwData::ReadFailed(std::uint64_t offset, TReadFailure failure, platform::TFileStatus file) {
+  status_ = TJwwReadStatus{};
+  status_.ok = false;
+  status_.offset = offset;
+  status_.failure = failure;
+  status_.file = std::move(file);
+}
+
 bool TJwwData::ReadBytes(const std::uint8_t* data, std::size_t size, const std::u16string& name,
                          bool& header_ok) {
   DataInit();
@@ -200,11 +222,7 @@ bool TJwwData::ReadBytes(const std::uint8_t* data, std::size_t size, const std::
   bool ok = ReadDrawing(r, *this, name, header_ok, status_);
   MojiEncode = r.SawUtf16();
   status_.header = header_ok;
-  if (!ok) {
-    status_.ok = false;
-    status_.offset = r.FailOffset();
-    status_.reason = r.Failed() ? r.FailReason() : "read failed";
-  }
+  if (!ok) SetFailure(status_, r, Enthd);
   return ok;
 }
 
@@ -226,8 +244,7 @@ bool TJwwData::HeaderIn(const std::u16string& FName) {
   SizeHeaderTables(*this);
   platform::TInputFile in;
   if (!in.Open(FName)) {
-    status_ =
-        TJwwReadStatus{false, 0, "cannot open the file: " + platform::FileErrorText(in.Status())};
+    ReadFailed(0, TReadFailure::kCannotOpen, in.Status());
     return false;
   }
   // A header is a few kilobytes; its names may make it longer, so the read
@@ -239,8 +256,7 @@ bool TJwwData::HeaderIn(const std::u16string& FName) {
     bytes.resize(want);
     const std::ptrdiff_t n = in.ReadFully(bytes.data() + have, want - have);
     if (n < 0) {
-      status_ = TJwwReadStatus{false, have,
-                               "cannot read the file: " + platform::FileErrorText(in.Status())};
+      ReadFailed(have, TReadFailure::kCannotRead, in.Status());
       return false;
     }
     bytes.resize(have + static_cast<std::size_t>(n));
@@ -252,10 +268,7 @@ bool TJwwData::HeaderIn(const std::u16string& FName) {
       return true;
     }
     if (at_end || !r.ShortRead()) {
-      status_.ok = false;
-      status_.offset = r.FailOffset();
-      status_.reason = r.Failed() ? r.FailReason() : "header: read failed";
-      status_.no_signature = Enthd.jwID != u"JwwData.";
+      SetFailure(status_, r, Enthd, TReadSection::kHeader);
       return false;
     }
     want = want > std::numeric_limits<std::size_t>::max() / 4 ? want + 1 : want * 4;
@@ -267,8 +280,7 @@ bool TJwwData::ReadDrawingBytes(const std::u16string& FName, std::vector<std::ui
   if (!in.Open(FName)) {
     DataInit();
     MakeBlockTree();
-    status_ =
-        TJwwReadStatus{false, 0, "cannot open the file: " + platform::FileErrorText(in.Status())};
+    ReadFailed(0, TReadFailure::kCannotOpen, in.Status());
     return false;
   }
   // The signature and the version come first: a file that is no drawing is
@@ -278,8 +290,7 @@ bool TJwwData::ReadDrawingBytes(const std::u16string& FName, std::vector<std::ui
   if (got < 0) {
     DataInit();
     MakeBlockTree();
-    status_ =
-        TJwwReadStatus{false, 0, "cannot read the file: " + platform::FileErrorText(in.Status())};
+    ReadFailed(0, TReadFailure::kCannotRead, in.Status());
     return false;
   }
   {
@@ -287,8 +298,8 @@ bool TJwwData::ReadDrawingBytes(const std::u16string& FName, std::vector<std::ui
     ArchiveReader r(head, static_cast<std::size_t>(got));
     SizeHeaderTables(*this);
     if (!ReadSignature(r, Enthd)) {
-      status_ = TJwwReadStatus{false, r.FailOffset(), r.FailReason()};
-      status_.no_signature = Enthd.jwID != u"JwwData.";
+      status_ = TJwwReadStatus{};
+      SetFailure(status_, r, Enthd, TReadSection::kHeader);
       return false;
     }
   }
@@ -301,7 +312,7 @@ bool TJwwData::ReadDrawingBytes(const std::u16string& FName, std::vector<std::ui
     bytes.resize(static_cast<std::size_t>(size) + 1);
   } catch (const std::bad_alloc&) {
     bytes.clear();
-    status_ = TJwwReadStatus{false, 0, "not enough memory for the file"};
+    ReadFailed(0, TReadFailure::kNoMemory);
     return false;
   }
   std::copy(head, head + got, bytes.begin());
@@ -313,8 +324,7 @@ bool TJwwData::ReadDrawingBytes(const std::u16string& FName, std::vector<std::ui
       bytes.clear();
       DataInit();
       MakeBlockTree();
-      status_ = TJwwReadStatus{false, have,
-                               "cannot read the file: " + platform::FileErrorText(in.Status())};
+      ReadFailed(have, TReadFailure::kCannotRead, in.Status());
       return false;
     }
     if (n == 0) break;

@@ -145,10 +145,17 @@ bool WriteImageSection(ArchiveWriter& w, TJwwData& doc) {
 
 }  // namespace
 
+void TJwwData::SetWriteFailure(TWriteFailure failure, platform::TFileStatus file) {
+  write_failure_ = failure;
+  write_status_ = std::move(file);
+  if (failure != TWriteFailure::kNone && write_status_.ok())
+    write_status_.error = platform::TFileError::kOther;
+}
+
 bool TJwwData::FileOutTo(ByteSink& sink, std::int32_t Ver) {
-  write_status_ = {};
+  SetWriteFailure(TWriteFailure::kNone);
   if (!HoldsDrawing(*this)) {
-    write_status_ = {platform::TFileError::kOther, 0, "the document holds no drawing"};
+    SetWriteFailure(TWriteFailure::kNoDrawing);
     return false;
   }
   ArchiveWriter w(sink);
@@ -188,33 +195,32 @@ bool TJwwData::FileOutTo(ByteSink& sink, std::int32_t Ver) {
   const bool images_ok = Ver < 700 || WriteImageSection(w, *this);
   const bool sink_ok = w.Flush();
   if (!images_ok || !sink_ok) {
-    write_status_ = {platform::TFileError::kOther, 0,
-                     sink_ok ? "an image file shrank" : "the bytes could not be stored"};
+    SetWriteFailure(sink_ok ? TWriteFailure::kImageShrank : TWriteFailure::kNotStored);
     return false;
   }
   return true;
 }
 
 bool TJwwData::FileOut(const std::u16string& FName, std::int32_t Ver) {
-  write_status_ = {};
+  SetWriteFailure(TWriteFailure::kNone);
   if (!HoldsDrawing(*this)) {
-    write_status_ = {platform::TFileError::kOther, 0, "the document holds no drawing"};
+    SetWriteFailure(TWriteFailure::kNoDrawing);
     return false;
   }
   platform::TOutputFile file;
   if (!file.Open(FName)) {
-    write_status_ = file.Status();
+    SetWriteFailure(TWriteFailure::kFile, file.Status());
     return false;
   }
   FileSink<platform::TOutputFile> sink(file);
   if (!FileOutTo(sink, Ver)) {
     // The file's own error says more than the writer's.
-    if (!file.Status().ok()) write_status_ = file.Status();
+    if (!file.Status().ok()) SetWriteFailure(TWriteFailure::kFile, file.Status());
     file.Discard();
     return false;
   }
   if (!file.Commit()) {
-    write_status_ = file.Status();
+    SetWriteFailure(TWriteFailure::kFile, file.Status());
     return false;
   }
   return true;

@@ -123,12 +123,12 @@ bool ReadSignature(ArchiveReader& r, TEntJwwHeader& h) {
   r.Read(sig, 8);
   h.jwID = SjisBytesToStr(sig, 8);
   if (h.jwID != u"JwwData.") {
-    r.Fail(0, "header: not a drawing (signature)");
+    r.Fail(0, TReadFailure::kNoSignature, TReadSection::kHeader);
     return false;
   }
   h.jwVer = r.ReadI32();
   if (h.jwVer < 220 || h.jwVer > 700) {
-    r.Fail(8, "header: version " + std::to_string(h.jwVer) + " outside 220..700");
+    r.Fail(8, TReadFailure::kVersion, TReadSection::kHeader);
     return false;
   }
   return true;
@@ -261,7 +261,7 @@ bool ReadHeader(ArchiveReader& r, TJwwData& doc, TJwwReadStatus* where) {
   if (!ReadSignature(r, doc.Enthd)) return false;
   HeaderReader io(r, where);
   if (!TransferHeader(io, doc, doc.Enthd.jwVer)) {
-    r.Fail("header: data ends inside the header");
+    r.Fail(TReadFailure::kEndsInHeader, TReadSection::kHeader);
     return false;
   }
   return true;

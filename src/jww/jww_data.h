@@ -4,32 +4,18 @@
 // (FileOut), block numbering and embedded images.
 //
 // The document never talks to the user: FileIn and FileOut return a flag, and
-// the reader keeps a status (byte offset and a short reason) beside it.
+// the reader keeps a status (byte offset, the kind of failure and the part of
+// the drawing) beside it.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "jww/io_status.h"
 #include "jww/jwwtype.h"
 #include "platform/file_system.h"
 
 namespace plattero {
-
-// Where and why the last read stopped early.
-struct TJwwReadStatus {
-  bool ok = true;
-  std::uint64_t offset = 0;  // byte offset of the first failure
-  std::string reason;        // for example "entity list: unknown class name"
-  // Where the sections were found (0 when not reached). The extended colour
-  // and line-type names, the only header part the writer may store
-  // differently, lie between ext_names_begin and ext_names_end.
-  std::uint64_t ext_names_begin = 0, ext_names_end = 0;
-  std::uint64_t entities = 0, block_defs = 0, images = 0;
-  bool header = false;  // the header was read: the file is a drawing
-  // The file was read but does not begin with "JwwData.": it is no drawing at
-  // all (an empty file included), not a damaged one.
-  bool no_signature = false;
-};
 
 // An embedded image that a read, or the unpacking after it, could not carry
 // over: the texts of the drawing that show it find no file.
@@ -116,8 +102,10 @@ class TJwwData : public TJwwHeaderTables {
   bool FileOut(const std::u16string& FName, std::int32_t Ver);
   // The same into a sink: the drawing's bytes in order, then the images (from
   // BindImageFolder). False when the document holds no drawing, the sink
-  // refused bytes or an image file shrank; WriteStatus() says which.
+  // refused bytes or an image file shrank; WriteFailure() says which.
   bool FileOutTo(ByteSink& sink, std::int32_t Ver);
+  TWriteFailure WriteFailure() const { return write_failure_; }
+  // The file system's reason when WriteFailure() is kFile (kOther otherwise).
   const platform::TFileStatus& WriteStatus() const { return write_status_; }
 
   // Rebuilds the block nesting tree, the ref_flag/ref_no of every definition
@@ -188,9 +176,14 @@ class TJwwData : public TJwwHeaderTables {
   bool ReadDrawingBytes(const std::u16string& FName, std::vector<std::uint8_t>& bytes);
   bool ReadBytes(const std::uint8_t* data, std::size_t size, const std::u16string& name,
                  bool& header_ok);
+  // A failed read: the document emptied, the status set.
+  void ReadFailed(std::uint64_t offset, TReadFailure failure, platform::TFileStatus file = {});
+  // kFile takes the file system's status; the others leave it as kOther.
+  void SetWriteFailure(TWriteFailure failure, platform::TFileStatus file = {});
 
   TJwwReadStatus status_;
   std::uint64_t source_bytes_ = 0;
+  TWriteFailure write_failure_ = TWriteFailure::kNone;
   platform::TFileStatus write_status_;
 };
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "messages/format_messages.h"
 #include "util/numbers.h"
 #include "util/text.h"
 
@@ -373,7 +374,7 @@ std::string WarningReason(const TTileWarning& w) {
     case TTileWarning::kPartlyRead:
     case TTileWarning::kBasePartlyRead:
     case TTileWarning::kNotDrawing:
-      return w.read.reason;
+      return ReadFailureText(w.read);
     case TTileWarning::kImageLeftOut:
       return ImageLeftOutReason(w.image);
     case TTileWarning::kDanglingBlock:

@@ -118,8 +118,9 @@ struct TTilingReport {
 // How writing the combined drawing went.
 struct TSaveResult {
   bool ok = false;
-  std::u16string file;           // as the caller named it
-  platform::TFileStatus status;  // why it failed
+  std::u16string file;                           // as the caller named it
+  TWriteFailure failure = TWriteFailure::kNone;  // why it failed
+  platform::TFileStatus status;                  // the file system's reason, for kFile
 };
 
 }  // namespace plattero

@@ -429,7 +429,10 @@ TSaveResult TTilingEngine::Save(const std::u16string& fn) {
   TSaveResult result;
   result.file = fn;
   result.ok = JWW.FileOut(fn, 700);
-  if (!result.ok) result.status = JWW.WriteStatus();
+  if (!result.ok) {
+    result.failure = JWW.WriteFailure();
+    result.status = JWW.WriteStatus();
+  }
   return result;
 }
 

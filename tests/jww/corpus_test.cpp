@@ -70,7 +70,7 @@ TEST(Corpus, EveryDrawingReadsAndRewritesAsJwCadWroteIt) {
     TJwwData doc;
     doc.BindImageFolder = images.upath();
     doc.BindImageExp = doc.BindImageExr = true;
-    ASSERT_TRUE(doc.FileIn(Utf8ToUtf16(testing::PathUtf8(path)))) << doc.Status().reason;
+    ASSERT_TRUE(doc.FileIn(Utf8ToUtf16(testing::PathUtf8(path)))) << doc.Status().offset;
     const TJwwReadStatus in = doc.Status();
     doc.SetFileOutOption(doc.MojiEncode ? 0x20 : 0);
     Bytes written = WriteToBytes(doc, doc.Enthd.jwVer);
@@ -128,7 +128,7 @@ TEST(JwCadUpgrade, OldDrawingWrittenAs700GetsJwCadsTables) {
     GTEST_SKIP() << "no drawings at " << testing::PathUtf8(dir);
   auto written_as_700 = [&](const std::filesystem::path& path, TJwwData& back) {
     TJwwData doc;
-    ASSERT_TRUE(doc.FileIn(Utf8ToUtf16(testing::PathUtf8(path)))) << doc.Status().reason;
+    ASSERT_TRUE(doc.FileIn(Utf8ToUtf16(testing::PathUtf8(path)))) << doc.Status().offset;
     const Bytes b = WriteToBytes(doc, 700);
     ASSERT_TRUE(back.FileInBytes(b.data(), b.size()));
     for (TEntJwwColorExNo& c : back.EntColS)

@@ -277,7 +277,7 @@ TEST(FileIn, EveryPrefixOfADrawingReadsWithoutHarm) {
     bool ok = back.FileInBytes(whole.data(), n);
     EXPECT_EQ(ok, n == whole.size()) << n;
     if (!ok) {
-      EXPECT_FALSE(back.Status().reason.empty());
+      EXPECT_NE(back.Status().failure, TReadFailure::kNone);
     }
   }
   EXPECT_EQ(back.BindImage.size(), 1u);
@@ -319,27 +319,44 @@ TEST(FileIn, HostileListsEndQuicklyWithFalse) {
   struct Case {
     const char* what;
     Bytes tail;
-    const char* reason;
+    TReadFailure failure;
+    TReadSection section;
   };
+  using F = TReadFailure;
+  using S = TReadSection;
   Bytes long_name = {1, 0, 0xFF, 0xFF, 0xBC, 0x02, 0x00, 0x08};
   long_name.resize(long_name.size() + 2048, 'A');
   const Case cases[] = {
-      {"4 billion entities", {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, "entity list"},
-      {"65535 entities", {0xFE, 0xFF}, "entity list"},
-      {"unknown class", {1, 0, 0xFF, 0xFF, 0xBC, 2, 3, 0, 'A', 'B', 'C'}, "unknown class"},
-      {"class name of 2048 bytes", long_name, "too long"},
-      {"tags naming nothing", {1, 0, 0x05, 0x80, 0x06, 0x80, 0x07, 0x80}, "entity list"},
-      {"no count", {}, "entity list"},
-      {"4 billion definitions", {0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, "block definitions"},
+      {"4 billion entities",
+       {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+       F::kEndsBeforeList,
+       S::kEntityList},
+      {"65535 entities", {0xFE, 0xFF}, F::kEndsBeforeList, S::kEntityList},
+      {"unknown class",
+       {1, 0, 0xFF, 0xFF, 0xBC, 2, 3, 0, 'A', 'B', 'C'},
+       F::kUnknownClass,
+       S::kEntityList},
+      {"class name of 2048 bytes", long_name, F::kClassNameTooLong, S::kEntityList},
+      {"tags naming nothing",
+       {1, 0, 0x05, 0x80, 0x06, 0x80, 0x07, 0x80},
+       F::kEndsBeforeList,
+       S::kEntityList},
+      {"no count", {}, F::kEndsBeforeCount, S::kEntityList},
+      {"4 billion definitions",
+       {0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+       F::kEndsBeforeList,
+       S::kBlockDefs},
       {"huge nested count",
        {0,   0, 1, 0, 0xFF, 0xFF, 0xBC, 2, 9, 0, 'C', 'D',  'a',  't',  'a',  'L',  'i', 's',
         't', 1, 0, 0, 0,    1,    1,    0, 0, 0, 0,   0,    0,    0,    0,    0,    0,   0,
         0,   0, 0, 0, 0,    0,    0,    0, 0, 0, 0,   0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
-       "block definition entities"},
-      {"4 billion images", {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F}, "images"},
+       F::kEndsBeforeList,
+       S::kBlockDefEntities},
+      {"4 billion images", {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F}, F::kEndsBeforeList, S::kImages},
       {"image larger than the file",
        {0, 0, 0, 0, 1, 0, 0, 0, 1, 'a', 0xFF, 0xFF, 0xFF, 0x7F, 1},
-       "images"},
+       F::kEndsInImage,
+       S::kImages},
   };
   ScratchDir images;
   for (const Case& c : cases) {
@@ -350,8 +367,8 @@ TEST(FileIn, HostileListsEndQuicklyWithFalse) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(d.FileInBytes(b.data(), b.size())) << c.what;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200)) << c.what;
-    EXPECT_NE(d.Status().reason.find(c.reason), std::string::npos)
-        << c.what << ": " << d.Status().reason;
+    EXPECT_EQ(d.Status().failure, c.failure) << c.what;
+    EXPECT_EQ(d.Status().section, c.section) << c.what;
   }
   EXPECT_TRUE(std::filesystem::is_empty(images.path()));
 }
@@ -361,10 +378,13 @@ TEST(FileIn, RefusedFilesAndMissingFiles) {
   d.Enthd.nZumen = 5;
   EXPECT_FALSE(d.FileIn(u"/nonexistent/x.jww"));
   EXPECT_EQ(d.Enthd.nZumen, 0);
-  EXPECT_EQ(d.Status().reason.rfind("cannot open the file", 0), 0u) << d.Status().reason;
+  EXPECT_EQ(d.Status().failure, TReadFailure::kCannotOpen);
+  EXPECT_EQ(d.Status().file.error, platform::TFileError::kNotFound);
   Bytes junk = {'J', 'w', 'w', 'D', 'a', 't', 'a', '.', 0xBD, 0x02, 0, 0};
   EXPECT_FALSE(d.FileInBytes(junk.data(), junk.size()));
-  EXPECT_NE(d.Status().reason.find("version"), std::string::npos);
+  EXPECT_EQ(d.Status().failure, TReadFailure::kVersion);
+  EXPECT_EQ(d.Status().section, TReadSection::kHeader);
+  EXPECT_EQ(d.Status().version, 701);
 }
 
 TEST(FileIn, ReadingTwiceGivesTheSameDocumentAndClearsOptions) {
@@ -389,10 +409,12 @@ TEST(FileOut, ASinkThatRefusesBytesFailsTheWrite) {
   for (std::size_t limit : {std::size_t{0}, std::size_t{12}, size / 2, size - 1}) {
     FailingSink sink(limit);
     EXPECT_FALSE(d.FileOutTo(sink, 700)) << limit;
+    EXPECT_EQ(d.WriteFailure(), TWriteFailure::kNotStored) << limit;
     EXPECT_FALSE(d.WriteStatus().ok()) << limit;
   }
   FailingSink enough(size);
   EXPECT_TRUE(d.FileOutTo(enough, 700));
+  EXPECT_EQ(d.WriteFailure(), TWriteFailure::kNone);
   EXPECT_TRUE(d.WriteStatus().ok());
 }
 
@@ -432,10 +454,13 @@ TEST(FileOut, FailureLeavesTheTargetAsItWas) {
   TJwwData d;
   MakeRichDrawing(d);
   EXPECT_FALSE(d.FileOut(dir.file("missing/out.jww"), 700));
+  EXPECT_EQ(d.WriteFailure(), TWriteFailure::kFile);
+  EXPECT_EQ(d.WriteStatus().error, platform::TFileError::kNotFound);
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "missing"));
 
   TJwwData empty;
-  EXPECT_FALSE(empty.FileOut(dir.file("never.jww"), 700));  // holds no drawing
+  EXPECT_FALSE(empty.FileOut(dir.file("never.jww"), 700));
+  EXPECT_EQ(empty.WriteFailure(), TWriteFailure::kNoDrawing);
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "never.jww"));
 
   // A target that is a folder is refused and left alone.

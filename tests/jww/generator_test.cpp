@@ -97,7 +97,7 @@ TEST_P(GeneratorRoundTrip, ReadBackEqualsAndRewritesIdentically) {
   TJwwData read;
   read.BindImageFolder = images_out.upath();
   read.BindImageExp = true;
-  ASSERT_TRUE(read.FileIn(dir.ufile("a.jww"))) << read.Status().reason;
+  ASSERT_TRUE(read.FileIn(dir.ufile("a.jww"))) << read.Status().offset;
   ExpectSameDocument(built, read);
 
   // Images: the same rows (exf is the writer's mark) and the same bytes.
@@ -151,7 +151,7 @@ TEST(GeneratorDowngrade, OlderVersionRewritesIdentically) {
     BuildDrawing(MixedSpec(700), built);
     ASSERT_TRUE(built.FileOut(dir.ufile("a.jww"), ver));
     TJwwData read;
-    ASSERT_TRUE(read.FileIn(dir.ufile("a.jww"))) << read.Status().reason;
+    ASSERT_TRUE(read.FileIn(dir.ufile("a.jww"))) << read.Status().offset;
     EXPECT_EQ(read.Enthd.jwVer, ver);
     ASSERT_TRUE(read.FileOut(dir.ufile("b.jww"), ver));
     EXPECT_EQ(FileBytes(dir.file("a.jww")), FileBytes(dir.file("b.jww")));

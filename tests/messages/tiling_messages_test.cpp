@@ -2,6 +2,7 @@
 // file error as the window and the command line show them.
 
 #include "messages/tiling_messages.h"
+#include "messages/format_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -39,14 +40,18 @@ TEST(TilingMessages, EveryItemKindIsWorded) {
       {Item(K::kMissing), drawing + u"が見つからないため、追加しませんでした。", "", u""});
   {
     TTileWarning w = Item(K::kPartlyRead);
-    w.read.reason = "the entity list ends early";
-    cases.push_back({w, drawing + u"は一部しか読み込めませんでした。", w.read.reason, u""});
+    w.read.ok = false;
+    w.read.failure = TReadFailure::kEndsBeforeList;
+    w.read.section = TReadSection::kEntityList;
+    const std::string ends = "entity list: data ends before the list";
+    cases.push_back({w, drawing + u"は一部しか読み込めませんでした。", ends, u""});
     w.kind = K::kBasePartlyRead;
-    cases.push_back(
-        {w, u"ベース図面「/d/平面.jww」は一部しか読み込めませんでした。", w.read.reason, u""});
+    cases.push_back({w, u"ベース図面「/d/平面.jww」は一部しか読み込めませんでした。", ends, u""});
     w.kind = K::kNotDrawing;
-    w.read.reason = "not a drawing";
-    cases.push_back({w, u"「/d/平面.jww」は図面ファイルではありません。", "not a drawing", u""});
+    w.read.failure = TReadFailure::kNoSignature;
+    w.read.section = TReadSection::kHeader;
+    cases.push_back({w, u"「/d/平面.jww」は図面ファイルではありません。",
+                     "header: not a drawing (signature)", u""});
   }
   {
     TTileWarning w = Item(K::kImageLeftOut);
@@ -266,6 +271,56 @@ TEST(TilingMessages, PaperAndReductionLines) {
   EXPECT_EQ(GroupsNote({{0, 2, 200}, {1, 2, 200}, {3, 4, 50}, {5, 5, 100}}),
             u"[2] 1/200、[4] 1/50");
   EXPECT_EQ(GroupsNote({{5, 5, 100}}), u"");
+}
+
+// The command line's reasons for a read or a write that failed, in every
+// kind and part of the drawing a failure can name.
+TEST(FormatMessages, EveryReadAndWriteFailureIsWorded) {
+  using F = TReadFailure;
+  using S = TReadSection;
+  const platform::TFileStatus missing{platform::TFileError::kNotFound, 2, ""};
+  struct Case {
+    F failure;
+    S section;
+    std::string text;
+  };
+  const Case reads[] = {
+      {F::kNone, S::kFile, ""},
+      {F::kCannotOpen, S::kFile, "cannot open the file: no such file or folder"},
+      {F::kCannotRead, S::kFile, "cannot read the file: no such file or folder"},
+      {F::kNoMemory, S::kFile, "not enough memory for the file"},
+      {F::kNoSignature, S::kHeader, "header: not a drawing (signature)"},
+      {F::kVersion, S::kHeader, "header: version 800 outside 220..700"},
+      {F::kEndsInHeader, S::kHeader, "header: data ends inside the header"},
+      {F::kEndsBeforeCount, S::kEntityList, "entity list: data ends before the count"},
+      {F::kEndsBeforeList, S::kBlockDefs, "block definitions: data ends before the list"},
+      {F::kClassNameTooLong, S::kBlockDefEntities,
+       "block definition entities: class name too long"},
+      {F::kUnknownClass, S::kEntityList, "entity list: unknown class name"},
+      {F::kEndsInImage, S::kImages, "images: data ends inside an image"},
+      {F::kCut, S::kFile, "data ends early (the file is cut)"},
+      {F::kUnknown, S::kFile, "read failed"},
+      {F::kUnknown, S::kHeader, "header: read failed"},
+  };
+  for (const Case& c : reads) {
+    TJwwReadStatus status;
+    status.ok = c.failure == F::kNone;
+    status.failure = c.failure;
+    status.section = c.section;
+    status.version = 800;
+    status.file = missing;
+    EXPECT_EQ(ReadFailureText(status), c.text);
+  }
+  using W = TWriteFailure;
+  const std::pair<W, std::string> writes[] = {
+      {W::kNone, ""},
+      {W::kFile, "no such file or folder"},
+      {W::kNoDrawing, "the document holds no drawing"},
+      {W::kImageShrank, "an image file shrank"},
+      {W::kNotStored, "the bytes could not be stored"},
+  };
+  for (const auto& [failure, text] : writes)
+    EXPECT_EQ(WriteFailureText(failure, missing), text);
 }
 
 }  // namespace
