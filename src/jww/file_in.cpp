@@ -193,7 +193,6 @@ void SetFailure(TJwwReadStatus& status, const ArchiveReader& r, const TEntJwwHea
   status.failure = r.Failed() ? r.FailKind() : TReadFailure::kUnknown;
   status.section = r.Failed() ? r.FailSection() : fallback;
   status.version = h.jwVer;
-  status.no_signature = h.jwID != u"JwwData.";
 }
 
 }  // namespace

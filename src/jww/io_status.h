@@ -51,9 +51,10 @@ struct TJwwReadStatus {
   std::uint64_t ext_names_begin = 0, ext_names_end = 0;
   std::uint64_t entities = 0, block_defs = 0, images = 0;
   bool header = false;  // the header was read: the file is a drawing
+
   // The file was read but does not begin with "JwwData.": it is no drawing at
   // all (an empty file included), not a damaged one.
-  bool no_signature = false;
+  bool no_signature() const { return failure == TReadFailure::kNoSignature; }
 };
 
 // Why the last write failed. The words for each are the messages library's.

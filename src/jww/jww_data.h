@@ -176,7 +176,8 @@ class TJwwData : public TJwwHeaderTables {
   bool ReadDrawingBytes(const std::u16string& FName, std::vector<std::uint8_t>& bytes);
   bool ReadBytes(const std::uint8_t* data, std::size_t size, const std::u16string& name,
                  bool& header_ok);
-  // A failed read: the document emptied, the status set.
+  // Sets the status of a read that failed before the reader ran (the file
+  // could not be opened or read, or no memory for it).
   void ReadFailed(std::uint64_t offset, TReadFailure failure, platform::TFileStatus file = {});
   // kFile takes the file system's status; the others leave it as kOther.
   void SetWriteFailure(TWriteFailure failure, platform::TFileStatus file = {});

@@ -69,9 +69,9 @@ TPreviewScene ReadPreviewScene(const std::u16string& path, std::size_t max_shape
     TJwwData doc;  // no image folder and no extraction: nothing is written
     const bool whole = doc.FileIn(path);
     auto scene = std::make_shared<const TScene>(BuildScene(doc, max_shapes));
-    const TPreviewState state = whole                       ? TPreviewState::kRead
-                                : doc.Status().no_signature ? TPreviewState::kNotDrawing
-                                                            : TPreviewState::kPartial;
+    const TPreviewState state = whole                         ? TPreviewState::kRead
+                                : doc.Status().no_signature() ? TPreviewState::kNotDrawing
+                                                              : TPreviewState::kPartial;
     TPreviewScene read{std::move(scene), state, nullptr};
     if (doc.Status().header) read.traits = std::make_shared<const TDrawingTraits>(TraitsOf(doc));
     return read;

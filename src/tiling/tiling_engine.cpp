@@ -306,7 +306,7 @@ std::future<TTilingEngine::TAheadRead> TTilingEngine::ReadAhead(const std::u16st
     doc->DataInit();
     if (fn.empty() || !IsExistingFile(fn)) return TAheadRead::kMissing;
     if (doc->FileIn(fn)) return TAheadRead::kRead;
-    return doc->Status().no_signature ? TAheadRead::kNotDrawing : TAheadRead::kPartlyRead;
+    return doc->Status().no_signature() ? TAheadRead::kNotDrawing : TAheadRead::kPartlyRead;
   };
   try {
     return std::async(std::launch::async, read);

@@ -386,7 +386,7 @@ TEST(MixedPapers, AFileThatIsNoDrawingIsCalledSoAndHeadersAreReadAlone) {
   EXPECT_EQ(h.Enthd.nZumen, kA2);
   std::filesystem::resize_file(r.files.path() + "a2.jww", 2000);
   EXPECT_FALSE(h.HeaderIn(sheet));
-  EXPECT_FALSE(h.Status().no_signature);
+  EXPECT_FALSE(h.Status().no_signature());
   TJwwData named;
   Sheet(named, kA1);
   for (auto& l : named.EntLay)
@@ -395,7 +395,7 @@ TEST(MixedPapers, AFileThatIsNoDrawingIsCalledSoAndHeadersAreReadAlone) {
   EXPECT_EQ(h.Enthd.nZumen, kA1);
   EXPECT_EQ(h.EntLay[255].aStrLayName, named.EntLay[255].aStrLayName);
   EXPECT_FALSE(h.HeaderIn(r.files.ufile("text.jww")));
-  EXPECT_TRUE(h.Status().no_signature);
+  EXPECT_TRUE(h.Status().no_signature());
 }
 
 }  // namespace

@@ -788,7 +788,7 @@ TEST(Tiling, ABaseDrawingThatIsNoDrawingStopsTheRun) {
   {
     TTilingRun run(f.engine);
     EXPECT_EQ(f.engine.Merge(in), TRefusal::kBaseNotDrawing);
-    EXPECT_TRUE(f.engine.Report().base_read.no_signature);
+    EXPECT_TRUE(f.engine.Report().base_read.no_signature());
     EXPECT_TRUE(f.engine.Combined().EntNo.empty());
   }
   f.engine.SetBaseFile(in.base_file);
